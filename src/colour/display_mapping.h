@@ -1,0 +1,20 @@
+#pragma once
+#include <cstdint>
+#include <span>
+
+#include "colour/palette_tables.h"
+#include "desktop/desktop.h"
+#include "engine/iteration_buffer.h"
+
+namespace qarn {
+
+// The picture's pixels, 0x00RRGGBB, stored bottom-up: memory row 0 is the
+// bottom row of the picture.
+using DisplayPixels = std::span<std::uint32_t, PixelCount>;
+
+// Turns the counts into pixels through the active table, then has the
+// picture repainted. Counts of 0 or at or above Depth are black.
+void MapDisplay(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables,
+                DisplayPixels pixels, Desktop& desktop);
+
+}  // namespace qarn

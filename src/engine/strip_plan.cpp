@@ -1,0 +1,70 @@
+#include "engine/strip_plan.h"
+
+namespace qarn {
+namespace {
+
+struct StripRange {
+    int first;
+    int length;
+};
+
+bool StripOf(int count, StripRange& range) {
+    if (count == 0 || count < -ViewSize || count > ViewSize) return false;
+    range = count < 0 ? StripRange{0, -count} : StripRange{ViewSize - count, count};
+    return true;
+}
+
+// Coordinates advance one step at a time from the first one, never as
+// origin plus index times step.
+void StepRe(long double first, long double step, int from, int length, StripPlan& plan) {
+    long double value = first;
+    for (int i = 0; i < length; ++i) {
+        plan.re[static_cast<std::size_t>(from + i)] = value;
+        value += step;
+    }
+}
+
+void StepIm(long double first, long double step, int from, int length, StripPlan& plan) {
+    long double value = first;
+    for (int i = 0; i < length; ++i) {
+        plan.im[static_cast<std::size_t>(from + i)] = value;
+        value -= step;
+    }
+}
+
+// A positive strip starts one product away from the origin.
+long double StripStart(long double origin, long double step, int first, bool downwards) {
+    if (first == 0) return origin;
+    const long double offset = static_cast<long double>(first) * step;
+    return downwards ? origin - offset : origin + offset;
+}
+
+}  // namespace
+
+bool PlanRows(const ViewState& view, int count, StripPlan& plan) {
+    StripRange rows{};
+    if (!StripOf(count, rows)) return false;
+    plan.firstRow = rows.first;
+    plan.rowCount = rows.length;
+    plan.firstCol = 0;
+    plan.colCount = ViewSize;
+    StepIm(StripStart(view.OriginIm, view.PixelStep, rows.first, true), view.PixelStep, rows.first,
+           rows.length, plan);
+    StepRe(view.OriginRe, view.PixelStep, 0, ViewSize, plan);
+    return true;
+}
+
+bool PlanColumns(const ViewState& view, int count, StripPlan& plan) {
+    StripRange cols{};
+    if (!StripOf(count, cols)) return false;
+    plan.firstRow = 0;
+    plan.rowCount = ViewSize;
+    plan.firstCol = cols.first;
+    plan.colCount = cols.length;
+    StepRe(StripStart(view.OriginRe, view.PixelStep, cols.first, false), view.PixelStep, cols.first,
+           cols.length, plan);
+    StepIm(view.OriginIm, view.PixelStep, 0, ViewSize, plan);
+    return true;
+}
+
+}  // namespace qarn

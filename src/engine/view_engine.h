@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+
+#include "engine/iteration_buffer.h"
+#include "engine/renderer.h"
+#include "engine/view_state.h"
+#include "engine/zoom_status_text.h"
+
+namespace qarn {
+
+// The state the view engine owns: the view, its escape counts and the
+// bookkeeping of the last computation. Large (1 MiB of counts): the program
+// holds one instance for its whole life.
+struct ViewEngine {
+    explicit ViewEngine(unsigned threads = 0) : renderer(threads) {}
+
+    ViewState view;
+    IterationBuffer counts{};
+    std::uint32_t ComputedDepth = 0;  // Depth of the last pass, full or partial
+    std::int32_t Busy = 0;            // 1 while a zoom computes: the wait cursor
+    ZoomStatusText zoomText;
+    Renderer renderer;
+};
+
+// Row pass: count < 0 computes rows 0 .. |count|-1, count > 0 the last count
+// rows. Column pass likewise for columns. Both set ComputedDepth to Depth.
+void ComputeRows(ViewEngine& engine, int count);
+void ComputeColumns(ViewEngine& engine, int count);
+
+}  // namespace qarn

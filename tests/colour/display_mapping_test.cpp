@@ -1,0 +1,87 @@
+#include "colour/display_mapping.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "support/recording_desktop.h"
+
+namespace qarn {
+namespace {
+
+class MappingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        BuildColourTable(tables.colour);
+        counts = std::make_unique<IterationBuffer>();
+        counts->fill(0);
+        pixels = std::make_unique<std::array<std::uint32_t, PixelCount>>();
+    }
+
+    // The colour of a count at the top-left pixel, shown under the settings.
+    std::uint32_t Show(std::uint32_t count, std::uint32_t paletteMode, std::int32_t shift, std::uint32_t depth) {
+        (*counts)[0] = count;
+        view.PaletteMode = paletteMode;
+        view.ColourShift = shift;
+        view.Depth = depth;
+        BuildMonoTable(tables.mono, paletteMode);
+        MapDisplay(*counts, view, tables, *pixels, desktop);
+        return (*pixels)[static_cast<std::size_t>(511 * ViewSize)];  // top row is the last in memory
+    }
+
+    PaletteTables tables;
+    ViewState view;
+    std::unique_ptr<IterationBuffer> counts;
+    std::unique_ptr<std::array<std::uint32_t, PixelCount>> pixels;
+    testing::RecordingDesktop desktop;
+};
+
+TEST_F(MappingTest, ZeroIsBlackUnderEverySetting) {
+    for (std::uint32_t mode : {256u + 7, 512u + 7, 1024u + 7, 2048u + 7, 4096u + 7})
+        for (std::int32_t shift : {0, 1, 64, 4000, 4096})
+            for (std::uint32_t depth : {512u, 4096u}) EXPECT_EQ(Show(0, mode, shift, depth), 0u);
+}
+
+TEST_F(MappingTest, CountsAtOrAboveDepthAreBlack) {
+    EXPECT_EQ(Show(512, 4096 + 7, 0, 512), 0u);
+    EXPECT_NE(Show(511, 4096 + 7, 0, 512), 0u);
+    EXPECT_EQ(Show(600, 4096 + 7, 100, 512), 0u) << "the shift does not apply";
+}
+
+TEST_F(MappingTest, PaletteSizesAndShifts) {
+    EXPECT_EQ(Show(1, 4096 + 7, 0, 512), Rgb(10, 0, 0));
+    EXPECT_EQ(Show(512, 512 + 7, 0, 4096), 0u) << "a multiple of the size maps to entry 0";
+    EXPECT_EQ(Show(513, 512 + 7, 0, 4096), tables.colour[1]);
+    EXPECT_EQ(Show(100, 512 + 7, 4000, 4096), tables.colour[4]);
+    EXPECT_EQ(Show(612, 512 + 7, 4000, 4096), tables.colour[4]);
+    EXPECT_EQ(Show(5, 4096 + 7, 4096, 4096), tables.colour[5]) << "4096 acts as 0";
+}
+
+TEST_F(MappingTest, MonochromeIsReadWithPeriod512) {
+    EXPECT_EQ(Show(300, 256 + 7, 0, 4096), tables.mono[300]);
+    EXPECT_EQ(Show(300, 256 + 7, 4096, 4096), tables.mono[300]);
+    EXPECT_EQ(Show(300 + 512, 256 + 7, 0, 4096), tables.mono[300]);
+    EXPECT_EQ(Show(10, 256 + 4, 510, 4096), tables.mono[8]);
+}
+
+TEST_F(MappingTest, RowsAreStoredBottomUpAndEveryMappingRepaints) {
+    for (int col = 0; col < ViewSize; ++col) (*counts)[static_cast<std::size_t>(col)] = 1;  // top row
+    (*counts)[static_cast<std::size_t>(511 * ViewSize + 511)] = 2;                         // bottom-right
+    view = ViewState{};
+    MapDisplay(*counts, view, tables, *pixels, desktop);
+    EXPECT_EQ((*pixels)[511 * ViewSize + 3], tables.colour[1]);
+    EXPECT_EQ((*pixels)[3], 0u);
+    EXPECT_EQ((*pixels)[511], tables.colour[2]);
+    EXPECT_EQ(desktop.repaints, 1);
+}
+
+TEST_F(MappingTest, AnySettingsStayInsideTheTables) {
+    // Values a damaged file could bring: the lookups are masked into range.
+    for (std::uint32_t mode : {0u, 0xFFFFFFFFu, 0x12345u, 256u})
+        for (std::int32_t shift : {-1, 123456789, -2147483647 - 1})
+            (void)Show(4095, mode, shift, 0xFFFFFFFFu);
+    SUCCEED();
+}
+
+}  // namespace
+}  // namespace qarn

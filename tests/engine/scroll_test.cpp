@@ -1,0 +1,119 @@
+#include "engine/scroll.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "engine/escape_count.h"
+#include "engine/zoom.h"
+#include "support/recording_desktop.h"
+#include "support/views.h"
+
+namespace qarn {
+namespace {
+
+using testing::HomeViewState;
+using testing::MakeEngine;
+using testing::ViewAround;
+
+std::unique_ptr<ViewEngine> ComputedEngine(const ViewState& view) {
+    auto engine = MakeEngine(view);
+    ComputeRows(*engine, -ViewSize);
+    return engine;
+}
+
+bool SameView(const ViewState& a, const ViewState& b) {
+    return a.OriginRe == b.OriginRe && a.OriginIm == b.OriginIm && a.PixelStep == b.PixelStep;
+}
+
+TEST(ScrollView, NoMoveChangesNothing) {
+    auto engine = ComputedEngine(HomeViewState());
+    const auto before = engine->counts;
+    ScrollView(*engine, 0, 0);
+    EXPECT_TRUE(SameView(engine->view, HomeViewState()));
+    EXPECT_TRUE(engine->counts == before);
+}
+
+TEST(ScrollView, OneRowDownComputesOnlyTheBottomRow) {
+    auto engine = ComputedEngine(HomeViewState());
+    const auto before = engine->counts;
+    ScrollView(*engine, 0, 1);
+    EXPECT_EQ(engine->view.OriginIm, 1.9921875L);
+    EXPECT_TRUE(std::equal(before.begin() + ViewSize, before.end(), engine->counts.begin()))
+        << "rows 0 to 510 hold the old rows 1 to 511";
+    // Row 511 now lies at imaginary part -2.
+    for (int col = 0; col < ViewSize; ++col)
+        EXPECT_EQ(engine->counts[static_cast<std::size_t>(511 * ViewSize + col)],
+                  EscapeCount(-2.0L + col * 0.0078125L, -2.0L, 512));
+}
+
+TEST(ScrollView, OneColumnLeftComputesColumnZero) {
+    auto engine = ComputedEngine(HomeViewState());
+    const auto before = engine->counts;
+    ScrollView(*engine, -1, 0);
+    EXPECT_EQ(engine->view.OriginRe, -2.0078125L);
+    for (int row = 0; row < ViewSize; ++row) {
+        const auto* line = engine->counts.data() + row * ViewSize;
+        EXPECT_EQ(line[0], 1u) << "every point left of -2 escapes at once";
+        ASSERT_TRUE(std::equal(line + 1, line + ViewSize, before.data() + row * ViewSize)) << "row " << row;
+    }
+}
+
+TEST(ScrollView, EveryMoveEqualsAFullPassOfTheMovedView) {
+    const int moves[][2] = {{0, 1}, {0, -1}, {1, 0}, {-1, 0}, {-2, 3}, {7, 7}, {-9, -4},
+                            {100, -1}, {0, 512}, {-512, 0}, {511, -511}, {-300, 200}};
+    for (const ViewState& start : {HomeViewState(), ViewAround(0.0L, 1.0L, 48, 512)}) {
+        for (const auto& move : moves) {
+            auto scrolled = ComputedEngine(start);
+            ScrollView(*scrolled, move[0], move[1]);
+            auto full = ComputedEngine(scrolled->view);
+            EXPECT_TRUE(scrolled->counts == full->counts)
+                << "move (" << move[0] << ", " << move[1] << ") at level " << start.ZoomLevel;
+        }
+    }
+}
+
+TEST(ScrollView, DiagonalEqualsVerticalThenHorizontal) {
+    auto diagonal = ComputedEngine(HomeViewState());
+    auto twoSteps = ComputedEngine(HomeViewState());
+    ScrollView(*diagonal, -2, 3);
+    ScrollView(*twoSteps, 0, 3);
+    ScrollView(*twoSteps, -2, 0);
+    EXPECT_TRUE(SameView(diagonal->view, twoSteps->view));
+    EXPECT_TRUE(diagonal->counts == twoSteps->counts);
+}
+
+TEST(ScrollView, ScrollingBackRestoresOriginAndCounts) {
+    const ViewState start = ViewAround(0.0L, 1.0L, 30, 512);
+    auto engine = ComputedEngine(start);
+    const auto before = engine->counts;
+    ScrollView(*engine, 37, -11);
+    ScrollView(*engine, -37, 11);
+    EXPECT_TRUE(SameView(engine->view, start));
+    EXPECT_TRUE(engine->counts == before);
+}
+
+TEST(ScrollView, AmountsBeyondTheViewAreLimited) {
+    auto engine = ComputedEngine(HomeViewState());
+    auto limited = ComputedEngine(HomeViewState());
+    ScrollView(*engine, 100000, -100000);
+    ScrollView(*limited, 512, -512);
+    EXPECT_TRUE(SameView(engine->view, limited->view));
+    EXPECT_TRUE(engine->counts == limited->counts);
+}
+
+TEST(ScrollView, LevelZeroRecomputeReturnsToTheHomeView) {
+    auto engine = ComputedEngine(HomeViewState());
+    ScrollView(*engine, 5, -3);
+    EXPECT_EQ(engine->view.ZoomLevel, 0);
+    EXPECT_FALSE(SameView(engine->view, HomeViewState()));
+    testing::RecordingDesktop desktop;
+    SelectionState selection;
+    ZoomView(*engine, selection, 0, desktop, 0);
+    EXPECT_TRUE(SameView(engine->view, HomeViewState()));
+    EXPECT_TRUE(engine->counts == ComputedEngine(HomeViewState())->counts);
+}
+
+}  // namespace
+}  // namespace qarn
