@@ -4,6 +4,7 @@
 
 #include "engine/arithmetic_mode.h"
 #include "engine/escape_count.h"
+#include "engine/x87_lanes.h"
 
 namespace qarn {
 namespace {
@@ -15,30 +16,121 @@ unsigned HardwareThreads() {
     return n == 0 ? 1 : n;
 }
 
+// Strips this thin are computed by the calling thread alone: waking the
+// workers would cost more than it gains (a scroll by a few pixels).
+constexpr int LinesForWorkers = 8;
+
+constexpr std::ptrdiff_t CoordinateBytes = sizeof(long double);
+
 }  // namespace
 
-Renderer::Renderer(unsigned threads) : threads_(threads == 0 ? HardwareThreads() : threads) {}
+Renderer::Renderer(unsigned threads, RenderPath path) : path_(HasX87 ? path : RenderPath::Portable) {
+    const unsigned total = threads == 0 ? HardwareThreads() : threads;
+    workers_.reserve(total - 1);
+    for (unsigned i = 1; i < total; ++i) workers_.emplace_back([this] { Work(); });
+}
+
+Renderer::~Renderer() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+}
 
 void Renderer::Compute(const StripPlan& plan, std::uint32_t depth, IterationBuffer& counts) {
     SetArithmeticMode();
     const bool byRows = plan.colCount == ViewSize;
-    linesTotal_.store(byRows ? plan.rowCount : plan.colCount, std::memory_order_relaxed);
+    const int lines = byRows ? plan.rowCount : plan.colCount;
+    pass_ = {&plan, depth, &counts};
+    linesTotal_.store(lines, std::memory_order_relaxed);
     linesDone_.store(0, std::memory_order_relaxed);
-    if (byRows) {
-        for (int row = plan.firstRow; row < plan.firstRow + plan.rowCount; ++row) {
-            const long double ci = plan.im[static_cast<std::size_t>(row)];
-            for (int col = 0; col < ViewSize; ++col)
-                counts[Index(row, col)] = EscapeCount(plan.re[static_cast<std::size_t>(col)], ci, depth);
-            linesDone_.fetch_add(1, std::memory_order_relaxed);
-        }
-    } else {
-        for (int col = plan.firstCol; col < plan.firstCol + plan.colCount; ++col) {
-            const long double cr = plan.re[static_cast<std::size_t>(col)];
-            for (int row = 0; row < ViewSize; ++row)
-                counts[Index(row, col)] = EscapeCount(cr, plan.im[static_cast<std::size_t>(row)], depth);
-            linesDone_.fetch_add(1, std::memory_order_relaxed);
-        }
+    nextLine_.store(0, std::memory_order_relaxed);
+
+    if (workers_.empty() || lines < LinesForWorkers) {
+        RunLines();
+        return;
     }
+    {
+        std::lock_guard lock(mutex_);
+        ++generation_;
+        working_ = static_cast<unsigned>(workers_.size());
+    }
+    wake_.notify_all();
+    RunLines();
+    std::unique_lock lock(mutex_);
+    finished_.wait(lock, [this] { return working_ == 0; });
+}
+
+void Renderer::Work() {
+    std::uint64_t seen = 0;
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [&] { return stopping_ || generation_ != seen; });
+            if (stopping_) return;
+            seen = generation_;
+        }
+        // Each thread has its own control word, and may start at 53 bits.
+        SetArithmeticMode();
+        RunLines();
+        {
+            std::lock_guard lock(mutex_);
+            --working_;
+        }
+        finished_.notify_one();
+    }
+}
+
+// Threads take whole lines, one at a time, until none is left.
+void Renderer::RunLines() {
+    const StripPlan& plan = *pass_.plan;
+    const int lines = plan.colCount == ViewSize ? plan.rowCount : plan.colCount;
+    for (int line = nextLine_.fetch_add(1); line < lines; line = nextLine_.fetch_add(1)) {
+        ComputeLine(line);
+        linesDone_.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+void Renderer::ComputeLine(int line) {
+    const StripPlan& plan = *pass_.plan;
+    IterationBuffer& counts = *pass_.counts;
+    const bool byRows = plan.colCount == ViewSize;
+    const int row0 = byRows ? plan.firstRow + line : 0;
+    const int col0 = byRows ? 0 : plan.firstCol + line;
+    // Along a row the real part varies and the imaginary part is shared;
+    // along a column the other way round.
+    const long double* re = &plan.re[static_cast<std::size_t>(col0)];
+    const long double* im = &plan.im[static_cast<std::size_t>(row0)];
+    std::uint32_t* out = &counts[Index(row0, col0)];
+    const std::ptrdiff_t reStep = byRows ? 1 : 0;
+    const std::ptrdiff_t imStep = byRows ? 0 : 1;
+    const std::ptrdiff_t outStep = byRows ? 1 : ViewSize;
+
+#if defined(__x86_64__)
+    if (path_ == RenderPath::Fast) {
+        X87LineJob job;
+        PrepareX87Job(job);
+        job.re = re;
+        job.im = im;
+        job.out = out;
+        job.reStride = reStep * CoordinateBytes;
+        job.imStride = imStep * CoordinateBytes;
+        job.outStride = outStep * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t));
+        job.count = ViewSize;
+        job.depth = pass_.depth;
+        QarnX87Line(&job);
+        // The rare pixels whose squared modulus came within a double's
+        // rounding of the bound are decided with the exact comparison.
+        for (int i = 0; i < ViewSize; ++i) {
+            std::uint32_t& count = out[i * outStep];
+            if (count == NeedsExactCount) count = EscapeCount(re[i * reStep], im[i * imStep], pass_.depth);
+        }
+        return;
+    }
+#endif
+    for (int i = 0; i < ViewSize; ++i) out[i * outStep] = EscapeCount(re[i * reStep], im[i * imStep], pass_.depth);
 }
 
 void ComputeRowsReference(const ViewState& view, IterationBuffer& counts, int count) {
