@@ -47,6 +47,7 @@ void Renderer::Compute(const StripPlan& plan, std::uint32_t depth, IterationBuff
     linesTotal_.store(lines, std::memory_order_relaxed);
     linesDone_.store(0, std::memory_order_relaxed);
     nextLine_.store(0, std::memory_order_relaxed);
+    if (path_ == RenderPath::Fast) PrepareDoubles();
 
     if (workers_.empty() || lines < LinesForWorkers) {
         RunLines();
@@ -83,6 +84,22 @@ void Renderer::Work() {
     }
 }
 
+void Renderer::PrepareDoubles() {
+    const StripPlan& plan = *pass_.plan;
+    auto convert = [](const long double* from, double* to, int n) {
+        bool exact = true;
+        for (int i = 0; i < n; ++i) {
+            to[i] = static_cast<double>(from[i]);
+            exact = exact && static_cast<long double>(to[i]) == from[i];  // false for NaN
+        }
+        return exact;
+    };
+    const auto col0 = static_cast<std::size_t>(plan.firstCol);
+    const auto row0 = static_cast<std::size_t>(plan.firstRow);
+    reExact_ = convert(&plan.re[col0], &reDouble_[col0], plan.colCount);
+    imExact_ = convert(&plan.im[row0], &imDouble_[row0], plan.rowCount);
+}
+
 // Threads take whole lines, one at a time, until none is left.
 void Renderer::RunLines() {
     const StripPlan& plan = *pass_.plan;
@@ -109,18 +126,24 @@ void Renderer::ComputeLine(int line) {
     const std::ptrdiff_t outStep = byRows ? 1 : ViewSize;
 
 #if defined(__x86_64__)
-    if (path_ == RenderPath::Fast) {
-        X87LineJob job;
-        PrepareX87Job(job);
-        job.re = re;
-        job.im = im;
-        job.out = out;
-        job.reStride = reStep * CoordinateBytes;
-        job.imStride = imStep * CoordinateBytes;
-        job.outStride = outStep * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t));
+    if (path_ == RenderPath::Fast && pass_.depth > 0) {
+        // The kernels write a contiguous line; a column is gathered here and
+        // spread into the buffer afterwards.
+        std::uint32_t column[ViewSize];
+        X87LineJob job = MakeX87Job();
+        job.out = byRows ? out : column;
         job.count = ViewSize;
         job.depth = pass_.depth;
-        QarnX87Line(&job);
+        job.shared = byRows ? *im : *re;
+        job.shared64 = static_cast<double>(job.shared);
+        const bool exact = (byRows ? reExact_ : imExact_) && static_cast<long double>(job.shared64) == job.shared;
+        if (byRows)
+            job.varying = exact ? static_cast<const void*>(&reDouble_[static_cast<std::size_t>(col0)]) : re;
+        else
+            job.varying = exact ? static_cast<const void*>(&imDouble_[static_cast<std::size_t>(row0)]) : im;
+        (byRows ? (exact ? QarnX87RowDouble : QarnX87Row) : (exact ? QarnX87ColumnDouble : QarnX87Column))(&job);
+        if (!byRows)
+            for (int i = 0; i < ViewSize; ++i) out[i * outStep] = column[i];
         // The rare pixels whose squared modulus came within a double's
         // rounding of the bound are decided with the exact comparison.
         for (int i = 0; i < ViewSize; ++i) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -45,12 +46,19 @@ private:
         IterationBuffer* counts = nullptr;
     };
 
+    void PrepareDoubles();
     void RunLines();
     void ComputeLine(int line);
     void Work();
 
     RenderPath path_;
     Pass pass_;
+    // The plan's coordinates as doubles, where every one of them is exactly
+    // a double: the fast kernels then read them as cheap memory operands.
+    std::array<double, ViewSize> reDouble_{};
+    std::array<double, ViewSize> imDouble_{};
+    bool reExact_ = false;
+    bool imExact_ = false;
     std::atomic<int> nextLine_{0};
     std::atomic<int> linesDone_{0};
     std::atomic<int> linesTotal_{0};

@@ -1,0 +1,279 @@
+// Two interleaved escape-time iterations on the x87 unit, for lines whose
+// coordinates are not all exactly doubles.
+//
+// A line of pixels shares one coordinate (the imaginary part along a row,
+// the real part along a column); it stays in a register for the whole line.
+// The other coordinate is read per pixel as an 80-bit value.
+//
+// One iteration of a lane is three multiplications and five additions in
+// exactly the grouping of the reference loop; the squared modulus is also
+// stored as a double so that the escape test is an integer comparison off the
+// floating-point critical path. A double above 4.0 (and not NaN) means the
+// 80-bit sum is above 4.0; a double of exactly 4.0 is left to the caller.
+//
+// Register use:  rdi job   rax scratch   rbp bits of 4.0 as a double
+//   lane A: rbx &varying  rdx &out  rsi tests left
+//   lane B: r8  &varying  r10 &out  r11 tests left
+//   next pixel: r12 &varying  r14 &out  r15 pixels left
+//   r13 varying stride, rcx out stride
+// x87 stack at the top of the loop: xA yA xB yB c (the shared coordinate).
+
+        .intel_syntax noprefix
+        .text
+
+        .set VARYING, 0
+        .set OUT, 8
+        .set COUNT, 16
+        .set DEPTH, 24
+        .set SHARED, 32
+        .set SQA, 56
+        .set SQB, 64
+        .set BOUND, 80
+        .set INFINITY, 88
+        .set ACTIVE, 96
+        .set NEVER, 104
+        .set IDLESINK, 112
+        .set STARTSINK, 116
+        .set ZERO, 128
+
+// One iteration of the lane on top:  in  x y X Y c,  out  X Y x' y' c.
+.macro LANE row, wide, reg, squared
+        fld     st(1)                   // y x y X Y c
+        fmul    st(0), st(1)            // xy x y X Y c
+        fxch    st(2)                   // y x xy X Y c
+        fmul    st(0), st(0)            // yy x xy X Y c
+        fxch    st(1)                   // x yy xy X Y c
+        fmul    st(0), st(0)            // xx yy xy X Y c
+        fld     st(0)                   // xx xx yy xy X Y c
+        fadd    st(0), st(2)            // s=xx+yy xx yy xy X Y c
+        fstp    qword ptr [rdi+\squared]
+.if \row
+  .if \wide
+        fld     tbyte ptr [\reg]        // cr xx yy xy X Y ci
+        fsubp   st(2), st               // xx t=yy-cr xy X Y ci
+        fsubrp  st(1), st               // x'=xx-t xy X Y ci
+  .else
+        fxch    st(1)                   // yy xx xy X Y ci
+        fsub    qword ptr [\reg]        // t=yy-cr xx xy X Y ci
+        fsubp   st(1), st               // x'=xx-t xy X Y ci
+  .endif
+        fxch    st(1)                   // xy x' X Y ci
+        fadd    st(0), st(0)            // xy+xy x' X Y ci
+        fadd    st(0), st(4)            // y' x' X Y ci
+.else
+        fxch    st(1)                   // yy xx xy X Y cr
+        fsub    st(0), st(5)            // t=yy-cr xx xy X Y cr
+        fsubp   st(1), st               // x'=xx-t xy X Y cr
+        fxch    st(1)                   // xy x' X Y cr
+        fadd    st(0), st(0)            // xy+xy x' X Y cr
+  .if \wide
+        fld     tbyte ptr [\reg]        // ci 2xy x' X Y cr
+        faddp   st(1), st               // y' x' X Y cr
+  .else
+        fadd    qword ptr [\reg]        // y' x' X Y cr
+  .endif
+.endif
+        fxch    st(3)                   // Y x' X y' c
+        fxch    st(1)                   // x' Y X y' c
+        fxch    st(2)                   // X Y x' y' c
+.endm
+
+// Pushes the next pixel's x = cr and y = ci over a stack whose shared
+// coordinate lies at st(2).
+.macro LOAD_PIXEL row, wide, reg
+.if \row
+        fld     st(2)                   // ci . . c
+  .if \wide
+        fld     tbyte ptr [\reg]        // cr ci . . c
+  .else
+        fld     qword ptr [\reg]
+  .endif
+.else
+  .if \wide
+        fld     tbyte ptr [\reg]        // ci . . c
+  .else
+        fld     qword ptr [\reg]
+  .endif
+        fld     st(3)                   // cr ci . . c
+.endif
+.endm
+
+.macro KERNEL name, row, wide
+        .globl  \name
+#if defined(__ELF__)
+        .type   \name, @function
+#endif
+        .p2align 4
+\name:
+#if defined(_WIN32)
+        push    rdi
+        push    rsi
+        mov     rdi, rcx
+#endif
+        push    rbx
+        push    rbp
+        push    r12
+        push    r13
+        push    r14
+        push    r15
+
+        mov     r12, [rdi+VARYING]
+        mov     r13d, 16                // 80-bit values
+        mov     r14, [rdi+OUT]
+        mov     ecx, 4                  // 32-bit counts
+        mov     r15, [rdi+COUNT]
+        mov     rbp, [rdi+BOUND]
+        mov     qword ptr [rdi+ACTIVE], 2
+        fld     tbyte ptr [rdi+SHARED]  // c
+        // Both lanes start as if they had just reached the depth with a
+        // pixel whose count goes nowhere: the refills below start the line.
+        lea     rdx, [rdi+STARTSINK]
+        mov     r10, rdx
+        mov     esi, 1
+        mov     r11d, 1
+        fldz
+        fldz
+        fldz
+        fldz
+        jmp     .Ltests\@
+
+        .p2align 4
+.Lloop\@:
+        LANE    \row, \wide, rbx, SQA
+        LANE    \row, \wide, r8, SQB
+.Ltests\@:
+        // A squared modulus that is 4.0 or more as a double, or not a
+        // number, takes the side path; everything else goes on.
+        cmp     [rdi+SQA], rbp
+        jae     .LspecialA\@
+.LcountA\@:
+        dec     rsi
+        jz      .LdepthA\@
+.LbackA\@:
+        cmp     [rdi+SQB], rbp
+        jae     .LspecialB\@
+.LcountB\@:
+        dec     r11
+        jnz     .Lloop\@
+        jmp     .LdepthB\@
+
+// Lane A ended, or may have: its count, then the next pixel or an idle lane.
+.LspecialA\@:
+        mov     rax, [rdi+SQA]
+        cmp     rax, rbp
+        je      .LexactA\@
+        cmp     rax, [rdi+INFINITY]
+        ja      .LcountA\@              // not a number: never escapes
+        mov     rax, [rdi+DEPTH]
+        sub     rax, rsi
+        inc     rax                     // the number of this test
+        mov     [rdx], eax
+        jmp     .LrefillA\@
+.LexactA\@:
+        mov     dword ptr [rdx], -1
+        jmp     .LrefillA\@
+.LdepthA\@:
+        mov     dword ptr [rdx], 0
+.LrefillA\@:
+        fstp    st(0)                   // xB yB c
+        fstp    st(0)
+        test    r15, r15
+        jz      .LidleA\@
+        mov     rbx, r12
+        mov     rdx, r14
+        add     r12, r13
+        add     r14, rcx
+        dec     r15
+        mov     rsi, [rdi+DEPTH]
+        LOAD_PIXEL \row, \wide, rbx     // cr ci xB yB c
+        jmp     .LbackA\@
+.LidleA\@:
+        // An idle lane iterates c = (0, shared) into its own sink until the
+        // other lane is done; only the first time does it count as ending.
+        lea     rax, [rdi+IDLESINK]
+        cmp     rdx, rax
+        je      .LreidleA\@
+        dec     qword ptr [rdi+ACTIVE]
+        jz      .Ldone\@
+.LreidleA\@:
+        lea     rbx, [rdi+ZERO]
+        lea     rdx, [rdi+IDLESINK]
+        mov     rsi, [rdi+NEVER]
+        LOAD_PIXEL \row, \wide, rbx
+        jmp     .LbackA\@
+
+.LspecialB\@:
+        mov     rax, [rdi+SQB]
+        cmp     rax, rbp
+        je      .LexactB\@
+        cmp     rax, [rdi+INFINITY]
+        ja      .LcountB\@
+        mov     rax, [rdi+DEPTH]
+        sub     rax, r11
+        inc     rax
+        mov     [r10], eax
+        jmp     .LrefillB\@
+.LexactB\@:
+        mov     dword ptr [r10], -1
+        jmp     .LrefillB\@
+.LdepthB\@:
+        mov     dword ptr [r10], 0
+.LrefillB\@:
+        fxch    st(2)                   // xB yA xA yB c
+        fstp    st(0)                   // yA xA yB c
+        fxch    st(2)                   // yB xA yA c
+        fstp    st(0)                   // xA yA c
+        test    r15, r15
+        jz      .LidleB\@
+        mov     r8, r12
+        mov     r10, r14
+        add     r12, r13
+        add     r14, rcx
+        dec     r15
+        mov     r11, [rdi+DEPTH]
+        LOAD_PIXEL \row, \wide, r8      // cr ci xA yA c
+.LrotateB\@:
+        fxch    st(2)                   // xA ci cr yA c
+        fxch    st(1)                   // ci xA cr yA c
+        fxch    st(3)                   // yA xA cr ci c
+        fxch    st(1)                   // xA yA cr ci c
+        jmp     .Lloop\@
+.LidleB\@:
+        lea     rax, [rdi+IDLESINK]
+        cmp     r10, rax
+        je      .LreidleB\@
+        dec     qword ptr [rdi+ACTIVE]
+        jz      .Ldone\@
+.LreidleB\@:
+        lea     r8, [rdi+ZERO]
+        lea     r10, [rdi+IDLESINK]
+        mov     r11, [rdi+NEVER]
+        LOAD_PIXEL \row, \wide, r8
+        jmp     .LrotateB\@
+
+.Ldone\@:
+        fstp    st(0)                   // the other lane and c
+        fstp    st(0)
+        fstp    st(0)
+        pop     r15
+        pop     r14
+        pop     r13
+        pop     r12
+        pop     rbp
+        pop     rbx
+#if defined(_WIN32)
+        pop     rsi
+        pop     rdi
+#endif
+        ret
+#if defined(__ELF__)
+        .size   \name, .-\name
+#endif
+.endm
+
+        KERNEL  QarnX87Row, 1, 1
+        KERNEL  QarnX87Column, 0, 1
+
+#if defined(__ELF__)
+        .section .note.GNU-stack, "", @progbits
+#endif
