@@ -17,4 +17,9 @@ using DisplayPixels = std::span<std::uint32_t, PixelCount>;
 void MapDisplay(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables,
                 DisplayPixels pixels, Desktop& desktop);
 
+// The mapping alone, without the repaint; allowVector false keeps to the
+// plain loop (the tests compare the two).
+void MapCounts(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables,
+               DisplayPixels pixels, bool allowVector);
+
 }  // namespace qarn

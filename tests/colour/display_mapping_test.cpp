@@ -85,3 +85,35 @@ TEST_F(MappingTest, AnySettingsStayInsideTheTables) {
 
 }  // namespace
 }  // namespace qarn
+
+namespace qarn {
+namespace {
+
+TEST(MapCounts, VectorAndPlainLoopsAgreeUnderEverySetting) {
+    PaletteTables tables;
+    BuildColourTable(tables.colour);
+    auto counts = std::make_unique<IterationBuffer>();
+    std::uint32_t seed = 12345;
+    for (std::uint32_t& count : *counts) {
+        seed = seed * 1103515245u + 12345u;
+        count = (seed >> 8) % 5000;  // zeros, counts below and beyond every depth
+    }
+    (*counts)[7] = 0xFFFFFFFFu;
+    auto plain = std::make_unique<std::array<std::uint32_t, PixelCount>>();
+    auto vector = std::make_unique<std::array<std::uint32_t, PixelCount>>();
+    for (std::uint32_t mode : {256u + 5, 512u + 7, 1024u + 7, 2048u + 7, 4096u + 7, 0u, 0xFFFFFFFFu})
+        for (std::int32_t shift : {0, 63, 4096, -5})
+            for (std::uint32_t depth : {0u, 1u, 512u, 4096u, 0xFFFFFFFFu}) {
+                ViewState view;
+                view.PaletteMode = mode;
+                view.ColourShift = shift;
+                view.Depth = depth;
+                BuildMonoTable(tables.mono, mode);
+                MapCounts(*counts, view, tables, *plain, false);
+                MapCounts(*counts, view, tables, *vector, true);
+                ASSERT_TRUE(*plain == *vector) << "mode " << mode << " shift " << shift << " depth " << depth;
+            }
+}
+
+}  // namespace
+}  // namespace qarn
