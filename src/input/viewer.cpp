@@ -1,0 +1,9 @@
+#include "input/viewer.h"
+
+namespace qarn {
+
+void MapViewerDisplay(Viewer& viewer, Desktop& desktop) {
+    MapDisplay(viewer.engine.counts, viewer.engine.view, viewer.tables, viewer.Pixels(), desktop);
+}
+
+}  // namespace qarn

@@ -1,0 +1,33 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "colour/display_mapping.h"
+#include "colour/palette_tables.h"
+#include "engine/selection_rect.h"
+#include "engine/view_engine.h"
+
+namespace qarn {
+
+// Everything the viewer keeps for the life of the process, in one place.
+// Each member has one owning module that writes it; the shell's entry point
+// holds the single instance.
+struct Viewer {
+    explicit Viewer(unsigned threads = 0) : engine(threads) {}
+
+    ViewEngine engine;         // view, counts, computed depth, busy flag (engine/)
+    PaletteTables tables;      // colour and monochrome tables (colour/)
+    SelectionState selection;  // the zoom selection square (input/)
+    // -1 while automatic zoom runs outwards, +1 inwards, 0 otherwise.
+    std::int32_t AutoZoomDirection = 0;
+    // The picture's 512 x 512 pixels, bottom-up: the window's display
+    // surface, or a plain buffer where there is no window.
+    std::uint32_t* displayPixels = nullptr;
+
+    DisplayPixels Pixels() const { return DisplayPixels(displayPixels, PixelCount); }
+};
+
+// Maps the counts into the display and has the picture repainted.
+void MapViewerDisplay(Viewer& viewer, Desktop& desktop);
+
+}  // namespace qarn

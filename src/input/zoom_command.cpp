@@ -1,0 +1,23 @@
+#include "input/zoom_command.h"
+
+#include "engine/zoom.h"
+
+namespace qarn {
+
+bool ZoomCommand(Viewer& viewer, Desktop& desktop, int command) {
+    // Repeated colour shifting, once it exists, ends here first.
+    const int levels = viewer.selection.SelectionLevels;
+    const int delta = command == ZoomInCommand ? levels : command == ZoomOutCommand ? -levels : ResetDelta;
+    ZoomView(viewer.engine, viewer.selection, viewer.AutoZoomDirection, desktop, delta);
+    MapViewerDisplay(viewer, desktop);
+    return true;
+}
+
+void ShowFirstPicture(Viewer& viewer, Desktop& desktop) {
+    BuildColourTable(viewer.tables.colour);
+    BuildMonoTable(viewer.tables.mono, viewer.engine.view.PaletteMode);
+    ZoomView(viewer.engine, viewer.selection, viewer.AutoZoomDirection, desktop, ResetDelta);
+    MapViewerDisplay(viewer, desktop);
+}
+
+}  // namespace qarn

@@ -1,0 +1,39 @@
+#pragma once
+#include <windows.h>
+
+namespace qarn {
+
+struct Application;
+
+// What a handler reports: whether it handled the message and, if so, the
+// window procedure's result. Unhandled messages go to DefWindowProcW.
+struct Handled {
+    bool handled;
+    LRESULT result;
+};
+inline constexpr Handled NotHandled{false, 0};
+inline constexpr Handled HandledWith(LRESULT result) { return {true, result}; }
+
+using MessageHandler = Handled (*)(Application&, UINT message, WPARAM wParam, LPARAM lParam);
+using CommandHandler = Handled (*)(Application&, int command);
+using NotifyHandler = Handled (*)(Application&, NMHDR& header);
+
+// Looks the message up in the message table (and WM_COMMAND and WM_NOTIFY in
+// theirs) and runs the first matching row's handler.
+Handled DispatchWindowMessage(Application& application, UINT message, WPARAM wParam, LPARAM lParam);
+
+LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Handlers of the rows, by the module that owns them.
+Handled OnCreate(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
+Handled OnDestroy(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
+Handled ExitCommand(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
+Handled OnWindowPosChanged(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
+Handled OnEraseBackground(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
+Handled OnPaint(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
+Handled OnActivate(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
+Handled OnMenuSelect(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
+Handled OnSetCursor(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
+Handled OnToolTipText(Application& app, NMHDR& header);
+
+}  // namespace qarn

@@ -1,0 +1,25 @@
+#pragma once
+#include "desktop/desktop.h"
+#include "shell/shell_state.h"
+
+namespace qarn {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Win32 texts are UTF-16");
+
+inline const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+// The viewer's requests carried out with the real window.
+class Win32Desktop final : public Desktop {
+public:
+    explicit Win32Desktop(ShellState& shell) : shell_(shell) {}
+
+    void SetStatusText(StatusPart part, const char16_t* text) override;
+    void RepaintPicture() override;
+    void ShowCursor(CursorShape shape) override;
+    int PictureTop() const override { return shell_.PictureRect.top; }
+
+private:
+    ShellState& shell_;
+};
+
+}  // namespace qarn

@@ -1,0 +1,366 @@
+// The real main window, created in this process and read back.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/application.h"
+#include "shell/dispatch.h"
+#include "shell/resources/resource_ids.h"
+
+namespace qarn {
+namespace {
+
+std::wstring StatusText(const Application& app, int part) {
+    wchar_t text[256] = {};
+    const LRESULT length = SendMessageW(app.shell.statusBar, SB_GETTEXTLENGTHW, part, 0);
+    if (LOWORD(length) >= std::size(text)) return L"<too long>";
+    SendMessageW(app.shell.statusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// Delivers what is queued, through the accelerators as the program's loop
+// does, until nothing is left.
+void Pump(Application& app) {
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        if (TranslateAcceleratorW(app.shell.mainWindow, app.shell.accelerators, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void PressKey(Application& app, WPARAM key) {
+    PostMessageW(app.shell.mainWindow, WM_KEYDOWN, key, 1);
+    PostMessageW(app.shell.mainWindow, WM_KEYUP, key, 0xC0000001);
+    Pump(app);
+}
+
+// The picture as the window shows it, read back from the screen.
+std::vector<std::uint32_t> PictureOnScreen(const Application& app) {
+    const HDC screen = GetDC(app.shell.mainWindow);
+    const HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 512, -512, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HBITMAP copy = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(memory, copy);
+    BitBlt(memory, 0, 0, 512, 512, screen, 0, app.shell.PictureRect.top, SRCCOPY);
+    GdiFlush();
+    std::vector<std::uint32_t> pixels(static_cast<const std::uint32_t*>(bits),
+                                      static_cast<const std::uint32_t*>(bits) + 512 * 512);
+    for (std::uint32_t& p : pixels) p &= 0xFFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(copy);
+    DeleteDC(memory);
+    ReleaseDC(app.shell.mainWindow, screen);
+    return pixels;  // top row first
+}
+
+// The start-up bitmap that qarn-render writes, as top-down 0x00RRGGBB.
+std::vector<std::uint32_t> RenderedStartUp() {
+    wchar_t module[MAX_PATH];
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring folder(module);
+    folder.resize(folder.find_last_of(L"\\/") + 1);
+    const std::wstring output = folder + L"win32-test-start.bmp";
+    std::wstring command = L"\"" + folder + L"qarn-render.exe\" -o \"" + output + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return {};
+    WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::ifstream file(std::filesystem::path(output), std::ios::binary);
+    std::vector<unsigned char> bytes(std::istreambuf_iterator<char>(file), {});
+    if (bytes.size() != 786486) return {};
+    std::vector<std::uint32_t> pixels(512 * 512);
+    for (int row = 0; row < 512; ++row)      // file rows are bottom-up
+        for (int col = 0; col < 512; ++col) {
+            const unsigned char* p = &bytes[54 + (static_cast<std::size_t>(511 - row) * 512 + col) * 3];
+            pixels[static_cast<std::size_t>(row) * 512 + col] = p[2] << 16 | p[1] << 8 | p[0];
+        }
+    return pixels;
+}
+
+// One program for the whole suite: its window lives until the last test.
+class ShellTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        app = new Application;
+        ASSERT_EQ(StartUp(*app), 0);
+        Pump(*app);
+    }
+    static void TearDownTestSuite() {}
+    static Application* app;
+};
+Application* ShellTest::app = nullptr;
+
+TEST_F(ShellTest, ClientAreaHoldsToolbarPictureAndStatusBar) {
+    RECT client{};
+    GetClientRect(app->shell.mainWindow, &client);
+    RECT toolbar{}, status{};
+    GetWindowRect(app->shell.toolbar, &toolbar);
+    GetWindowRect(app->shell.statusBar, &status);
+    const int t = toolbar.bottom - toolbar.top;
+    const int s = status.bottom - status.top;
+    EXPECT_GT(t, 0);
+    EXPECT_GT(s, 0);
+    EXPECT_EQ(client.right, 512);
+    EXPECT_EQ(client.bottom, 512 + t + s);
+    EXPECT_EQ(app->shell.PictureRect.left, 0);
+    EXPECT_EQ(app->shell.PictureRect.top, t);
+    EXPECT_EQ(app->shell.PictureRect.right, 512);
+    EXPECT_EQ(app->shell.PictureRect.bottom, t + 512);
+
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    POINT origin{0, 0};
+    ClientToScreen(app->shell.mainWindow, &origin);
+    EXPECT_EQ(origin.x, work.left + 144);
+    EXPECT_EQ(origin.y, work.top + 48);
+
+    wchar_t caption[64] = {};
+    GetWindowTextW(app->shell.mainWindow, caption, 64);
+    EXPECT_STREQ(caption, L"The Mandelbrot Set");
+    wchar_t className[64] = {};
+    GetClassNameW(app->shell.mainWindow, className, 64);
+    EXPECT_STREQ(className, L"Qarn");
+    EXPECT_TRUE(GetWindowLongPtrW(app->shell.mainWindow, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+}
+
+TEST_F(ShellTest, PictureAfterStartUpIsTheRenderersBitmap) {
+    const auto expected = RenderedStartUp();
+    ASSERT_EQ(expected.size(), 512u * 512u) << "qarn-render.exe did not write the start-up bitmap";
+    const auto shown = PictureOnScreen(*app);
+    EXPECT_TRUE(shown == expected);
+    EXPECT_EQ(StatusText(*app, 0), L"Ready");
+    EXPECT_EQ(StatusText(*app, 1), L"Level 00 of 56");
+}
+
+TEST_F(ShellTest, ZoomCommandsFromMenuKeysAndToolbarIds) {
+    SendMessageW(app->shell.mainWindow, WM_COMMAND, IDM_ZOOM_IN, 0);
+    EXPECT_EQ(app->viewer.engine.view.ZoomLevel, 1);
+    EXPECT_EQ(StatusText(*app, 0), L"Ready");
+    EXPECT_EQ(StatusText(*app, 1), L"Level 01 of 56");
+    EXPECT_EQ(app->viewer.engine.view.OriginRe, -1.0L);
+
+    PressKey(*app, VK_RETURN);  // Zoom In
+    EXPECT_EQ(StatusText(*app, 1), L"Level 02 of 56");
+    PressKey(*app, VK_DECIMAL);  // Zoom Out
+    EXPECT_EQ(StatusText(*app, 1), L"Level 01 of 56");
+    PressKey(*app, VK_RETURN);
+    PressKey(*app, '0');  // Zero level reset
+    EXPECT_EQ(app->viewer.engine.view.ZoomLevel, 0);
+    EXPECT_EQ(StatusText(*app, 1), L"Level 00 of 56");
+    PressKey(*app, VK_RETURN);
+    PressKey(*app, VK_NUMPAD0);
+    EXPECT_EQ(app->viewer.engine.view.ZoomLevel, 0);
+    SendMessageW(app->shell.mainWindow, WM_COMMAND, MAKEWPARAM(IDM_ZOOM_IN, 1), 0);  // from an accelerator
+    SendMessageW(app->shell.mainWindow, WM_COMMAND, IDM_ZOOM_OUT, 0);
+    EXPECT_EQ(app->viewer.engine.view.ZoomLevel, 0);
+    EXPECT_EQ(StatusText(*app, 0), L"Ready");
+    EXPECT_EQ(app->viewer.engine.view.OriginRe, -2.0L);
+}
+
+struct MenuRow {
+    const wchar_t* text;  // nullptr: a separator
+    UINT id;
+    UINT type;
+    bool checked;
+};
+
+TEST_F(ShellTest, MenuItemsTextsIdsAndMarks) {
+    const std::vector<std::vector<MenuRow>> menus = {
+        {{L"&Load...\tCtrl+L", 36, MFT_STRING, false},
+         {L"Save &As...\tCtrl+A", 37, MFT_STRING, false},
+         {nullptr, 0, MFT_SEPARATOR, false},
+         {L"E&xit\tEsc", 38, MFT_STRING, false}},
+        {{L"Select &1 level Zoom\t1 or Mouse Wheel", 42, MFT_RADIOCHECK, true},
+         {L"Select &2 level Zoom\t2 or Mouse Wheel", 43, MFT_RADIOCHECK, false},
+         {L"Select &3 level Zoom\t3 or Mouse Wheel", 44, MFT_RADIOCHECK, false},
+         {L"Select &4 level Zoom\t4 or Mouse Wheel", 45, MFT_RADIOCHECK, false},
+         {nullptr, 0, MFT_SEPARATOR, false},
+         {L"Zoom &In 1-4 levels\tEnter or Left Mouse Button", 41, MFT_STRING, false},
+         {L"Zoom &Out 1-4 levels\t. or Right Mouse Button", 40, MFT_STRING, false},
+         {nullptr, 0, MFT_SEPARATOR, false},
+         {L"Auto Zoom In to &End\tEnd or Left Mouse Double Click", 47, MFT_STRING, false},
+         {L"Auto Zoom Out to &Home\tHome or Right Mouse Double Click", 46, MFT_STRING, false},
+         {nullptr, 0, MFT_SEPARATOR, false},
+         {L"&Zero level reset\t0", 39, MFT_STRING, false},
+         {nullptr, 0, MFT_SEPARATOR, false},
+         {L"Auto&Scroll\tMiddle Mouse Button", 48, MFT_STRING, false}},
+        {{L"&Constant Subtract Shift\t/", 49, MFT_STRING, false},
+         {L"&Subtract Shifting\t- or Mouse Thumb Button", 50, MFT_STRING, false},
+         {L"&Restore\tBackspace", 51, MFT_STRING, false},
+         {L"&Add Shifting\t+ or Mouse Thumb Button", 52, MFT_STRING, false},
+         {L"&Constant Add Shift\t*", 53, MFT_STRING, false},
+         {nullptr, 0, MFT_SEPARATOR, false},
+         {L"Monochromatic &Red\tR", 54, MFT_STRING, true},
+         {L"Monochromatic &Green\tG", 55, MFT_STRING, true},
+         {L"Monochromatic &Blue\tB", 56, MFT_STRING, true},
+         {nullptr, 0, MFT_SEPARATOR, false},
+         {L"&Monochromatic Palette\t5", 57, MFT_RADIOCHECK, false},
+         {L"&Eighth Palette\t6", 58, MFT_RADIOCHECK, false},
+         {L"&Quarter Palette\t7", 59, MFT_RADIOCHECK, false},
+         {L"&Half Palette\t8", 60, MFT_RADIOCHECK, false},
+         {L"&Normal Palette\t9", 61, MFT_RADIOCHECK, true},
+         {nullptr, 0, MFT_SEPARATOR, false},
+         {L"&Eighth Depth\tE", 62, MFT_RADIOCHECK, true},
+         {L"&Quarter Depth\tQ", 63, MFT_RADIOCHECK, false},
+         {L"&Half Depth\tH", 64, MFT_RADIOCHECK, false},
+         {L"&Normal Depth\tN", 65, MFT_RADIOCHECK, false}},
+        {{L"&About Qarn", 66, MFT_STRING, false}},
+    };
+    const wchar_t* titles[] = {L"&File", L"&View", L"&Colors", L"&Help"};
+    const HMENU bar = app->shell.menu;
+    ASSERT_EQ(GetMenuItemCount(bar), 4);
+    for (int m = 0; m < 4; ++m) {
+        wchar_t title[64] = {};
+        GetMenuStringW(bar, static_cast<UINT>(m), title, 64, MF_BYPOSITION);
+        EXPECT_STREQ(title, titles[m]);
+        const HMENU popup = GetSubMenu(bar, m);
+        const auto& rows = menus[static_cast<std::size_t>(m)];
+        ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(rows.size())) << titles[m];
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            wchar_t text[128] = {};
+            MENUITEMINFOW item{};
+            item.cbSize = sizeof item;
+            item.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING;
+            item.dwTypeData = text;
+            item.cch = 128;
+            ASSERT_TRUE(GetMenuItemInfoW(popup, static_cast<UINT>(i), TRUE, &item));
+            const MenuRow& row = rows[i];
+            if (row.text == nullptr) {
+                EXPECT_TRUE(item.fType & MFT_SEPARATOR) << titles[m] << " item " << i;
+                continue;
+            }
+            EXPECT_STREQ(text, row.text);
+            EXPECT_EQ(item.wID, row.id);
+            EXPECT_EQ(item.fType & (MFT_RADIOCHECK | MFT_SEPARATOR), row.type & (MFT_RADIOCHECK | MFT_SEPARATOR))
+                << row.id;
+            EXPECT_EQ((item.fState & MFS_CHECKED) != 0, row.checked) << row.id;
+            EXPECT_EQ(item.fState & (MFS_DISABLED | MFS_GRAYED), 0u) << row.id;
+        }
+    }
+}
+
+TEST_F(ShellTest, ToolbarButtonsAndTheirStates) {
+    const HWND toolbar = app->shell.toolbar;
+    ASSERT_EQ(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), 24);
+    const int commands[24] = {36, 37, 0, 42, 43, 44, 45, 0, 49, 50, 51, 52, 53, 0, 57, 58, 59, 60, 61, 0, 62, 63, 64, 65};
+    int image = 0;
+    for (int i = 0; i < 24; ++i) {
+        TBBUTTON button{};
+        ASSERT_TRUE(SendMessageW(toolbar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button)));
+        if (commands[i] == 0) {
+            EXPECT_TRUE(button.fsStyle & BTNS_SEP) << "position " << i;
+            continue;
+        }
+        EXPECT_EQ(button.idCommand, commands[i]);
+        EXPECT_EQ(button.iBitmap, image++);
+        EXPECT_EQ(button.fsStyle & BTNS_CHECK, 0) << "plain push buttons";
+        const bool checked = commands[i] == 42 || commands[i] == 61 || commands[i] == 62;
+        EXPECT_EQ((button.fsState & TBSTATE_CHECKED) != 0, checked) << commands[i];
+        EXPECT_TRUE(button.fsState & TBSTATE_ENABLED) << commands[i];
+    }
+    EXPECT_EQ(image, 20);
+}
+
+TEST_F(ShellTest, TooltipTextsComeFromTheStringTable) {
+    const std::pair<int, const wchar_t*> tips[] = {{36, L"Load Coordinates"}, {37, L"Save Coordinates or BMP"},
+                                                   {42, L"Zoom Selection 1 level"}, {53, L"Constant Add Color Shift"},
+                                                   {61, L"Normal Color Palette"}, {65, L"Normal Color Depth"}};
+    for (const auto& [command, expected] : tips) {
+        NMTTDISPINFOW info{};
+        info.hdr.hwndFrom = app->shell.toolbar;
+        info.hdr.idFrom = static_cast<UINT_PTR>(command);
+        info.hdr.code = TTN_GETDISPINFOW;
+        EXPECT_EQ(SendMessageW(app->shell.mainWindow, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info)), 0);
+        ASSERT_TRUE(IS_INTRESOURCE(info.lpszText));
+        EXPECT_EQ(info.hinst, app->shell.instance);
+        wchar_t text[128] = {};
+        LoadStringW(info.hinst, static_cast<UINT>(reinterpret_cast<UINT_PTR>(info.lpszText)), text, 128);
+        EXPECT_STREQ(text, expected);
+    }
+    NMHDR other{app->shell.toolbar, 0, static_cast<UINT>(NM_CLICK)};
+    EXPECT_FALSE(DispatchWindowMessage(*app, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&other)).handled);
+}
+
+TEST_F(ShellTest, MenuHelpInTheStatusBar) {
+    const HWND window = app->shell.mainWindow;
+    const HWND status = app->shell.statusBar;
+    auto select = [&](UINT item, UINT flags, HMENU menu) {
+        SendMessageW(window, WM_MENUSELECT, MAKEWPARAM(item, flags), reinterpret_cast<LPARAM>(menu));
+    };
+    const HMENU file = GetSubMenu(app->shell.menu, 0);
+    select(1, MF_POPUP | MF_HILITE, app->shell.menu);
+    EXPECT_TRUE(SendMessageW(status, SB_ISSIMPLE, 0, 0));
+    EXPECT_EQ(StatusText(*app, 0), L"Contains commands for selecting and changing the view region.");
+    select(0, MF_POPUP | MF_HILITE, app->shell.menu);
+    EXPECT_EQ(StatusText(*app, 0), L"Contains commands for working with files.");
+    select(IDM_EXIT, MF_HILITE, file);
+    EXPECT_EQ(StatusText(*app, 0), L"Quits Qarn.");
+    select(IDM_ZOOM_IN, MF_HILITE, GetSubMenu(app->shell.menu, 1));
+    EXPECT_EQ(StatusText(*app, 0),
+              L"Zooms In to the selected region or towards the mouse pointer (center of the display for Enter key).");
+    select(0, MF_SEPARATOR | MF_HILITE, file);
+    EXPECT_EQ(StatusText(*app, 0), L"");
+    select(0xFFFF, 0xFFFF, nullptr);  // the menu closes
+    EXPECT_FALSE(SendMessageW(status, SB_ISSIMPLE, 0, 0));
+    EXPECT_EQ(StatusText(*app, 0), L"Ready");
+    EXPECT_EQ(StatusText(*app, 1), L"Level 00 of 56");
+}
+
+TEST_F(ShellTest, OnlyIdentifiersOfTheProgramAreHandled) {
+    EXPECT_FALSE(DispatchWindowMessage(*app, WM_COMMAND, 35, 0).handled);
+    EXPECT_FALSE(DispatchWindowMessage(*app, WM_COMMAND, 67, 0).handled);
+    EXPECT_TRUE(DispatchWindowMessage(*app, WM_COMMAND, IDM_ZERO_LEVEL, 0).handled);
+    EXPECT_FALSE(DispatchWindowMessage(*app, WM_MOVE, 0, 0).handled) << "no row: the default procedure";
+}
+
+TEST_F(ShellTest, PaintingCoversOnlyThePicture) {
+    // Paint the whole client area: the toolbar and the status bar keep their
+    // own pixels, the picture shows the display surface.
+    RedrawWindow(app->shell.mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const auto shown = PictureOnScreen(*app);
+    const std::uint32_t* surface = app->shell.pixels;
+    for (int row = 0; row < 512; row += 37)
+        for (int col = 0; col < 512; col += 29)
+            ASSERT_EQ(shown[static_cast<std::size_t>(row) * 512 + col],
+                      surface[static_cast<std::size_t>(511 - row) * 512 + col] & 0xFFFFFF)
+                << col << ", " << row;
+}
+
+// Runs last: closing ends the program's loop with exit code 0; Esc does the
+// same through the accelerator table.
+TEST_F(ShellTest, ZzzCloseBoxAndEscEndWithExitCodeZero) {
+    PostMessageW(app->shell.mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(MessageLoop(*app), 0);
+    EXPECT_FALSE(IsWindow(app->shell.mainWindow));
+    ASSERT_TRUE(UnregisterClassW(L"Qarn", GetModuleHandleW(nullptr)));
+
+    auto second = std::make_unique<Application>();
+    ASSERT_EQ(StartUp(*second), 0);
+    PostMessageW(second->shell.mainWindow, WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_EQ(MessageLoop(*second), 0);
+    EXPECT_FALSE(IsWindow(second->shell.mainWindow));
+}
+
+}  // namespace
+}  // namespace qarn
