@@ -28,21 +28,7 @@
         .intel_syntax noprefix
         .text
 
-        .set VARYING, 0
-        .set OUT, 8
-        .set COUNT, 16
-        .set DEPTH, 24
-        .set SHARED, 32                 // the shared part, 80-bit
-        .set SHARED64, 48               // the shared part as a double
-        .set SQA, 56
-        .set SQB, 64
-        .set SQC, 72
-        .set BOUND, 80
-        .set INFINITY, 88
-        .set ACTIVE, 96
-        .set NEVER, 104
-        .set IDLESINK, 112
-        .set STARTSINK, 116
+#include "x87_kernel_frame.inc"
 
 // The real part (row) or imaginary part (column) of the lane's pixel.
 .macro VARYING_OPERAND wide, idx
@@ -182,23 +168,7 @@
 .endm
 
 .macro KERNEL name, row, wide
-        .globl  \name
-#if defined(__ELF__)
-        .type   \name, @function
-#endif
-        .p2align 4
-\name:
-#if defined(_WIN32)
-        push    rdi
-        push    rsi
-        mov     rdi, rcx
-#endif
-        push    rbx
-        push    rbp
-        push    r12
-        push    r13
-        push    r14
-        push    r15
+        KERNEL_ENTRY \name
 
         mov     r12, [rdi+VARYING]
         mov     r14, [rdi+COUNT]
@@ -251,25 +221,8 @@
         KERNEL  QarnX87ColumnDouble, 0, 0
 
 // Shared exit of the kernels: the x87 stack holds the six values of z.
-        .p2align 4
 .LfinishThree:
-        fstp    st(0)
-        fstp    st(0)
-        fstp    st(0)
-        fstp    st(0)
-        fstp    st(0)
-        fstp    st(0)
-        pop     r15
-        pop     r14
-        pop     r13
-        pop     r12
-        pop     rbp
-        pop     rbx
-#if defined(_WIN32)
-        pop     rsi
-        pop     rdi
-#endif
-        ret
+        KERNEL_EXIT 6
 
 #if defined(__ELF__)
         .section .note.GNU-stack, "", @progbits

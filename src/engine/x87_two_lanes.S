@@ -21,23 +21,10 @@
         .intel_syntax noprefix
         .text
 
-        .set VARYING, 0
-        .set OUT, 8
-        .set COUNT, 16
-        .set DEPTH, 24
-        .set SHARED, 32
-        .set SQA, 56
-        .set SQB, 64
-        .set BOUND, 80
-        .set INFINITY, 88
-        .set ACTIVE, 96
-        .set NEVER, 104
-        .set IDLESINK, 112
-        .set STARTSINK, 116
-        .set ZERO, 128
+#include "x87_kernel_frame.inc"
 
 // One iteration of the lane on top:  in  x y X Y c,  out  X Y x' y' c.
-.macro LANE row, wide, reg, squared
+.macro LANE row, reg, squared
         fld     st(1)                   // y x y X Y c
         fmul    st(0), st(1)            // xy x y X Y c
         fxch    st(2)                   // y x xy X Y c
@@ -48,15 +35,9 @@
         fadd    st(0), st(2)            // s=xx+yy xx yy xy X Y c
         fstp    qword ptr [rdi+\squared]
 .if \row
-  .if \wide
         fld     tbyte ptr [\reg]        // cr xx yy xy X Y ci
         fsubp   st(2), st               // xx t=yy-cr xy X Y ci
         fsubrp  st(1), st               // x'=xx-t xy X Y ci
-  .else
-        fxch    st(1)                   // yy xx xy X Y ci
-        fsub    qword ptr [\reg]        // t=yy-cr xx xy X Y ci
-        fsubp   st(1), st               // x'=xx-t xy X Y ci
-  .endif
         fxch    st(1)                   // xy x' X Y ci
         fadd    st(0), st(0)            // xy+xy x' X Y ci
         fadd    st(0), st(4)            // y' x' X Y ci
@@ -66,12 +47,8 @@
         fsubp   st(1), st               // x'=xx-t xy X Y cr
         fxch    st(1)                   // xy x' X Y cr
         fadd    st(0), st(0)            // xy+xy x' X Y cr
-  .if \wide
         fld     tbyte ptr [\reg]        // ci 2xy x' X Y cr
         faddp   st(1), st               // y' x' X Y cr
-  .else
-        fadd    qword ptr [\reg]        // y' x' X Y cr
-  .endif
 .endif
         fxch    st(3)                   // Y x' X y' c
         fxch    st(1)                   // x' Y X y' c
@@ -80,42 +57,18 @@
 
 // Pushes the next pixel's x = cr and y = ci over a stack whose shared
 // coordinate lies at st(2).
-.macro LOAD_PIXEL row, wide, reg
+.macro LOAD_PIXEL row, reg
 .if \row
         fld     st(2)                   // ci . . c
-  .if \wide
         fld     tbyte ptr [\reg]        // cr ci . . c
-  .else
-        fld     qword ptr [\reg]
-  .endif
 .else
-  .if \wide
         fld     tbyte ptr [\reg]        // ci . . c
-  .else
-        fld     qword ptr [\reg]
-  .endif
         fld     st(3)                   // cr ci . . c
 .endif
 .endm
 
-.macro KERNEL name, row, wide
-        .globl  \name
-#if defined(__ELF__)
-        .type   \name, @function
-#endif
-        .p2align 4
-\name:
-#if defined(_WIN32)
-        push    rdi
-        push    rsi
-        mov     rdi, rcx
-#endif
-        push    rbx
-        push    rbp
-        push    r12
-        push    r13
-        push    r14
-        push    r15
+.macro KERNEL name, row
+        KERNEL_ENTRY \name
 
         mov     r12, [rdi+VARYING]
         mov     r13d, 16                // 80-bit values
@@ -139,8 +92,8 @@
 
         .p2align 4
 .Lloop\@:
-        LANE    \row, \wide, rbx, SQA
-        LANE    \row, \wide, r8, SQB
+        LANE    \row, rbx, SQA
+        LANE    \row, r8, SQB
 .Ltests\@:
         // A squared modulus that is 4.0 or more as a double, or not a
         // number, takes the side path; everything else goes on.
@@ -185,7 +138,7 @@
         add     r14, rcx
         dec     r15
         mov     rsi, [rdi+DEPTH]
-        LOAD_PIXEL \row, \wide, rbx     // cr ci xB yB c
+        LOAD_PIXEL \row, rbx     // cr ci xB yB c
         jmp     .LbackA\@
 .LidleA\@:
         // An idle lane iterates c = (0, shared) into its own sink until the
@@ -199,7 +152,7 @@
         lea     rbx, [rdi+ZERO]
         lea     rdx, [rdi+IDLESINK]
         mov     rsi, [rdi+NEVER]
-        LOAD_PIXEL \row, \wide, rbx
+        LOAD_PIXEL \row, rbx
         jmp     .LbackA\@
 
 .LspecialB\@:
@@ -231,7 +184,7 @@
         add     r14, rcx
         dec     r15
         mov     r11, [rdi+DEPTH]
-        LOAD_PIXEL \row, \wide, r8      // cr ci xA yA c
+        LOAD_PIXEL \row, r8      // cr ci xA yA c
 .LrotateB\@:
         fxch    st(2)                   // xA ci cr yA c
         fxch    st(1)                   // ci xA cr yA c
@@ -248,31 +201,18 @@
         lea     r8, [rdi+ZERO]
         lea     r10, [rdi+IDLESINK]
         mov     r11, [rdi+NEVER]
-        LOAD_PIXEL \row, \wide, r8
+        LOAD_PIXEL \row, r8
         jmp     .LrotateB\@
 
 .Ldone\@:
-        fstp    st(0)                   // the other lane and c
-        fstp    st(0)
-        fstp    st(0)
-        pop     r15
-        pop     r14
-        pop     r13
-        pop     r12
-        pop     rbp
-        pop     rbx
-#if defined(_WIN32)
-        pop     rsi
-        pop     rdi
-#endif
-        ret
+        KERNEL_EXIT 3                   // the other lane's z and c
 #if defined(__ELF__)
         .size   \name, .-\name
 #endif
 .endm
 
-        KERNEL  QarnX87Row, 1, 1
-        KERNEL  QarnX87Column, 0, 1
+        KERNEL  QarnX87Row, 1
+        KERNEL  QarnX87Column, 0
 
 #if defined(__ELF__)
         .section .note.GNU-stack, "", @progbits
