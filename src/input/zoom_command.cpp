@@ -1,11 +1,14 @@
 #include "input/zoom_command.h"
 
+#include "colour/colour_commands.h"
 #include "engine/zoom.h"
 
 namespace qarn {
 
 bool ZoomCommand(Viewer& viewer, Desktop& desktop, int command) {
-    // Repeated colour shifting, once it exists, ends here first.
+    // Only repeated colour shifting ends here (and, while it ran, AutoScroll
+    // and automatic zoom with it): automatic zoom steps come through here.
+    StopColourShifting(viewer, desktop);
     const int levels = viewer.selection.SelectionLevels;
     const int delta = command == ZoomInCommand ? levels : command == ZoomOutCommand ? -levels : ResetDelta;
     ZoomView(viewer.engine, viewer.selection, viewer.AutoZoomDirection, desktop, delta);

@@ -4,6 +4,10 @@
 
 #include <iterator>
 
+#include "colour/colour_commands.h"
+#include "input/auto_scroll.h"
+#include "input/auto_zoom.h"
+#include "input/selection.h"
 #include "input/zoom_command.h"
 #include "shell/application.h"
 
@@ -27,6 +31,96 @@ Handled Zoom(Application& app, int command) {
     return HandledWith(0);
 }
 
+// The pointer position of a mouse message: low and high words, unsigned.
+ClientPoint PointOf(LPARAM lParam) {
+    return {static_cast<std::int32_t>(LOWORD(lParam)), static_cast<std::int32_t>(HIWORD(lParam))};
+}
+
+Handled OnMouseMove(Application& app, UINT, WPARAM, LPARAM lParam) {
+    UpdateSelection(app.viewer, app.desktop, 0, PointOf(lParam));
+    return HandledWith(0);
+}
+
+Handled OnTimer(Application& app, UINT, WPARAM wParam, LPARAM) {
+    TimerTick(app.viewer, app.desktop, static_cast<unsigned>(wParam));
+    return HandledWith(0);
+}
+
+Handled OnLeftPress(Application& app, UINT, WPARAM, LPARAM lParam) {
+    LeftPress(app.viewer, app.desktop, PointOf(lParam));
+    return HandledWith(0);
+}
+
+Handled OnRightPress(Application& app, UINT, WPARAM, LPARAM) {
+    RightPress(app.viewer, app.desktop);
+    return HandledWith(0);
+}
+
+// Shared by the double clicks and commands 46 and 47; the message code tells
+// a double click from a command.
+Handled OnAutoZoomIn(Application& app, UINT, WPARAM, LPARAM) {
+    StartAutoZoomIn(app.viewer, app.desktop);
+    return HandledWith(0);
+}
+
+Handled OnAutoZoomOut(Application& app, UINT messageOrCommand, WPARAM, LPARAM) {
+    StartAutoZoomOut(app.viewer, app.desktop, messageOrCommand == WM_RBUTTONDBLCLK);
+    return HandledWith(0);
+}
+
+Handled OnMiddlePress(Application& app, UINT, WPARAM, LPARAM) {
+    StartAutoScroll(app.viewer, app.desktop);
+    return HandledWith(0);
+}
+
+Handled OnKeyDown(Application& app, UINT, WPARAM wParam, LPARAM) {
+    const Key key = wParam == VK_LEFT    ? Key::Left
+                    : wParam == VK_RIGHT ? Key::Right
+                    : wParam == VK_UP    ? Key::Up
+                    : wParam == VK_DOWN  ? Key::Down
+                                         : Key::Other;
+    return KeyDown(app.viewer, app.desktop, key) ? HandledWith(0) : NotHandled;
+}
+
+Handled OnApplicationCommand(Application& app, UINT, WPARAM, LPARAM lParam) {
+    return HandledWith(ApplicationCommand(app.viewer, app.desktop, HIWORD(lParam)));
+}
+
+Handled OnMouseWheel(Application& app, UINT, WPARAM wParam, LPARAM) {
+    MouseWheel(app.viewer, app.desktop, static_cast<short>(HIWORD(wParam)));
+    return HandledWith(0);
+}
+
+Handled AutoZoomInCommand(Application& app, int command) {
+    return OnAutoZoomIn(app, static_cast<UINT>(command), 0, 0);
+}
+Handled AutoZoomOutCommand(Application& app, int command) {
+    return OnAutoZoomOut(app, static_cast<UINT>(command), 0, 0);
+}
+Handled AutoScrollCommandHandler(Application& app, int command) {
+    return OnMiddlePress(app, static_cast<UINT>(command), 0, 0);
+}
+
+Handled SelectLevel(Application& app, int command) {
+    SelectLevelCommand(app.viewer, app.desktop, command);
+    return HandledWith(0);
+}
+
+Handled ColourShift(Application& app, int command) {
+    ColourShiftCommand(app.viewer, app.desktop, command);
+    return HandledWith(0);
+}
+
+Handled Palette(Application& app, int command) {
+    PaletteCommand(app.viewer, app.desktop, command);
+    return HandledWith(0);
+}
+
+Handled Depth(Application& app, int command) {
+    DepthCommand(app.viewer, app.desktop, command);
+    return HandledWith(0);
+}
+
 struct MessageRow {
     UINT code;
     MessageHandler handler;
@@ -36,17 +130,17 @@ constexpr MessageRow MessageTable[] = {
     {WM_COMMAND, CommandDispatch},
     {WM_NOTIFY, NotifyDispatch},
     {WM_SETCURSOR, OnSetCursor},
-    {WM_MOUSEMOVE, Pending},
-    {WM_TIMER, Pending},
-    {WM_LBUTTONDOWN, Pending},
-    {WM_RBUTTONDOWN, Pending},
-    {WM_LBUTTONDBLCLK, Pending},
-    {WM_RBUTTONDBLCLK, Pending},
-    {WM_MBUTTONDOWN, Pending},
+    {WM_MOUSEMOVE, OnMouseMove},
+    {WM_TIMER, OnTimer},
+    {WM_LBUTTONDOWN, OnLeftPress},
+    {WM_RBUTTONDOWN, OnRightPress},
+    {WM_LBUTTONDBLCLK, OnAutoZoomIn},
+    {WM_RBUTTONDBLCLK, OnAutoZoomOut},
+    {WM_MBUTTONDOWN, OnMiddlePress},
     {WM_MENUSELECT, OnMenuSelect},
-    {WM_KEYDOWN, Pending},
-    {WM_APPCOMMAND, Pending},
-    {WM_MOUSEWHEEL, Pending},
+    {WM_KEYDOWN, OnKeyDown},
+    {WM_APPCOMMAND, OnApplicationCommand},
+    {WM_MOUSEWHEEL, OnMouseWheel},
     {WM_WINDOWPOSCHANGED, OnWindowPosChanged},
     {WM_PAINT, OnPaint},
     {WM_ERASEBKGND, OnEraseBackground},
@@ -79,30 +173,30 @@ constexpr CommandRow CommandTable[] = {
     {39, Zoom},            // Zero level reset
     {40, Zoom},            // Zoom Out
     {41, Zoom},            // Zoom In
-    {42, PendingCommand},  // Select 1 level Zoom
-    {43, PendingCommand},
-    {44, PendingCommand},
-    {45, PendingCommand},  // Select 4 level Zoom
-    {46, PendingCommand},  // Auto Zoom Out to Home
-    {47, PendingCommand},  // Auto Zoom In to End
-    {48, PendingCommand},  // AutoScroll
-    {49, PendingCommand},  // colour shift commands
-    {50, PendingCommand},
-    {51, PendingCommand},
-    {52, PendingCommand},
-    {53, PendingCommand},
-    {54, PendingCommand},  // monochrome components and palette sizes
-    {55, PendingCommand},
-    {56, PendingCommand},
-    {57, PendingCommand},
-    {58, PendingCommand},
-    {59, PendingCommand},
-    {60, PendingCommand},
-    {61, PendingCommand},
-    {62, PendingCommand},  // depths
-    {63, PendingCommand},
-    {64, PendingCommand},
-    {65, PendingCommand},
+    {42, SelectLevel},               // Select 1 level Zoom
+    {43, SelectLevel},
+    {44, SelectLevel},
+    {45, SelectLevel},               // Select 4 level Zoom
+    {46, AutoZoomOutCommand},        // Auto Zoom Out to Home
+    {47, AutoZoomInCommand},         // Auto Zoom In to End
+    {48, AutoScrollCommandHandler},  // AutoScroll
+    {49, ColourShift},               // colour shift commands
+    {50, ColourShift},
+    {51, ColourShift},
+    {52, ColourShift},
+    {53, ColourShift},
+    {54, Palette},  // monochrome components and palette sizes
+    {55, Palette},
+    {56, Palette},
+    {57, Palette},
+    {58, Palette},
+    {59, Palette},
+    {60, Palette},
+    {61, Palette},
+    {62, Depth},  // depths
+    {63, Depth},
+    {64, Depth},
+    {65, Depth},
     {66, PendingCommand},  // About
 };
 static_assert(std::size(CommandTable) == 31);

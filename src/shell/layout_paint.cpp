@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "engine/zoom.h"
+#include "input/selection.h"
 #include "shell/application.h"
 #include "shell/dispatch.h"
 
@@ -46,7 +47,7 @@ Handled OnPaint(Application& app, UINT, WPARAM, LPARAM) {
 
 Handled OnActivate(Application& app, UINT, WPARAM wParam, LPARAM) {
     if (LOWORD(wParam) == WA_INACTIVE) {
-        // Hiding a shown selection square comes with the square itself.
+        DeactivateSelection(app.viewer, app.desktop);
     } else {
         app.desktop.RepaintPicture();
     }

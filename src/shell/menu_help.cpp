@@ -5,6 +5,10 @@
 
 #include <array>
 
+#include "colour/colour_commands.h"
+#include "input/auto_scroll.h"
+#include "input/auto_zoom.h"
+#include "input/selection.h"
 #include "shell/application.h"
 #include "shell/dispatch.h"
 #include "shell/resources/resource_ids.h"
@@ -36,8 +40,9 @@ void HelpText(const ShellState& shell, UINT item, UINT flags, HMENU menu, std::a
 // (no help for the top-level menus): the texts are chosen here, the same on
 // both.
 Handled OnMenuSelect(Application& app, UINT, WPARAM wParam, LPARAM lParam) {
-    // Running AutoScroll, automatic zoom and colour shifting end here first,
-    // once they exist.
+    CancelAutoScroll(app.viewer, app.desktop);
+    CancelAutoZoom(app.viewer, app.desktop);
+    StopColourShifting(app.viewer, app.desktop);
     const ShellState& shell = app.shell;
     const UINT flags = HIWORD(wParam);
     const auto menu = reinterpret_cast<HMENU>(lParam);
@@ -56,7 +61,7 @@ Handled OnToolTipText(Application& app, NMHDR& header) {
     auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
     info.lpszText = MAKEINTRESOURCEW(header.idFrom + IDS_TOOLTIP_OFFSET);
     info.hinst = app.shell.instance;
-    // A shown selection square is hidden and centred here, once it exists.
+    ResetSelection(app.viewer, app.desktop);
     return HandledWith(0);
 }
 

@@ -5,6 +5,9 @@
 
 #include <cstring>
 
+#include "colour/colour_commands.h"
+#include "input/auto_scroll.h"
+#include "input/auto_zoom.h"
 #include "input/zoom_command.h"
 #include "persistence/bitmap_file.h"
 #include "shell/application.h"
@@ -152,8 +155,9 @@ int MessageLoop(Application& app) {
 
 Handled ExitCommand(Application& app, UINT, WPARAM, LPARAM) {
     ShellState& shell = app.shell;
-    // Repeated colour shifting, automatic zoom and AutoScroll end here first,
-    // once they exist.
+    StopColourShifting(app.viewer, app.desktop);
+    CancelAutoZoom(app.viewer, app.desktop);
+    CancelAutoScroll(app.viewer, app.desktop);
     DeleteDC(shell.MemoryDC);
     DeleteObject(shell.surface);
     shell.MemoryDC = nullptr;

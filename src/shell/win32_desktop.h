@@ -17,6 +17,15 @@ public:
     void RepaintPicture() override;
     void ShowCursor(CursorShape shape) override;
     int PictureTop() const override { return shell_.PictureRect.top; }
+    void StartTimer(TimerId timer, unsigned milliseconds) override;
+    void StopTimer(TimerId timer) override;
+    ScreenPoint PointerPosition() const override;
+    void MovePointer(ScreenPoint point) override;
+    ScreenPoint ToScreen(ClientPoint point) const override;
+    void CaptureMouse() override;
+    void ReleaseMouse() override;
+    void DrawSelectionOutline(const ClientRect& rect) override;
+    void MarkCommand(int command, bool marked) override;
 
 private:
     ShellState& shell_;

@@ -1,0 +1,134 @@
+#include "colour/colour_commands.h"
+
+#include "engine/zoom.h"
+#include "input/auto_scroll.h"
+#include "input/auto_zoom.h"
+#include "input/selection.h"
+
+namespace qarn {
+namespace {
+
+constexpr std::int32_t ShiftStep = 64;
+constexpr std::int32_t ShiftTurn = 4096;
+
+void ShowShiftingStatus(const Viewer& viewer, Desktop& desktop) {
+    const std::int32_t direction = viewer.ColourShiftDirection;
+    desktop.SetStatusText(StatusPart::Messages, direction < 0   ? u"Subtract Color Shifting..."
+                                                : direction > 0 ? u"Add Color Shifting..."
+                                                                : u"Ready");
+}
+
+void StopTimerOfShifting(Viewer& viewer, Desktop& desktop) {
+    if (viewer.ColourShiftDirection == 0) return;
+    viewer.ColourShiftDirection = 0;
+    desktop.StopTimer(TimerId::ColourShift);
+}
+
+// A larger depth than the counts were computed with needs a new computation.
+void ComputeIfDeeper(Viewer& viewer, Desktop& desktop) {
+    if (viewer.engine.view.Depth > viewer.engine.ComputedDepth)
+        ZoomView(viewer.engine, viewer.selection, viewer.AutoZoomDirection, desktop, 0);
+}
+
+}  // namespace
+
+void ColourShiftCommand(Viewer& viewer, Desktop& desktop, int command) {
+    CancelAutoScroll(viewer, desktop);
+    CancelAutoZoom(viewer, desktop);
+    ResetSelection(viewer, desktop);
+    if (command == SubtractShiftingCommand || command == AddShiftingCommand) {
+        const std::int32_t direction = command - RestoreCommand;
+        if (viewer.ColourShiftDirection == direction) {
+            StopTimerOfShifting(viewer, desktop);
+        } else {
+            // Reversing keeps the running timer; the first step comes with a tick.
+            if (viewer.ColourShiftDirection == 0) desktop.StartTimer(TimerId::ColourShift, ColourShiftPeriod);
+            viewer.ColourShiftDirection = direction;
+        }
+    } else {
+        StopTimerOfShifting(viewer, desktop);
+        std::int32_t& shift = viewer.engine.view.ColourShift;
+        if (command == ConstantSubtractShiftCommand) {
+            shift -= ShiftStep;
+            if (shift < 0) shift += ShiftTurn;
+        } else if (command == ConstantAddShiftCommand) {
+            shift += ShiftStep;
+            if (shift >= ShiftTurn) shift -= ShiftTurn;
+        } else {
+            shift = 0;
+        }
+        MapViewerDisplay(viewer, desktop);
+    }
+    ShowShiftingStatus(viewer, desktop);
+}
+
+void ColourShiftTick(Viewer& viewer, Desktop& desktop) {
+    if (viewer.selection.SelectionTracking != 0 || viewer.ColourShiftDirection == 0) return;
+    std::int64_t next = std::int64_t{viewer.engine.view.ColourShift} + viewer.ColourShiftDirection;
+    // ... 4095, 4096, 1, 2 ... adding; ... 1, 0, 4096, 4095 ... subtracting.
+    if (next < 0)
+        next = ShiftTurn;
+    else if (next > ShiftTurn)
+        next = 1;
+    viewer.engine.view.ColourShift = static_cast<std::int32_t>(next);
+    MapViewerDisplay(viewer, desktop);
+}
+
+void StopColourShifting(Viewer& viewer, Desktop& desktop) {
+    if (viewer.ColourShiftDirection == 0) return;
+    ColourShiftCommand(viewer, desktop, viewer.ColourShiftDirection < 0 ? SubtractShiftingCommand : AddShiftingCommand);
+}
+
+void PaletteCommand(Viewer& viewer, Desktop& desktop, int command) {
+    CancelAutoZoom(viewer, desktop);
+    StopColourShifting(viewer, desktop);
+    ResetSelection(viewer, desktop);
+    ViewState& view = viewer.engine.view;
+    std::uint32_t components = view.PaletteMode & ComponentBits;
+    if (command < MonochromePaletteCommand) {
+        components ^= RedComponent >> (command - MonochromeRedCommand);
+        view.PaletteMode = components + MonoPaletteSize;
+        BuildMonoTable(viewer.tables.mono, view.PaletteMode);
+    } else {
+        const std::uint32_t size = MonoPaletteSize << (command - MonochromePaletteCommand);
+        view.PaletteMode = components + size;
+        // Compared with the computed depth, not the present one.
+        if (size > viewer.engine.ComputedDepth) {
+            view.Depth = size;
+            ComputeIfDeeper(viewer, desktop);
+        }
+    }
+    MapViewerDisplay(viewer, desktop);
+    SyncColourChecks(viewer, desktop);
+}
+
+void DepthCommand(Viewer& viewer, Desktop& desktop, int command) {
+    CancelAutoZoom(viewer, desktop);
+    StopColourShifting(viewer, desktop);
+    ResetSelection(viewer, desktop);
+    viewer.engine.view.Depth = InitialDepth << (command - EighthDepthCommand);
+    ComputeIfDeeper(viewer, desktop);
+    MapViewerDisplay(viewer, desktop);
+    SyncColourChecks(viewer, desktop);
+}
+
+void SyncColourChecks(const Viewer& viewer, Desktop& desktop) {
+    const ViewState& view = viewer.engine.view;
+    for (int i = 0; i < 5; ++i)
+        desktop.MarkCommand(MonochromePaletteCommand + i, PaletteSize(view.PaletteMode) == (MonoPaletteSize << i));
+    for (int i = 0; i < 4; ++i) desktop.MarkCommand(EighthDepthCommand + i, view.Depth == (InitialDepth << i));
+    for (int i = 0; i < 3; ++i)
+        desktop.MarkCommand(MonochromeRedCommand + i, (view.PaletteMode & (RedComponent >> i)) != 0);
+}
+
+std::intptr_t ApplicationCommand(Viewer& viewer, Desktop& desktop, std::uint32_t commandAndDevice) {
+    constexpr std::uint32_t ForwardFromMouse = 0x8002;
+    constexpr std::uint32_t BackFromMouse = 0x8001;
+    if (commandAndDevice != ForwardFromMouse && commandAndDevice != BackFromMouse) return 0;
+    ColourShiftCommand(viewer, desktop, commandAndDevice == ForwardFromMouse ? AddShiftingCommand
+                                                                               : SubtractShiftingCommand);
+    MapViewerDisplay(viewer, desktop);
+    return 1;
+}
+
+}  // namespace qarn

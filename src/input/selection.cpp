@@ -1,0 +1,88 @@
+#include "input/selection.h"
+
+#include "colour/colour_commands.h"
+#include "input/auto_scroll.h"
+#include "input/auto_zoom.h"
+
+namespace qarn {
+namespace {
+
+void Place(Viewer& viewer, Desktop& desktop, ClientPoint point) {
+    PlaceSelectionRect(viewer.selection, desktop.PictureTop(), point.x, point.y);
+}
+
+}  // namespace
+
+void UpdateSelection(Viewer& viewer, Desktop& desktop, int levels, ClientPoint point) {
+    SelectionState& selection = viewer.selection;
+    // No level may let a zoom in pass the deepest level.
+    if (std::int64_t{viewer.engine.view.ZoomLevel} + levels > MaxZoomLevel) return;
+    if (levels == 0) {
+        if (viewer.engine.Busy != 0 || selection.SelectionTracking == 0) return;
+        desktop.DrawSelectionOutline(selection.SelectionRect);
+        Place(viewer, desktop, point);
+        desktop.DrawSelectionOutline(selection.SelectionRect);
+    } else if (selection.SelectionTracking != 0 && levels == selection.SelectionLevels) {
+        selection.SelectionTracking = 0;
+        desktop.DrawSelectionOutline(selection.SelectionRect);
+    } else if (selection.SelectionTracking != 0) {
+        selection.SelectionLevels = levels;
+        desktop.DrawSelectionOutline(selection.SelectionRect);
+        Place(viewer, desktop, point);
+        desktop.DrawSelectionOutline(selection.SelectionRect);
+    } else {
+        selection.SelectionLevels = levels;
+        selection.SelectionTracking = 1;
+        Place(viewer, desktop, point);
+        desktop.DrawSelectionOutline(selection.SelectionRect);
+    }
+}
+
+void ResetSelection(Viewer& viewer, Desktop& desktop) {
+    SelectionState& selection = viewer.selection;
+    if (selection.SelectionTracking == 0) return;
+    UpdateSelection(viewer, desktop, selection.SelectionLevels, selection.SelectionPoint);
+    const int top = desktop.PictureTop();
+    PlaceSelectionRect(selection, top, HalfView, top + HalfView);
+    desktop.SetStatusText(StatusPart::Messages, u"Ready");
+}
+
+void SelectLevelCommand(Viewer& viewer, Desktop& desktop, int command) {
+    CancelAutoScroll(viewer, desktop);
+    CancelAutoZoom(viewer, desktop);
+    StopColourShifting(viewer, desktop);
+    // About the last recorded point: the pointer is followed only while the
+    // square is shown.
+    UpdateSelection(viewer, desktop, command - (SelectLevelFirstCommand - 1), viewer.selection.SelectionPoint);
+    SyncSelectionChecks(viewer, desktop);
+    desktop.SetStatusText(StatusPart::Messages, viewer.selection.SelectionTracking != 0
+                                                    ? u"Select a region and then use a Zoom In or Out command..."
+                                                    : u"Ready");
+}
+
+void MouseWheel(Viewer& viewer, Desktop& desktop, int wheelDelta) {
+    std::int64_t levels = viewer.selection.SelectionLevels;
+    if (viewer.selection.SelectionTracking != 0) {
+        // Each notch is one step, whatever its size; the level goes round.
+        levels += wheelDelta >= 0 ? 1 : -1;
+        if (levels > MaxSelectionLevels) levels = MinSelectionLevels;
+        if (levels < MinSelectionLevels) levels = MaxSelectionLevels;
+    }
+    const std::int64_t room = MaxZoomLevel - std::int64_t{viewer.engine.view.ZoomLevel};
+    if (levels > room) levels = room;
+    if (levels <= 0) return;  // at the deepest level the wheel does nothing
+    SelectLevelCommand(viewer, desktop, SelectLevelFirstCommand - 1 + static_cast<int>(levels));
+}
+
+void SyncSelectionChecks(const Viewer& viewer, Desktop& desktop) {
+    for (int levels = MinSelectionLevels; levels <= MaxSelectionLevels; ++levels)
+        desktop.MarkCommand(SelectLevelFirstCommand - 1 + levels, levels == viewer.selection.SelectionLevels);
+}
+
+void DeactivateSelection(Viewer& viewer, Desktop& desktop) {
+    if (viewer.selection.SelectionTracking == 0) return;
+    UpdateSelection(viewer, desktop, viewer.selection.SelectionLevels, viewer.selection.SelectionPoint);
+    desktop.SetStatusText(StatusPart::Messages, u"Ready");
+}
+
+}  // namespace qarn
