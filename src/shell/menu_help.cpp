@@ -5,9 +5,7 @@
 
 #include <array>
 
-#include "colour/colour_commands.h"
-#include "input/auto_scroll.h"
-#include "input/auto_zoom.h"
+#include "input/modes.h"
 #include "input/selection.h"
 #include "shell/application.h"
 #include "shell/dispatch.h"
@@ -40,9 +38,7 @@ void HelpText(const ShellState& shell, UINT item, UINT flags, HMENU menu, std::a
 // (no help for the top-level menus): the texts are chosen here, the same on
 // both.
 Handled OnMenuSelect(Application& app, UINT, WPARAM wParam, LPARAM lParam) {
-    CancelAutoScroll(app.viewer, app.desktop);
-    CancelAutoZoom(app.viewer, app.desktop);
-    StopColourShifting(app.viewer, app.desktop);
+    EndModesForMenu(app.viewer, app.desktop);
     const ShellState& shell = app.shell;
     const UINT flags = HIWORD(wParam);
     const auto menu = reinterpret_cast<HMENU>(lParam);

@@ -5,9 +5,7 @@
 
 #include <cstring>
 
-#include "colour/colour_commands.h"
-#include "input/auto_scroll.h"
-#include "input/auto_zoom.h"
+#include "input/modes.h"
 #include "input/zoom_command.h"
 #include "persistence/bitmap_file.h"
 #include "shell/application.h"
@@ -155,9 +153,7 @@ int MessageLoop(Application& app) {
 
 Handled ExitCommand(Application& app, UINT, WPARAM, LPARAM) {
     ShellState& shell = app.shell;
-    StopColourShifting(app.viewer, app.desktop);
-    CancelAutoZoom(app.viewer, app.desktop);
-    CancelAutoScroll(app.viewer, app.desktop);
+    EndModesForClose(app.viewer, app.desktop);
     DeleteDC(shell.MemoryDC);
     DeleteObject(shell.surface);
     shell.MemoryDC = nullptr;

@@ -1,0 +1,132 @@
+// Which action ends which automatic mode, for every combination of running
+// modes.
+#include <functional>
+#include <string>
+
+#include "colour/colour_commands.h"
+#include "input/auto_scroll.h"
+#include "input/auto_zoom.h"
+#include "input/modes.h"
+#include "input/selection.h"
+#include "input/viewer_fixture.h"
+
+namespace qarn {
+namespace {
+
+struct Modes {
+    bool scroll, zoom, shift;
+    bool operator==(const Modes&) const = default;
+};
+
+std::string Describe(Modes m) {
+    return std::string("{scroll ") + (m.scroll ? "on" : "off") + ", zoom " + (m.zoom ? "on" : "off") + ", shift " +
+           (m.shift ? "on" : "off") + "}";
+}
+
+struct Action {
+    const char* name;
+    std::function<void(Viewer&, Desktop&)> act;
+    // The modes after the action, from those before; and whether the view
+    // changed (a zoom happened).
+    std::function<Modes(Modes)> after;
+    std::function<bool(Modes)> zooms;
+};
+
+bool Never(Modes) { return false; }
+
+class ModesTable : public testing::ViewerTest {
+protected:
+    void Run(Modes before, const Action& action) {
+        SetUp();
+        AtLevel(10);
+        ComputeRows(viewer->engine, -ViewSize);
+        if (before.scroll) {
+            viewer->AutoScrollActive = 1;
+            desktop.StartTimer(TimerId::AutoScroll, AutoScrollPeriod);
+            desktop.captured = true;
+        }
+        if (before.zoom) StartAutoZoom(*viewer, desktop, +1);
+        if (before.shift) {
+            viewer->ColourShiftDirection = 1;
+            desktop.StartTimer(TimerId::ColourShift, ColourShiftPeriod);
+        }
+        const int level = View().ZoomLevel;
+        action.act(*viewer, desktop);
+        const Modes now{viewer->AutoScrollActive != 0, viewer->AutoZoomDirection != 0,
+                        viewer->ColourShiftDirection != 0};
+        const std::string where = std::string(action.name) + " with " + Describe(before);
+        EXPECT_EQ(Describe(now), Describe(action.after(before))) << where;
+        EXPECT_EQ(desktop.TimerRuns(TimerId::AutoScroll), now.scroll) << where;
+        EXPECT_EQ(desktop.TimerRuns(TimerId::AutoZoom), now.zoom) << where;
+        EXPECT_EQ(desktop.TimerRuns(TimerId::ColourShift), now.shift) << where;
+        EXPECT_EQ(desktop.captured, now.scroll) << where;
+        EXPECT_EQ(View().ZoomLevel != level, action.zooms(before)) << where;
+    }
+};
+
+TEST_F(ModesTable, EveryActionAgainstEveryCombinationOfModes) {
+    auto pressGoesOn = [](Modes m) { return !m.scroll && !m.zoom; };
+    const Action actions[] = {
+        {"left press", [](Viewer& v, Desktop& d) { LeftPress(v, d, {256, 28 + 256}); },
+         [&](Modes m) { return m.scroll ? Modes{false, m.zoom, m.shift} : m.zoom ? Modes{false, false, m.shift}
+                                                                               : Modes{false, false, false}; },
+         pressGoesOn},
+        {"right press", [](Viewer& v, Desktop& d) { RightPress(v, d); },
+         [&](Modes m) { return m.scroll ? Modes{false, m.zoom, m.shift} : m.zoom ? Modes{false, false, m.shift}
+                                                                               : Modes{false, false, false}; },
+         pressGoesOn},
+        {"middle press", [](Viewer& v, Desktop& d) { StartAutoScroll(v, d); },
+         [](Modes m) { return m.scroll ? Modes{false, m.zoom, m.shift} : m.zoom ? Modes{false, false, m.shift}
+                                                                              : Modes{true, false, false}; },
+         Never},
+        {"arrow key", [](Viewer& v, Desktop& d) { KeyDown(v, d, Key::Left); },
+         [](Modes m) { return Modes{m.scroll, false, m.shift}; }, Never},
+        {"other key", [](Viewer& v, Desktop& d) { KeyDown(v, d, Key::Other); },
+         [](Modes m) { return Modes{false, false, m.shift}; }, Never},
+        {"select level command", [](Viewer& v, Desktop& d) { SelectLevelCommand(v, d, 43); },
+         [](Modes) { return Modes{false, false, false}; }, Never},
+        {"mouse wheel", [](Viewer& v, Desktop& d) { MouseWheel(v, d, 120); },
+         [](Modes) { return Modes{false, false, false}; }, Never},
+        {"zoom in command", [](Viewer& v, Desktop& d) { ZoomCommand(v, d, ZoomInCommand); },
+         [](Modes m) { return m.shift ? Modes{false, false, false} : m; }, [](Modes) { return true; }},
+        {"zero level command", [](Viewer& v, Desktop& d) { ZoomCommand(v, d, ZeroLevelCommand); },
+         [](Modes m) { return m.shift ? Modes{false, false, false} : m; }, [](Modes) { return true; }},
+        {"constant shift command", [](Viewer& v, Desktop& d) { ColourShiftCommand(v, d, 49); },
+         [](Modes) { return Modes{false, false, false}; }, Never},
+        {"add shifting command", [](Viewer& v, Desktop& d) { ColourShiftCommand(v, d, 52); },
+         [](Modes m) { return Modes{false, false, !m.shift}; }, Never},
+        {"thumb button", [](Viewer& v, Desktop& d) { ApplicationCommand(v, d, 0x8001); },
+         [](Modes) { return Modes{false, false, true}; }, Never},
+        {"palette command", [](Viewer& v, Desktop& d) { PaletteCommand(v, d, 58); },
+         [](Modes m) { return Modes{m.scroll && !m.shift, false, false}; }, Never},
+        {"depth command", [](Viewer& v, Desktop& d) { DepthCommand(v, d, 62); },
+         [](Modes m) { return Modes{m.scroll && !m.shift, false, false}; }, Never},
+        {"menu navigation", [](Viewer& v, Desktop& d) { EndModesForMenu(v, d); },
+         [](Modes) { return Modes{false, false, false}; }, Never},
+        {"closing the window", [](Viewer& v, Desktop& d) { EndModesForClose(v, d); },
+         [](Modes) { return Modes{false, false, false}; }, Never},
+        {"command 47", [](Viewer& v, Desktop& d) { StartAutoZoomIn(v, d); },
+         [](Modes m) { return Modes{m.scroll, true, m.shift}; }, Never},
+        {"command 46", [](Viewer& v, Desktop& d) { StartAutoZoomOut(v, d, false); },
+         [](Modes m) { return Modes{m.scroll, true, m.shift}; }, Never},
+        {"load or save", [](Viewer&, Desktop&) {}, [](Modes m) { return m; }, Never},
+    };
+    for (const Action& action : actions)
+        for (int bits = 0; bits < 8; ++bits) Run({(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0}, action);
+}
+
+TEST_F(ModesTable, AutomaticZoomEndsAtItsTarget) {
+    AtLevel(20);
+    StartAutoZoomIn(*viewer, desktop);
+    viewer->AutoZoomTarget = 21;
+    TimerTick(*viewer, desktop, 2);
+    EXPECT_EQ(View().ZoomLevel, 21);
+    EXPECT_EQ(viewer->AutoZoomDirection, 1);
+    TimerTick(*viewer, desktop, 2);
+    EXPECT_EQ(viewer->AutoZoomDirection, 0);
+    EXPECT_FALSE(desktop.TimerRuns(TimerId::AutoZoom));
+    EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Ready");
+}
+
+}  // namespace
+}  // namespace qarn
