@@ -347,6 +347,85 @@ TEST_F(ShellTest, PaintingCoversOnlyThePicture) {
                 << col << ", " << row;
 }
 
+// Picture pixels that differ from the display surface: where an outline is.
+int PixelsOffTheSurface(const Application& app, std::vector<std::pair<int, int>>* where = nullptr) {
+    const auto shown = PictureOnScreen(app);
+    const std::uint32_t* surface = app.shell.pixels;
+    int count = 0;
+    for (int row = 0; row < 512; ++row)
+        for (int col = 0; col < 512; ++col)
+            if (shown[static_cast<std::size_t>(row) * 512 + col] !=
+                (surface[static_cast<std::size_t>(511 - row) * 512 + col] & 0xFFFFFF)) {
+                ++count;
+                if (where) where->push_back({col, row});
+            }
+    return count;
+}
+
+TEST_F(ShellTest, SelectionOutlineAppearsFollowsThePointerAndLeavesNoTrace) {
+    const HWND window = app->shell.mainWindow;
+    const int top = app->shell.PictureRect.top;
+    SendMessageW(window, WM_COMMAND, IDM_ZERO_LEVEL, 0);
+    ASSERT_EQ(PixelsOffTheSurface(*app), 0);
+    SendMessageW(window, WM_COMMAND, IDM_SELECT_2, 0);  // 128 pixels about the centre
+    std::vector<std::pair<int, int>> outline;
+    EXPECT_GT(PixelsOffTheSurface(*app, &outline), 100);
+    for (const auto& [col, row] : outline) {
+        const bool onEdge = col == 192 || col == 319 || row == 192 || row == 319;
+        ASSERT_TRUE(onEdge && col >= 192 && col <= 319 && row >= 192 && row <= 319) << col << ", " << row;
+    }
+    SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(100, top + 100));
+    outline.clear();
+    EXPECT_GT(PixelsOffTheSurface(*app, &outline), 100);
+    for (const auto& [col, row] : outline) ASSERT_TRUE(col >= 36 && col <= 163 && row >= 36 && row <= 163);
+    SendMessageW(window, WM_COMMAND, IDM_SELECT_2, 0);  // the shown level again: hidden
+    EXPECT_EQ(PixelsOffTheSurface(*app), 0) << "no trace left";
+    EXPECT_EQ(StatusText(*app, 0), L"Ready");
+}
+
+TEST_F(ShellTest, MarksOfTheSelectionLevels) {
+    const HWND window = app->shell.mainWindow;
+    for (int command = IDM_SELECT_1; command <= IDM_SELECT_4; ++command) {
+        SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(command), 0);
+        for (int other = IDM_SELECT_1; other <= IDM_SELECT_4; ++other) {
+            const bool marked = other == command;
+            MENUITEMINFOW item{};
+            item.cbSize = sizeof item;
+            item.fMask = MIIM_STATE;
+            GetMenuItemInfoW(app->shell.menu, static_cast<UINT>(other), FALSE, &item);
+            EXPECT_EQ((item.fState & MFS_CHECKED) != 0, marked) << command << " " << other;
+            EXPECT_EQ(SendMessageW(app->shell.toolbar, TB_ISBUTTONCHECKED, static_cast<WPARAM>(other), 0) != 0,
+                      marked)
+                << command << " " << other;
+        }
+        SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(command), 0);  // hide it again
+    }
+    SendMessageW(window, WM_COMMAND, IDM_SELECT_1, 0);
+    SendMessageW(window, WM_COMMAND, IDM_SELECT_1, 0);
+}
+
+// The status bar's window procedure, watching the cursor while a zoom
+// shows its progress text.
+WNDPROC OriginalStatusProcedure = nullptr;
+HCURSOR CursorDuringProgress = nullptr;
+LRESULT CALLBACK WatchingStatusProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == SB_SETTEXTW && wParam == 0 && lParam != 0 &&
+        std::wstring(reinterpret_cast<const wchar_t*>(lParam)).find(L"...") != std::wstring::npos)
+        CursorDuringProgress = GetCursor();
+    return CallWindowProcW(OriginalStatusProcedure, window, message, wParam, lParam);
+}
+
+TEST_F(ShellTest, WaitCursorWhileAZoomComputes) {
+    const HWND status = app->shell.statusBar;
+    OriginalStatusProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(status, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchingStatusProcedure)));
+    SendMessageW(app->shell.mainWindow, WM_COMMAND, IDM_ZOOM_IN, 0);
+    SetWindowLongPtrW(status, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OriginalStatusProcedure));
+    EXPECT_EQ(CursorDuringProgress, LoadCursorW(nullptr, IDC_WAIT));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW)) << "the arrow afterwards";
+    SendMessageW(app->shell.mainWindow, WM_COMMAND, IDM_ZERO_LEVEL, 0);
+}
+
 // Runs last: closing ends the program's loop with exit code 0; Esc does the
 // same through the accelerator table.
 TEST_F(ShellTest, ZzzCloseBoxAndEscEndWithExitCodeZero) {
