@@ -1,7 +1,10 @@
 #pragma once
 // What the viewer asks of the window system. The Win32 shell implements it
 // with the real calls; tests implement it with a recording fake.
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "engine/selection_rect.h"
 
@@ -27,6 +30,23 @@ enum class StatusPart { Messages = 0, Level = 1 };
 // The main window's timers; their ticks come back through the viewer's
 // timer dispatch.
 enum class TimerId { ColourShift = 1, AutoZoom = 2, AutoScroll = 3 };
+
+// The system's error codes for file operations; 0 is success.
+using SystemError = std::uint32_t;
+inline constexpr SystemError NoError = 0;
+inline constexpr SystemError ErrorInvalidData = 13;
+inline constexpr SystemError ErrorFileNameTooLong = 206;
+
+// The full path of the file being loaded or saved, zero-terminated.
+using FileNameBuffer = std::array<char16_t, 260>;
+
+enum class FileDialogKind { Load, SaveAs };
+
+// What the file dialogs remember between openings, and what they report.
+struct FileDialogState {
+    std::uint32_t filterIndex = 1;  // 1 coordinate files, 2 bitmaps
+    std::size_t extensionAt = 0;    // index in the name after its last dot; 0: none
+};
 
 struct ScreenPoint {
     std::int32_t x = 0;
@@ -61,6 +81,19 @@ public:
     // of its toolbar button (the button first).
     virtual void MarkCommand(int command, bool marked) = 0;
 
+    // The Open or Save As dialog. On true the chosen path is in `name`.
+    virtual bool ChooseFile(FileDialogKind kind, FileNameBuffer& name, FileDialogState& state) = 0;
+    // Reads at most into.size() bytes from the start of an existing file,
+    // opened for reading only; reports how many and the file's whole size.
+    virtual SystemError ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
+                                     std::uint64_t& fileSize) = 0;
+    // Makes `parts`, one after the other, the whole content of the file. An
+    // earlier file of that name is replaced only once every byte is written;
+    // on any failure it is left as it was.
+    virtual SystemError WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) = 0;
+    // The system's text for the error in a box captioned "Qarn Error".
+    virtual void ShowFileError(SystemError error) = 0;
+
 protected:
     ~Desktop() = default;
 };
@@ -81,6 +114,14 @@ public:
     void ReleaseMouse() override {}
     void DrawSelectionOutline(const ClientRect&) override {}
     void MarkCommand(int, bool) override {}
+    bool ChooseFile(FileDialogKind, FileNameBuffer&, FileDialogState&) override { return false; }
+    SystemError ReadDataFile(const char16_t*, std::span<std::uint8_t>, std::size_t&, std::uint64_t&) override {
+        return ErrorInvalidData;
+    }
+    SystemError WriteDataFile(const char16_t*, std::span<const std::span<const std::uint8_t>>) override {
+        return ErrorInvalidData;
+    }
+    void ShowFileError(SystemError) override {}
 };
 
 }  // namespace qarn

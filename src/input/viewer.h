@@ -29,6 +29,10 @@ struct Viewer {
     // Repeated colour shifting (colour/colour_commands): -1 subtracting,
     // +1 adding, 0 off.
     std::int32_t ColourShiftDirection = 0;
+    // The file being loaded or saved, and the dialogs' memory
+    // (persistence/file_commands).
+    FileNameBuffer fileName{};
+    FileDialogState fileDialog;
     // The picture's 512 x 512 pixels, bottom-up: the window's display
     // surface, or a plain buffer where there is no window.
     std::uint32_t* displayPixels = nullptr;

@@ -1,6 +1,9 @@
 #include "shell/dispatch.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include <array>
 
 #include <iterator>
 
@@ -9,15 +12,11 @@
 #include "input/auto_zoom.h"
 #include "input/selection.h"
 #include "input/zoom_command.h"
+#include "persistence/file_commands.h"
 #include "shell/application.h"
 
 namespace qarn {
 namespace {
-
-// Rows whose behaviour arrives with later work report "not handled", so the
-// default procedure sees those messages meanwhile; the rows already stand.
-Handled Pending(Application&, UINT, WPARAM, LPARAM) { return NotHandled; }
-Handled PendingCommand(Application&, int) { return NotHandled; }
 
 Handled CommandDispatch(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
 Handled NotifyDispatch(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
@@ -101,6 +100,28 @@ Handled AutoScrollCommandHandler(Application& app, int command) {
     return OnMiddlePress(app, static_cast<UINT>(command), 0, 0);
 }
 
+Handled Load(Application& app, int) {
+    LoadCommand(app.viewer, app.desktop);
+    return HandledWith(0);
+}
+
+Handled SaveAs(Application& app, int) {
+    SaveAsCommand(app.viewer, app.desktop);
+    return HandledWith(0);
+}
+
+// The first dropped file is loaded; the others are ignored.
+Handled OnDropFiles(Application& app, UINT, WPARAM wParam, LPARAM) {
+    const auto drop = reinterpret_cast<HDROP>(wParam);
+    std::array<wchar_t, 1024> name{};
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    if (length < name.size()) DragQueryFileW(drop, 0, name.data(), static_cast<UINT>(name.size()));
+    DragFinish(drop);
+    SetForegroundWindow(app.shell.mainWindow);
+    LoadDroppedFile(app.viewer, app.desktop, reinterpret_cast<const char16_t*>(name.data()), length);
+    return HandledWith(0);
+}
+
 Handled SelectLevel(Application& app, int command) {
     SelectLevelCommand(app.viewer, app.desktop, command);
     return HandledWith(0);
@@ -145,7 +166,7 @@ constexpr MessageRow MessageTable[] = {
     {WM_PAINT, OnPaint},
     {WM_ERASEBKGND, OnEraseBackground},
     {WM_ACTIVATE, OnActivate},
-    {WM_DROPFILES, Pending},
+    {WM_DROPFILES, OnDropFiles},
     {WM_CREATE, OnCreate},
     {WM_CLOSE, ExitCommand},
     {WM_DESTROY, OnDestroy},
@@ -167,8 +188,8 @@ struct CommandRow {
 };
 
 constexpr CommandRow CommandTable[] = {
-    {36, PendingCommand},  // Load
-    {37, PendingCommand},  // Save As
+    {36, Load},            // Load
+    {37, SaveAs},          // Save As
     {38, ExitFromMenu},    // Exit
     {39, Zoom},            // Zero level reset
     {40, Zoom},            // Zoom Out
@@ -197,7 +218,7 @@ constexpr CommandRow CommandTable[] = {
     {63, Depth},
     {64, Depth},
     {65, Depth},
-    {66, PendingCommand},  // About
+    {66, AboutCommand},  // About
 };
 static_assert(std::size(CommandTable) == 31);
 

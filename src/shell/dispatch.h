@@ -35,5 +35,7 @@ Handled OnActivate(Application& app, UINT message, WPARAM wParam, LPARAM lParam)
 Handled OnMenuSelect(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
 Handled OnSetCursor(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
 Handled OnToolTipText(Application& app, NMHDR& header);
+// Command 66: the modal About box (shell/about_box.cpp).
+Handled AboutCommand(Application& app, int command);
 
 }  // namespace qarn

@@ -26,6 +26,11 @@ public:
     void ReleaseMouse() override;
     void DrawSelectionOutline(const ClientRect& rect) override;
     void MarkCommand(int command, bool marked) override;
+    bool ChooseFile(FileDialogKind kind, FileNameBuffer& name, FileDialogState& state) override;
+    SystemError ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
+                             std::uint64_t& fileSize) override;
+    SystemError WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) override;
+    void ShowFileError(SystemError error) override;
 
 private:
     ShellState& shell_;

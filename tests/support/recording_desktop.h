@@ -1,5 +1,7 @@
 #pragma once
+#include <algorithm>
 #include <functional>
+#include <optional>
 #include <map>
 #include <set>
 #include <tuple>
@@ -51,6 +53,37 @@ public:
     }
     void MarkCommand(int command, bool marked) override { marks[command] = marked; }
 
+    // A file system of whole files by name, with failures to inject.
+    bool ChooseFile(FileDialogKind kind, FileNameBuffer& name, FileDialogState& state) override {
+        dialogs.push_back({kind, state.filterIndex});
+        if (!dialogAnswer) return false;
+        std::fill(name.begin(), name.end(), u'\0');
+        std::copy(dialogAnswer->begin(), dialogAnswer->end(), name.begin());
+        const auto dot = dialogAnswer->find_last_of(u'.');
+        state.extensionAt = dot == std::u16string::npos ? 0 : dot + 1;
+        if (answerFilter != 0) state.filterIndex = answerFilter;
+        return true;
+    }
+    SystemError ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
+                             std::uint64_t& fileSize) override {
+        if (const auto failure = readFailures.find(path); failure != readFailures.end()) return failure->second;
+        const auto file = files.find(path);
+        if (file == files.end()) return 2;  // ERROR_FILE_NOT_FOUND
+        fileSize = file->second.size();
+        bytesRead = std::min(into.size(), file->second.size());
+        std::copy_n(file->second.begin(), bytesRead, into.begin());
+        return NoError;
+    }
+    SystemError WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) override {
+        ++writes;
+        if (const auto failure = writeFailures.find(path); failure != writeFailures.end()) return failure->second;
+        std::vector<std::uint8_t> content;
+        for (const auto& part : parts) content.insert(content.end(), part.begin(), part.end());
+        files[path] = std::move(content);
+        return NoError;
+    }
+    void ShowFileError(SystemError error) override { errorBoxes.push_back(error); }
+
     std::vector<std::u16string> TextsOf(StatusPart part) const {
         std::vector<std::u16string> texts;
         for (const auto& change : status)
@@ -74,6 +107,19 @@ public:
     std::set<std::tuple<int, int, int, int>> outlines;  // on the screen now
     int outlineDrawings = 0;
     std::map<int, bool> marks;
+
+    struct DialogShown {
+        FileDialogKind kind;
+        std::uint32_t filterIndexShown;
+    };
+    std::optional<std::u16string> dialogAnswer;  // none: the dialog is cancelled
+    std::uint32_t answerFilter = 0;              // the filter the user picks; 0 keeps it
+    std::vector<DialogShown> dialogs;
+    std::map<std::u16string, std::vector<std::uint8_t>> files;
+    std::map<std::u16string, SystemError> readFailures;
+    std::map<std::u16string, SystemError> writeFailures;  // the earlier content stays
+    int writes = 0;
+    std::vector<SystemError> errorBoxes;
 
 private:
     int pictureTop_;

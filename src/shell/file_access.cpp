@@ -1,0 +1,119 @@
+// The file dialogs, reading and writing data files, and the error box.
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include <array>
+#include <string>
+
+#include "shell/win32_desktop.h"
+
+namespace qarn {
+namespace {
+
+// The Open dialog offers only the first pair of filters, Save As both.
+constexpr wchar_t SaveFilters[] = L"Qarn File (*.qarn)\0*.qarn\0Bitmap File (*.bmp)\0*.bmp\0";
+constexpr wchar_t LoadFilters[] = L"Qarn File (*.qarn)\0*.qarn\0";
+
+wchar_t* WideBuffer(FileNameBuffer& name) { return reinterpret_cast<wchar_t*>(name.data()); }
+
+// Closes a handle when it goes out of scope.
+struct FileHandle {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    ~FileHandle() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+    bool Close() {
+        const bool closed = CloseHandle(handle) != 0;
+        handle = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+};
+
+}  // namespace
+
+bool Win32Desktop::ChooseFile(FileDialogKind kind, FileNameBuffer& name, FileDialogState& state) {
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = shell_.mainWindow;
+    dialog.lpstrFile = WideBuffer(name);
+    dialog.nMaxFile = static_cast<DWORD>(name.size());
+    dialog.lpstrDefExt = L"qarn";
+    dialog.nFilterIndex = state.filterIndex;
+    BOOL chosen = FALSE;
+    if (kind == FileDialogKind::Load) {
+        dialog.lpstrFilter = LoadFilters;
+        dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+        chosen = GetOpenFileNameW(&dialog);
+    } else {
+        dialog.lpstrFilter = SaveFilters;
+        dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
+        chosen = GetSaveFileNameW(&dialog);
+    }
+    // The next Save As opens with the filter this dialog ended with.
+    if (dialog.nFilterIndex != 0) state.filterIndex = dialog.nFilterIndex;
+    state.extensionAt = dialog.nFileExtension;
+    // What the dialog covered is painted again before anything computes.
+    UpdateWindow(shell_.mainWindow);
+    return chosen != FALSE;
+}
+
+SystemError Win32Desktop::ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
+                                       std::uint64_t& fileSize) {
+    // Reading only: a read-only file loads, and a load never creates a file.
+    FileHandle file{CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (file.handle == INVALID_HANDLE_VALUE) return GetLastError();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.handle, &size)) return GetLastError();
+    fileSize = static_cast<std::uint64_t>(size.QuadPart);
+    DWORD got = 0;
+    if (!ReadFile(file.handle, into.data(), static_cast<DWORD>(into.size()), &got, nullptr)) return GetLastError();
+    bytesRead = got;
+    return NoError;
+}
+
+SystemError Win32Desktop::WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) {
+    const std::wstring target = Wide(path);
+    // A file that exists must be writable and not held by another program
+    // before anything is written beside it.
+    {
+        FileHandle existing{CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (existing.handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND)
+            return GetLastError();
+    }
+    const std::wstring beside = target + L".saving";
+    SystemError error = NoError;
+    {
+        FileHandle file{CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr)};
+        if (file.handle == INVALID_HANDLE_VALUE) return GetLastError();
+        for (const auto& part : parts) {
+            DWORD written = 0;
+            if (!WriteFile(file.handle, part.data(), static_cast<DWORD>(part.size()), &written, nullptr)) {
+                error = GetLastError();
+                break;
+            }
+            if (written != part.size()) {
+                error = ERROR_DISK_FULL;
+                break;
+            }
+        }
+        if (error == NoError && !FlushFileBuffers(file.handle)) error = GetLastError();
+        if (!file.Close() && error == NoError) error = GetLastError();
+    }
+    if (error == NoError && !MoveFileExW(beside.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
+    if (error != NoError) DeleteFileW(beside.c_str());
+    return error;
+}
+
+void Win32Desktop::ShowFileError(SystemError error) {
+    std::array<wchar_t, 128> text{};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0x0400, text.data(),
+                   static_cast<DWORD>(text.size()), nullptr);
+    MessageBoxW(nullptr, text.data(), L"Qarn Error", MB_OK | MB_ICONEXCLAMATION);
+}
+
+}  // namespace qarn
