@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,11 +12,13 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "shell/application.h"
 #include "shell/dispatch.h"
+#include "persistence/coordinate_file.h"
 #include "shell/resources/resource_ids.h"
 
 namespace qarn {
@@ -424,6 +428,138 @@ TEST_F(ShellTest, WaitCursorWhileAZoomComputes) {
     EXPECT_EQ(CursorDuringProgress, LoadCursorW(nullptr, IDC_WAIT));
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW)) << "the arrow afterwards";
     SendMessageW(app->shell.mainWindow, WM_COMMAND, IDM_ZERO_LEVEL, 0);
+}
+
+std::wstring TempPath(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + name;
+}
+
+std::vector<std::uint8_t> FileBytes(const std::wstring& path) {
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
+SystemError Write(Application& app, const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+    const std::array<std::span<const std::uint8_t>, 1> parts{bytes};
+    return app.desktop.WriteDataFile(reinterpret_cast<const char16_t*>(path.c_str()), parts);
+}
+
+TEST_F(ShellTest, DataFilesAreReplacedWholeOrNotAtAll) {
+    const std::wstring path = TempPath(L"qarn-shell-test.qarn");
+    DeleteFileW(path.c_str());
+    ASSERT_EQ(Write(*app, path, std::vector<std::uint8_t>(100, 7)), NoError);
+    ASSERT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 1)), NoError);
+    EXPECT_EQ(FileBytes(path), std::vector<std::uint8_t>(46, 1)) << "no older, longer content remains";
+
+    // Held open by another program: the write is refused and the file stays.
+    HANDLE other = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 2)), static_cast<SystemError>(ERROR_SHARING_VIOLATION));
+    CloseHandle(other);
+    EXPECT_EQ(FileBytes(path), std::vector<std::uint8_t>(46, 1));
+
+    // Read-only: it cannot be saved over, but it loads.
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    // Wine running as root cannot make a file read-only for us: check the
+    // refusal only where the system enforces the attribute.
+    HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool enforced = probe == INVALID_HANDLE_VALUE;
+    if (!enforced) CloseHandle(probe);
+    if (enforced) {
+        EXPECT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 3)), static_cast<SystemError>(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(FileBytes(path), std::vector<std::uint8_t>(46, 1));
+    }
+    std::array<std::uint8_t, 47> into{};
+    std::size_t got = 0;
+    std::uint64_t size = 0;
+    EXPECT_EQ(app->desktop.ReadDataFile(reinterpret_cast<const char16_t*>(path.c_str()), into, got, size), NoError);
+    EXPECT_EQ(got, 46u);
+    EXPECT_EQ(size, 46u);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+
+    // A load never creates a file.
+    EXPECT_EQ(app->desktop.ReadDataFile(reinterpret_cast<const char16_t*>(path.c_str()), into, got, size),
+              static_cast<SystemError>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A real drop: a DROPFILES block made here, as the shell would make it.
+HDROP MakeDrop(const std::vector<std::wstring>& names) {
+    std::size_t characters = 1;
+    for (const auto& name : names) characters += name.size() + 1;
+    const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + characters * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* text = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(drop) + sizeof(DROPFILES));
+    for (const auto& name : names) {
+        std::memcpy(text, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+        text += name.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST_F(ShellTest, DroppingFilesLoadsTheFirst) {
+    const std::wstring first = TempPath(L"qarn-drop-1.qarn");
+    ViewState view;
+    view.OriginRe = -1.0L;
+    view.OriginIm = 1.0L;
+    view.PixelStep = 0.00390625L;
+    view.ZoomLevel = 1;
+    const auto record = EncodeViewState(view);
+    ASSERT_EQ(Write(*app, first, std::vector<std::uint8_t>(record.begin(), record.end())), NoError);
+    SendMessageW(app->shell.mainWindow, WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(MakeDrop({first, TempPath(L"missing-2.qarn"), TempPath(L"missing-3.qarn")})),
+                 0);
+    EXPECT_EQ(app->viewer.engine.view.ZoomLevel, 1);
+    EXPECT_EQ(app->viewer.engine.view.OriginRe, -1.0L);
+    EXPECT_EQ(StatusText(*app, 1), L"Level 01 of 56");
+    DeleteFileW(first.c_str());
+    SendMessageW(app->shell.mainWindow, WM_COMMAND, IDM_ZERO_LEVEL, 0);
+}
+
+TEST_F(ShellTest, ColourCommandsMoveTheirMarks) {
+    const HWND window = app->shell.mainWindow;
+    auto menuMarked = [&](int command) {
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_STATE;
+        GetMenuItemInfoW(app->shell.menu, static_cast<UINT>(command), FALSE, &item);
+        return (item.fState & MFS_CHECKED) != 0;
+    };
+    auto buttonPressed = [&](int command) {
+        return SendMessageW(app->shell.toolbar, TB_ISBUTTONCHECKED, static_cast<WPARAM>(command), 0) != 0;
+    };
+    for (int palette = IDM_PALETTE_MONO; palette <= IDM_PALETTE_NORMAL; ++palette) {
+        SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(palette), 0);
+        for (int other = IDM_PALETTE_MONO; other <= IDM_PALETTE_NORMAL; ++other) {
+            EXPECT_EQ(menuMarked(other), other == palette) << palette << " " << other;
+            EXPECT_EQ(buttonPressed(other), other == palette) << palette << " " << other;
+        }
+    }
+    for (int depth = IDM_DEPTH_EIGHTH; depth <= IDM_DEPTH_NORMAL; ++depth) {
+        SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(depth), 0);
+        for (int other = IDM_DEPTH_EIGHTH; other <= IDM_DEPTH_NORMAL; ++other) {
+            EXPECT_EQ(menuMarked(other), other == depth) << depth << " " << other;
+            EXPECT_EQ(buttonPressed(other), other == depth) << depth << " " << other;
+        }
+    }
+    SendMessageW(window, WM_COMMAND, IDM_MONO_GREEN, 0);
+    EXPECT_TRUE(menuMarked(IDM_MONO_RED));
+    EXPECT_FALSE(menuMarked(IDM_MONO_GREEN));
+    EXPECT_TRUE(menuMarked(IDM_MONO_BLUE));
+    EXPECT_TRUE(menuMarked(IDM_PALETTE_MONO));
+    SendMessageW(window, WM_COMMAND, IDM_MONO_GREEN, 0);
+    SendMessageW(window, WM_COMMAND, IDM_PALETTE_NORMAL, 0);
+    SendMessageW(window, WM_COMMAND, IDM_DEPTH_EIGHTH, 0);
+    SendMessageW(window, WM_COMMAND, IDM_SUBTRACT_SHIFTING, 0);
+    EXPECT_EQ(StatusText(*app, 0), L"Subtract Color Shifting...");
+    SendMessageW(window, WM_COMMAND, IDM_RESTORE, 0);
+    EXPECT_EQ(StatusText(*app, 0), L"Ready");
 }
 
 // Runs last: closing ends the program's loop with exit code 0; Esc does the
