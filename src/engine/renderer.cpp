@@ -20,7 +20,6 @@ unsigned HardwareThreads() {
 // workers would cost more than it gains (a scroll by a few pixels).
 constexpr int LinesForWorkers = 8;
 
-constexpr std::ptrdiff_t CoordinateBytes = sizeof(long double);
 
 }  // namespace
 
