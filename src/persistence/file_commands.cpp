@@ -61,6 +61,10 @@ void SaveAsCommand(Viewer& viewer, Desktop& desktop) {
         Ready(desktop);
         return;
     }
+    SaveChosenFile(viewer, desktop);
+}
+
+void SaveChosenFile(Viewer& viewer, Desktop& desktop) {
     desktop.SetStatusText(StatusPart::Messages, u"Saving...");
     SystemError error = NoError;
     if (NamesABitmap(viewer.fileName, viewer.fileDialog.extensionAt)) {

@@ -12,6 +12,9 @@ void LoadCommand(Viewer& viewer, Desktop& desktop);
 // Command 37: the Save As dialog, then a bitmap (an extension beginning with
 // "bm", in any case) or a coordinate file.
 void SaveAsCommand(Viewer& viewer, Desktop& desktop);
+// Saves to the file named in viewer.fileName, its kind by the extension
+// at viewer.fileDialog.extensionAt: what Save As does once a name is chosen.
+void SaveChosenFile(Viewer& viewer, Desktop& desktop);
 // Loads the coordinate file named in viewer.fileName: reads it, checks it,
 // takes its view and settings, computes and shows the view. A file that
 // cannot be read, has the wrong size or holds values the program never
