@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <winternl.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +20,7 @@
 #include "shell/application.h"
 #include "shell/dispatch.h"
 #include "shell/resources/resource_ids.h"
+#include "win32/gui_resources.h"
 
 namespace qarn {
 namespace {
@@ -101,55 +101,6 @@ HWND ShownBoxOwnedBy(HWND owner) {
     return nullptr;
 }
 
-// Every window of this thread, children included.
-DWORD ThreadWindowCount() {
-    DWORD count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM total) -> BOOL {
-            auto& n = *reinterpret_cast<DWORD*>(total);
-            ++n;
-            EnumChildWindows(
-                window,
-                [](HWND, LPARAM inner) -> BOOL {
-                    ++*reinterpret_cast<DWORD*>(inner);
-                    return TRUE;
-                },
-                total);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
-// Live GDI objects of the process. Wine's GetGuiResources is a stub that
-// returns 0; there the process's own GDI handle table is counted instead:
-// the PEB's GdiSharedHandleTable (offset 0xF8 on x64), 0x10000 entries of 24
-// bytes whose type byte, at offset 14, is 0 while the entry is free.
-DWORD GdiObjects() {
-    if (const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return count;
-    using QueryProcess = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<QueryProcess>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-    PROCESS_BASIC_INFORMATION basic{};
-    if (query == nullptr || query(GetCurrentProcess(), 0, &basic, sizeof basic, nullptr) != 0) return 0;
-    const auto* peb = reinterpret_cast<const std::uint8_t*>(basic.PebBaseAddress);
-    const auto* table = *reinterpret_cast<const std::uint8_t* const*>(peb + 0xF8);
-    if (table == nullptr) return 0;
-    DWORD count = 0;
-    for (std::size_t i = 0; i < 0x10000; ++i)
-        if (table[i * 24 + 14] != 0) ++count;
-    return count;
-}
-
-// Live USER objects. Wine keeps them in its server and cannot count them
-// (GetGuiResources returns 0): there the windows of this thread stand in,
-// since windows are the USER objects the boxes create.
-DWORD UserObjects() {
-    if (const DWORD count = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)) return count;
-    return ThreadWindowCount();
-}
-
 // Posts a key press to the control that has the focus in box (or to the box
 // itself), where the box's modal loop turns it into a command as the
 // keyboard would.
@@ -205,11 +156,15 @@ LRESULT CALLBACK WatchOpenings(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// Closes every box of the thread as Esc would, innermost first.
-void CloseAllBoxes() {
+// Closes every box of the thread, innermost first: as Esc would at first,
+// and then, for a box that ignores Esc, by ending its modal loop directly.
+void CloseAllBoxes(bool force) {
     std::vector<HWND> boxes = ThreadDialogs();
     for (auto box = boxes.rbegin(); box != boxes.rend(); ++box)
-        PostMessageW(*box, WM_COMMAND, IDCANCEL, 0);
+        if (force)
+            EndDialog(*box, 0);
+        else
+            PostMessageW(*box, WM_COMMAND, IDCANCEL, 0);
 }
 
 class Script {
@@ -247,12 +202,12 @@ private:
         script->busy_ = true;
         const DWORD now = GetTickCount();
         if (now - script->start_ > script->limit_) {
-            // The watchdog: end whatever is still open, again now and then
-            // in case a box ignores the first request.
+            // The watchdog: end whatever is still open, more firmly every
+            // half second if a box ignores the first request.
             if (!script->timedOut_ || now - script->lastKick_ > 500) {
+                CloseAllBoxes(script->timedOut_);
                 script->timedOut_ = true;
                 script->lastKick_ = now;
-                CloseAllBoxes();
             }
         } else {
             while (script->next_ < script->steps_.size() && script->steps_[script->next_]()) ++script->next_;
@@ -585,8 +540,8 @@ TEST_F(AboutBoxTest, OpeningAndClosingTwoHundredTimesLeavesNothingBehind) {
     };
     ASSERT_TRUE(openAndClose(1, true));
 
-    const DWORD gdiBefore = GdiObjects();
-    const DWORD userBefore = UserObjects();
+    const DWORD gdiBefore = testing::GdiObjects();
+    const DWORD userBefore = testing::UserObjects();
     ASSERT_GT(gdiBefore, 0u);
     ASSERT_GT(userBefore, 0u);
     for (int i = 0; i < 200; ++i) {
@@ -594,8 +549,8 @@ TEST_F(AboutBoxTest, OpeningAndClosingTwoHundredTimesLeavesNothingBehind) {
         ASSERT_TRUE(openAndClose(i % 25 == 0 ? 1 : 0, i % 2 == 0)) << "opening " << i;
     }
     const HWND last = Watch.box;
-    const DWORD gdiAfter = GdiObjects();
-    const DWORD userAfter = UserObjects();
+    const DWORD gdiAfter = testing::GdiObjects();
+    const DWORD userAfter = testing::UserObjects();
     std::printf("[   INFO   ] GDI objects %lu before, %lu after; USER objects %lu before, %lu after (%s)\n",
                 static_cast<unsigned long>(gdiBefore), static_cast<unsigned long>(gdiAfter),
                 static_cast<unsigned long>(userBefore), static_cast<unsigned long>(userAfter),

@@ -1,0 +1,240 @@
+// A soak under load: the automatic modes run while random commands, keys,
+// clicks, wheel turns, loads, saves and About openings arrive at a high rate.
+// The process's GDI and USER objects and its private memory must stay flat,
+// no timer tick may run inside another, the status bar must end in a state
+// the program defines, and the program must exit with 0.
+// QARN_SOAK_SECONDS sets the length (default 150).
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "persistence/file_commands.h"
+#include "shell/application.h"
+#include "shell/dispatch.h"
+#include "shell/resources/resource_ids.h"
+#include "win32/gui_resources.h"
+
+namespace qarn {
+namespace {
+
+struct Resources {
+    DWORD gdi = 0;
+    DWORD user = 0;
+    SIZE_T privateBytes = 0;
+};
+
+Resources Measure() { return {testing::GdiObjects(), testing::UserObjects(), testing::PrivateBytes()}; }
+
+// Watches the main window's messages: a timer tick inside another is a
+// handler re-entered.
+WNDPROC ProgramProcedure = nullptr;
+int TimerDepth = 0;
+int TimerReentries = 0;
+LRESULT CALLBACK Watcher(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_TIMER) return CallWindowProcW(ProgramProcedure, window, message, wParam, lParam);
+    if (TimerDepth > 0) ++TimerReentries;
+    ++TimerDepth;
+    const LRESULT result = CallWindowProcW(ProgramProcedure, window, message, wParam, lParam);
+    --TimerDepth;
+    return result;
+}
+
+void Pump(Application& app) {
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (TranslateAcceleratorW(app.shell.mainWindow, app.shell.accelerators, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// Closes the About box as soon as it is there; the timer runs until then.
+void CALLBACK CloseAbout(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (const HWND box = FindWindowW(L"#32770", L"About Qarn")) {
+        KillTimer(nullptr, timer);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+}
+
+HDROP MakeDrop(const std::wstring& name) {
+    const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+std::wstring StatusText(const Application& app, int part) {
+    wchar_t text[256] = {};
+    SendMessageW(app.shell.statusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+class Soak {
+public:
+    explicit Soak(Application& app) : app_(app), random_(20261207) {
+        wchar_t folder[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        folder_ = folder;
+    }
+
+    // One random action, as a user might do it, at any moment.
+    void Act() {
+        static const char* only = std::getenv("QARN_SOAK_ONLY");  // one kind of action, to find a culprit
+        Act(only ? std::atoi(only) : Pick(0, 15));
+    }
+
+    // Every kind of action once: the window system's caches (fonts of the
+    // About box, for one) fill before anything is measured.
+    void ActEach() {
+        for (int kind = 0; kind <= 15; ++kind) Act(kind);
+        About();
+    }
+
+    void Act(int kind) {
+        const HWND window = app_.shell.mainWindow;
+        const int top = app_.shell.PictureRect.top;
+        const LPARAM point = MAKELPARAM(Pick(0, 511), top + Pick(0, 511));
+        switch (kind) {
+        case 0: Command(Pick(IDM_ZERO_LEVEL, IDM_ZOOM_IN)); break;
+        case 1: Command(Pick(IDM_SELECT_1, IDM_SELECT_4)); break;
+        case 2: Command(Pick(IDM_AUTO_ZOOM_OUT, IDM_AUTOSCROLL)); break;
+        case 3: Command(Pick(IDM_CONSTANT_SUBTRACT, IDM_CONSTANT_ADD)); break;
+        case 4: Command(Pick(IDM_MONO_RED, IDM_PALETTE_NORMAL)); break;
+        case 5: Command(Pick(IDM_DEPTH_EIGHTH, IDM_DEPTH_QUARTER)); break;
+        case 6: SendMessageW(window, WM_KEYDOWN, static_cast<WPARAM>(Pick(VK_LEFT, VK_DOWN)), 1); break;
+        case 7: SendMessageW(window, WM_KEYDOWN, 'W', 1); break;
+        case 8: SendMessageW(window, Pick(0, 1) ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, 0, point); break;
+        case 9: SendMessageW(window, Pick(0, 1) ? WM_LBUTTONDBLCLK : WM_RBUTTONDBLCLK, 0, point); break;
+        case 10: SendMessageW(window, WM_MBUTTONDOWN, 0, point); break;
+        case 11: SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, Pick(0, 1) ? 120 : -120), 0); break;
+        case 12: SendMessageW(window, WM_MOUSEMOVE, 0, point); break;
+        case 13: Save(); break;
+        case 14: Load(); break;
+        default:
+            if (Pick(0, 9) == 0) About();
+            else SendMessageW(window, WM_APPCOMMAND, 0, MAKELPARAM(0, Pick(0, 1) ? 0x8001 : 0x8002));
+            break;
+        }
+    }
+
+    int saves = 0;
+    int loads = 0;
+    int abouts = 0;
+
+private:
+    int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+    void Command(int id) { SendMessageW(app_.shell.mainWindow, WM_COMMAND, static_cast<WPARAM>(id), 0); }
+
+    void Save() {
+        const bool bitmap = Pick(0, 1) == 0;
+        const std::wstring name = folder_ + (bitmap ? L"qarn-soak.bmp" : L"qarn-soak.qarn");
+        FileNameBuffer& buffer = app_.viewer.fileName;
+        buffer.fill(0);
+        std::memcpy(buffer.data(), name.c_str(), name.size() * sizeof(wchar_t));
+        app_.viewer.fileDialog.extensionAt = name.find_last_of(L'.') + 1;
+        SaveChosenFile(app_.viewer, app_.desktop);
+        if (!bitmap) saved_ = true;
+        ++saves;
+    }
+
+    void Load() {
+        if (!saved_) return;
+        SendMessageW(app_.shell.mainWindow, WM_DROPFILES,
+                     reinterpret_cast<WPARAM>(MakeDrop(folder_ + L"qarn-soak.qarn")), 0);
+        ++loads;
+    }
+
+    void About() {
+        SetTimer(nullptr, 0, 20, CloseAbout);
+        AboutCommand(app_, IDM_ABOUT);
+        ++abouts;
+    }
+
+    Application& app_;
+    std::mt19937 random_;
+    std::wstring folder_;
+    bool saved_ = false;
+};
+
+TEST(Soak, ModesAndRandomActionsLeaveNothingBehind) {
+    const char* setting = std::getenv("QARN_SOAK_SECONDS");
+    const int seconds = setting ? std::atoi(setting) : 150;
+    auto app = std::make_unique<Application>();
+    ASSERT_EQ(StartUp(*app), 0);
+    const HWND window = app->shell.mainWindow;
+    ProgramProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Watcher)));
+
+    Soak soak(*app);
+    auto run = [&](DWORD milliseconds) {
+        const DWORD end = GetTickCount() + milliseconds;
+        while (static_cast<LONG>(end - GetTickCount()) > 0) {
+            soak.Act();
+            Pump(*app);
+            Sleep(2);
+        }
+    };
+    // Warm up: every kind of action once, then a while of random ones.
+    soak.ActEach();
+    run(3000);
+    Pump(*app);
+    const Resources baseline = Measure();
+    DWORD maxGdi = baseline.gdi;
+    DWORD maxUser = baseline.user;
+    SIZE_T maxPrivate = baseline.privateBytes;
+    const DWORD end = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+    while (static_cast<LONG>(end - GetTickCount()) > 0) {
+        // The modes run together as far as they allow: AutoScroll with
+        // automatic zoom, automatic zoom with colour shifting.
+        SendMessageW(window, WM_COMMAND, IDM_AUTOSCROLL, 0);
+        SendMessageW(window, WM_COMMAND, IDM_AUTO_ZOOM_IN, 0);
+        run(1500);
+        SendMessageW(window, WM_COMMAND, IDM_ADD_SHIFTING, 0);
+        SendMessageW(window, WM_COMMAND, IDM_AUTO_ZOOM_OUT, 0);
+        run(1500);
+        const Resources now = Measure();
+        maxGdi = std::max(maxGdi, now.gdi);
+        maxUser = std::max(maxUser, now.user);
+        maxPrivate = std::max(maxPrivate, now.privateBytes);
+    }
+    SendMessageW(window, WM_MENUSELECT, MAKEWPARAM(0, MF_POPUP | MF_HILITE), reinterpret_cast<LPARAM>(app->shell.menu));
+    SendMessageW(window, WM_MENUSELECT, MAKEWPARAM(0xFFFF, 0xFFFF), 0);
+    Pump(*app);
+    const Resources last = Measure();
+    std::printf("soak: %d s, %d saves, %d loads, %d About openings; GDI %lu..%lu, USER %lu..%lu, private %zu..%zu KiB\n",
+                seconds, soak.saves, soak.loads, soak.abouts, baseline.gdi, maxGdi, baseline.user, maxUser,
+                baseline.privateBytes / 1024, maxPrivate / 1024);
+    EXPECT_LE(maxGdi, baseline.gdi + 2) << "GDI objects grow";
+    EXPECT_LE(maxUser, baseline.user + 2) << "USER objects grow";
+    EXPECT_EQ(last.gdi, baseline.gdi);
+    EXPECT_EQ(last.user, baseline.user);
+    EXPECT_LE(maxPrivate, baseline.privateBytes + 8 * 1024 * 1024) << "private memory grows";
+    EXPECT_EQ(TimerReentries, 0);
+
+    // Every mode ended by the menu: the status bar is in a defined state.
+    EXPECT_EQ(StatusText(*app, 0), L"Ready");
+    const std::wstring level = StatusText(*app, 1);
+    ASSERT_EQ(level.size(), 14u) << std::string(level.begin(), level.end());
+    EXPECT_EQ(level.substr(0, 6), L"Level ");
+    EXPECT_TRUE(iswdigit(level[6]) && iswdigit(level[7]));
+    EXPECT_EQ(level.substr(8), L" of 56");
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(MessageLoop(*app), 0);
+}
+
+}  // namespace
+}  // namespace qarn
