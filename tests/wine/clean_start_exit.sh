@@ -21,6 +21,7 @@ if [[ -z $window ]]; then
 fi
 sleep 1  # the first picture
 xdotool windowfocus --sync "$window" key Escape
+xdotool keyup Escape 2>/dev/null || true  # the release can be lost when the window closes
 status=0
 wait "$pid" || status=$?
 if grep -q ':err:' "$log"; then
