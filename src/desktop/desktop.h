@@ -99,8 +99,9 @@ protected:
 };
 
 // A desktop without a window, for the command-line renderer.
-class HeadlessDesktop final : public Desktop {
+class HeadlessDesktop : public Desktop {
 public:
+    virtual ~HeadlessDesktop() = default;  // test harnesses derive from it
     void SetStatusText(StatusPart, const char16_t*) override {}
     void RepaintPicture() override {}
     void ShowCursor(CursorShape) override {}

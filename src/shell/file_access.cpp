@@ -20,6 +20,9 @@ wchar_t* WideBuffer(FileNameBuffer& name) { return reinterpret_cast<wchar_t*>(na
 // Closes a handle when it goes out of scope.
 struct FileHandle {
     HANDLE handle = INVALID_HANDLE_VALUE;
+    FileHandle(HANDLE h = INVALID_HANDLE_VALUE) : handle(h) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
     ~FileHandle() {
         if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     }
@@ -29,6 +32,24 @@ struct FileHandle {
         return closed;
     }
 };
+
+// Creates a new file beside the target, under a name that no file has yet,
+// so that the new content never overwrites a file of the user's. The name
+// is longer than the target's: near the length limit the "\\?\" form of
+// the full path lifts it.
+FileHandle CreateBeside(const std::wstring& target, std::wstring& beside, SystemError& error) {
+    const bool drivePath = target.size() > 2 && target[1] == L':' && target[2] == L'\\';
+    const std::wstring base = (drivePath && target.size() + 16 >= MAX_PATH ? L"\\\\?\\" : L"") + target;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        beside = base + L".saving" + (attempt ? std::to_wstring(attempt) : std::wstring());
+        HANDLE file = CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        if (file != INVALID_HANDLE_VALUE) return FileHandle{file};
+        error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return FileHandle{};
+    }
+    return FileHandle{};
+}
 
 }  // namespace
 
@@ -83,12 +104,11 @@ SystemError Win32Desktop::WriteDataFile(const char16_t* path, std::span<const st
         if (existing.handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND)
             return GetLastError();
     }
-    const std::wstring beside = target + L".saving";
+    std::wstring beside;
     SystemError error = NoError;
     {
-        FileHandle file{CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr)};
-        if (file.handle == INVALID_HANDLE_VALUE) return GetLastError();
+        FileHandle file = CreateBeside(target, beside, error);
+        if (file.handle == INVALID_HANDLE_VALUE) return error;
         for (const auto& part : parts) {
             DWORD written = 0;
             if (!WriteFile(file.handle, part.data(), static_cast<DWORD>(part.size()), &written, nullptr)) {

@@ -1000,8 +1000,9 @@ class Session:
             got = self.viewer.picture(screen)
             if got.rgb != expected.rgb:
                 saved = save_evidence(self.stem("moved"), screen, got, expected)
+                self.viewer.probe()
                 raise StepFailed(f"the picture changed after it had shown {description}: a mode still runs "
-                                 f"(status \"{self.viewer.probe() and self.viewer.status}\"); saved: "
+                                 f"(status \"{self.viewer.status}\"); saved: "
                                  + ", ".join(map(str, saved)))
 
     def find(self, candidates, what: str) -> View:

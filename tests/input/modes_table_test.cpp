@@ -9,6 +9,8 @@
 #include "input/modes.h"
 #include "input/selection.h"
 #include "input/viewer_fixture.h"
+#include "persistence/coordinate_file.h"
+#include "persistence/file_commands.h"
 
 namespace qarn {
 namespace {
@@ -66,6 +68,8 @@ protected:
 
 TEST_F(ModesTable, EveryActionAgainstEveryCombinationOfModes) {
     auto pressGoesOn = [](Modes m) { return !m.scroll && !m.zoom; };
+    const auto record = EncodeViewState(testing::ViewAround(-0.75L, 0.1L, 12, 512));
+    const std::vector<std::uint8_t> elsewhere(record.begin(), record.end());
     const Action actions[] = {
         {"left press", [](Viewer& v, Desktop& d) { LeftPress(v, d, {256, 28 + 256}); },
          [&](Modes m) { return m.scroll ? Modes{false, m.zoom, m.shift} : m.zoom ? Modes{false, false, m.shift}
@@ -109,7 +113,25 @@ TEST_F(ModesTable, EveryActionAgainstEveryCombinationOfModes) {
          [](Modes m) { return Modes{m.scroll, true, m.shift}; }, Never},
         {"command 46", [](Viewer& v, Desktop& d) { StartAutoZoomOut(v, d, false); },
          [](Modes m) { return Modes{m.scroll, true, m.shift}; }, Never},
-        {"load or save", [](Viewer&, Desktop&) {}, [](Modes m) { return m; }, Never},
+        // The file commands end nothing; a load computes its own view.
+        {"save as", [](Viewer& v, Desktop& d) {
+             static_cast<testing::RecordingDesktop&>(d).dialogAnswer = u"C:\\modes.qarn";
+             SaveAsCommand(v, d);
+         },
+         [](Modes m) { return m; }, Never},
+        {"load", [&](Viewer& v, Desktop& d) {
+             auto& files = static_cast<testing::RecordingDesktop&>(d);
+             files.files[u"C:\\modes.qarn"] = elsewhere;
+             files.dialogAnswer = u"C:\\modes.qarn";
+             LoadCommand(v, d);
+         },
+         [](Modes m) { return m; }, [](Modes) { return true; }},
+        {"dropped file", [&](Viewer& v, Desktop& d) {
+             static_cast<testing::RecordingDesktop&>(d).files[u"C:\\dropped.qarn"] = elsewhere;
+             const std::u16string name = u"C:\\dropped.qarn";
+             LoadDroppedFile(v, d, name.data(), name.size());
+         },
+         [](Modes m) { return m; }, [](Modes) { return true; }},
     };
     for (const Action& action : actions)
         for (int bits = 0; bits < 8; ++bits) Run({(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0}, action);

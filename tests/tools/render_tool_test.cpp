@@ -136,8 +136,8 @@ TEST_F(RenderTool, BadInputIsRefusedOrGivesAWellDefinedPicture) {
         std::memcpy(bytes.data() + at, &value, 4);
         return bytes;
     };
-    Bytes legacy5 = Bytes(good.begin(), good.begin() + 42);
-    legacy5[34] = 5;
+    const Bytes palette5 = with(34, 5);
+    const Bytes legacy5(palette5.begin(), palette5.begin() + 42);
     ASSERT_EQ(Run("-o in-bitmap.bmp"), 0);
     fs::create_directory(dir / "in-folder.qarn");
 

@@ -453,6 +453,21 @@ TEST_F(ShellTest, DataFilesAreReplacedWholeOrNotAtAll) {
     ASSERT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 1)), NoError);
     EXPECT_EQ(FileBytes(path), std::vector<std::uint8_t>(46, 1)) << "no older, longer content remains";
 
+    // The new content is written beside the target under a name of its own:
+    // a file of the user's that looks like it is left alone, and a name
+    // near the length limit still saves.
+    const std::wstring lookalike = path + L".saving";
+    ASSERT_EQ(Write(*app, lookalike, std::vector<std::uint8_t>(5, 9)), NoError);
+    EXPECT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 1)), NoError);
+    EXPECT_EQ(FileBytes(lookalike), std::vector<std::uint8_t>(5, 9));
+    DeleteFileW(lookalike.c_str());
+    std::wstring longest = TempPath(L"");
+    longest += std::wstring(MAX_PATH - 1 - longest.size() - 5, L'q') + L".qarn";
+    ASSERT_EQ(longest.size(), static_cast<std::size_t>(MAX_PATH - 1));
+    EXPECT_EQ(Write(*app, longest, std::vector<std::uint8_t>(46, 5)), NoError);
+    EXPECT_EQ(FileBytes(longest), std::vector<std::uint8_t>(46, 5));
+    DeleteFileW(longest.c_str());
+
     // Held open by another program: the write is refused and the file stays.
     HANDLE other = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
