@@ -44,7 +44,10 @@ FileHandle CreateBeside(const std::wstring& target, std::wstring& beside, System
         beside = base + L".saving" + (attempt ? std::to_wstring(attempt) : std::wstring());
         HANDLE file = CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                   nullptr);
-        if (file != INVALID_HANDLE_VALUE) return FileHandle{file};
+        if (file != INVALID_HANDLE_VALUE) {
+            error = NoError;
+            return FileHandle{file};
+        }
         error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return FileHandle{};
     }

@@ -1,8 +1,8 @@
 // A soak under load: the automatic modes run while random commands, keys,
 // clicks, wheel turns, loads, saves and About openings arrive at a high rate.
 // The process's GDI and USER objects and its private memory must stay flat,
-// no timer tick may run inside another, the status bar must end in a state
-// the program defines, and the program must exit with 0.
+// no input handler may run inside another, after every action the status
+// bar must hold a text the program defines, and the program must exit with 0.
 // QARN_SOAK_SECONDS sets the length (default 150).
 #include <windows.h>
 
@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -35,18 +36,46 @@ struct Resources {
 
 Resources Measure() { return {testing::GdiObjects(), testing::UserObjects(), testing::PrivateBytes()}; }
 
-// Watches the main window's messages: a timer tick inside another is a
-// handler re-entered.
+// Watches the main window's messages: an input handler (a tick, a command,
+// a key, a button, the wheel, a drop) running inside another is a handler
+// re-entered. Painting may nest, and the soak opens no modal loop from
+// inside a handler.
+bool IsInputMessage(UINT message) {
+    switch (message) {
+    case WM_TIMER: case WM_COMMAND: case WM_KEYDOWN: case WM_LBUTTONDOWN: case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDBLCLK: case WM_MOUSEWHEEL:
+    case WM_MOUSEMOVE: case WM_DROPFILES: case WM_APPCOMMAND: case WM_MENUSELECT:
+        return true;
+    default:
+        return false;
+    }
+}
 WNDPROC ProgramProcedure = nullptr;
-int TimerDepth = 0;
-int TimerReentries = 0;
+int InputDepth = 0;
+int Reentries = 0;
+UINT FirstReentry = 0;
 LRESULT CALLBACK Watcher(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_TIMER) return CallWindowProcW(ProgramProcedure, window, message, wParam, lParam);
-    if (TimerDepth > 0) ++TimerReentries;
-    ++TimerDepth;
+    if (!IsInputMessage(message)) return CallWindowProcW(ProgramProcedure, window, message, wParam, lParam);
+    if (InputDepth > 0 && Reentries++ == 0) FirstReentry = message;
+    ++InputDepth;
     const LRESULT result = CallWindowProcW(ProgramProcedure, window, message, wParam, lParam);
-    --TimerDepth;
+    --InputDepth;
     return result;
+}
+
+// The texts the status bar may hold once a handler has returned: idle, a
+// running mode, the shown square, or the text of a computation that ran
+// while automatic zoom went on (it stays until the next step).
+bool DefinedMessageText(const std::wstring& text) {
+    static const std::wregex defined(
+        L"Ready|Add Color Shifting\\.\\.\\.|Subtract Color Shifting\\.\\.\\."
+        L"|Select a region and then use a Zoom In or Out command\\.\\.\\."
+        L"|Auto Zooming (In |Out) to Level [0-5][0-9]\\.\\.\\.|Level [0-5][0-9]\\.\\.\\.");
+    return std::regex_match(text, defined);
+}
+bool DefinedLevelText(const std::wstring& text) {
+    static const std::wregex defined(L"Level [0-5][0-9] of 56");
+    return std::regex_match(text, defined);
 }
 
 void Pump(Application& app) {
@@ -179,11 +208,20 @@ TEST(Soak, ModesAndRandomActionsLeaveNothingBehind) {
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Watcher)));
 
     Soak soak(*app);
+    int statusChecks = 0;
+    int undefinedTexts = 0;
+    std::wstring firstUndefined;
     auto run = [&](DWORD milliseconds) {
         const DWORD end = GetTickCount() + milliseconds;
         while (static_cast<LONG>(end - GetTickCount()) > 0) {
             soak.Act();
             Pump(*app);
+            const std::wstring message = StatusText(*app, 0);
+            const std::wstring level = StatusText(*app, 1);
+            ++statusChecks;
+            if (!DefinedMessageText(message) || !DefinedLevelText(level)) {
+                if (undefinedTexts++ == 0) firstUndefined = message + L" | " + level;
+            }
             Sleep(2);
         }
     };
@@ -214,15 +252,17 @@ TEST(Soak, ModesAndRandomActionsLeaveNothingBehind) {
     SendMessageW(window, WM_MENUSELECT, MAKEWPARAM(0xFFFF, 0xFFFF), 0);
     Pump(*app);
     const Resources last = Measure();
-    std::printf("soak: %d s, %d saves, %d loads, %d About openings; GDI %lu..%lu, USER %lu..%lu, private %zu..%zu KiB\n",
-                seconds, soak.saves, soak.loads, soak.abouts, baseline.gdi, maxGdi, baseline.user, maxUser,
-                baseline.privateBytes / 1024, maxPrivate / 1024);
+    std::printf("soak: %d s, %d saves, %d loads, %d About openings, %d status checks; GDI %lu..%lu, USER %lu..%lu, "
+                "private %zu..%zu KiB\n",
+                seconds, soak.saves, soak.loads, soak.abouts, statusChecks, baseline.gdi, maxGdi, baseline.user,
+                maxUser, baseline.privateBytes / 1024, maxPrivate / 1024);
     EXPECT_LE(maxGdi, baseline.gdi + 2) << "GDI objects grow";
     EXPECT_LE(maxUser, baseline.user + 2) << "USER objects grow";
     EXPECT_EQ(last.gdi, baseline.gdi);
     EXPECT_EQ(last.user, baseline.user);
     EXPECT_LE(maxPrivate, baseline.privateBytes + 8 * 1024 * 1024) << "private memory grows";
-    EXPECT_EQ(TimerReentries, 0);
+    EXPECT_EQ(Reentries, 0) << "first: message 0x" << std::hex << FirstReentry;
+    EXPECT_EQ(undefinedTexts, 0) << "first: " << std::string(firstUndefined.begin(), firstUndefined.end());
 
     // Every mode ended by the menu: the status bar is in a defined state.
     EXPECT_EQ(StatusText(*app, 0), L"Ready");
