@@ -165,16 +165,21 @@ TEST_F(ShellTest, ZoomCommandsFromMenuKeysAndToolbarIds) {
     EXPECT_EQ(app->viewer.engine.view.OriginRe, -1.0L);
 
     PressKey(*app, VK_RETURN);  // Zoom In
+    EXPECT_EQ(StatusText(*app, 0), L"Ready");
     EXPECT_EQ(StatusText(*app, 1), L"Level 02 of 56");
     PressKey(*app, VK_DECIMAL);  // Zoom Out
+    EXPECT_EQ(StatusText(*app, 0), L"Ready");
     EXPECT_EQ(StatusText(*app, 1), L"Level 01 of 56");
     PressKey(*app, VK_RETURN);
     PressKey(*app, '0');  // Zero level reset
     EXPECT_EQ(app->viewer.engine.view.ZoomLevel, 0);
+    EXPECT_EQ(StatusText(*app, 0), L"Ready");
     EXPECT_EQ(StatusText(*app, 1), L"Level 00 of 56");
     PressKey(*app, VK_RETURN);
     PressKey(*app, VK_NUMPAD0);
     EXPECT_EQ(app->viewer.engine.view.ZoomLevel, 0);
+    EXPECT_EQ(StatusText(*app, 0), L"Ready");
+    EXPECT_EQ(StatusText(*app, 1), L"Level 00 of 56");
     SendMessageW(app->shell.mainWindow, WM_COMMAND, MAKEWPARAM(IDM_ZOOM_IN, 1), 0);  // from an accelerator
     SendMessageW(app->shell.mainWindow, WM_COMMAND, IDM_ZOOM_OUT, 0);
     EXPECT_EQ(app->viewer.engine.view.ZoomLevel, 0);
@@ -339,8 +344,8 @@ TEST_F(ShellTest, OnlyIdentifiersOfTheProgramAreHandled) {
 }
 
 TEST_F(ShellTest, PaintingCoversOnlyThePicture) {
-    // Paint the whole client area: the toolbar and the status bar keep their
-    // own pixels, the picture shows the display surface.
+    // A repaint of the whole client area, background erase included, shows
+    // the display surface in the picture, row 0 at the top.
     RedrawWindow(app->shell.mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     const auto shown = PictureOnScreen(*app);
     const std::uint32_t* surface = app->shell.pixels;
