@@ -109,6 +109,32 @@ TEST_F(ModesTable, EveryActionAgainstEveryCombinationOfModes) {
          [](Modes) { return Modes{false, false, false}; }, Never},
         {"closing the window", [](Viewer& v, Desktop& d) { EndModesForClose(v, d); },
          [](Modes) { return Modes{false, false, false}; }, Never},
+        {"left double click", [](Viewer& v, Desktop& d) {
+             LeftPress(v, d, {300, 28 + 200});
+             StartAutoZoomIn(v, d);
+         },
+         [](Modes m) { return Modes{false, true, m.scroll || m.zoom ? m.shift : false}; }, pressGoesOn},
+        {"right double click", [](Viewer& v, Desktop& d) {
+             RightPress(v, d);
+             StartAutoZoomOut(v, d, true);
+         },
+         [](Modes m) { return Modes{false, true, m.scroll || m.zoom ? m.shift : false}; }, pressGoesOn},
+        {"zoom out command", [](Viewer& v, Desktop& d) { ZoomCommand(v, d, ZoomOutCommand); },
+         [](Modes m) { return m.shift ? Modes{false, false, false} : m; }, [](Modes) { return true; }},
+        {"subtract shifting command", [](Viewer& v, Desktop& d) { ColourShiftCommand(v, d, 50); },
+         [](Modes) { return Modes{false, false, true}; }, Never},
+        {"restore command", [](Viewer& v, Desktop& d) { ColourShiftCommand(v, d, 51); },
+         [](Modes) { return Modes{false, false, false}; }, Never},
+        {"constant add shift command", [](Viewer& v, Desktop& d) { ColourShiftCommand(v, d, 53); },
+         [](Modes) { return Modes{false, false, false}; }, Never},
+        // A step of automatic zoom towards the deepest level: it ends
+        // shifting, and through that AutoScroll and itself.
+        {"automatic zoom tick", [](Viewer& v, Desktop& d) {
+             v.AutoZoomTarget = MaxZoomLevel;
+             TimerTick(v, d, 2);
+         },
+         [](Modes m) { return !m.zoom ? m : m.shift ? Modes{false, false, false} : m; },
+         [](Modes m) { return m.zoom; }},
         {"command 47", [](Viewer& v, Desktop& d) { StartAutoZoomIn(v, d); },
          [](Modes m) { return Modes{m.scroll, true, m.shift}; }, Never},
         {"command 46", [](Viewer& v, Desktop& d) { StartAutoZoomOut(v, d, false); },
