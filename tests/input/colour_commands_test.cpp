@@ -53,6 +53,21 @@ TEST_F(ColourCommandsTest, RepeatedShiftingStates) {
     EXPECT_FALSE(desktop.TimerRuns(TimerId::ColourShift));
     EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Ready");
     EXPECT_EQ(Shift(), 1) << "left where the timer stopped it";
+
+    // Idle, adding, then subtracting reverses it on the same timer.
+    ColourShiftCommand(*viewer, desktop, AddShiftingCommand);
+    EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Add Color Shifting...");
+    const int addStarts = desktop.timerStarts;
+    ColourShiftCommand(*viewer, desktop, SubtractShiftingCommand);
+    EXPECT_EQ(viewer->ColourShiftDirection, -1);
+    EXPECT_EQ(desktop.timerStarts, addStarts);
+    EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Subtract Color Shifting...");
+    Tick();
+    EXPECT_EQ(Shift(), 0);
+    ColourShiftCommand(*viewer, desktop, SubtractShiftingCommand);
+    EXPECT_EQ(viewer->ColourShiftDirection, 0);
+    EXPECT_FALSE(desktop.TimerRuns(TimerId::ColourShift));
+    EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Ready");
 }
 
 TEST_F(ColourCommandsTest, ATickWhileTheSquareIsShownChangesNothing) {
