@@ -146,6 +146,32 @@ TEST_F(ShellTest, ClientAreaHoldsToolbarPictureAndStatusBar) {
     GetClassNameW(app->shell.mainWindow, className, 64);
     EXPECT_STREQ(className, L"Qarn");
     EXPECT_TRUE(GetWindowLongPtrW(app->shell.mainWindow, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+
+    // Two status parts: messages up to x 400, the level to the right edge.
+    int edges[4] = {};
+    ASSERT_EQ(SendMessageW(app->shell.statusBar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 2);
+    EXPECT_EQ(edges[0], 400);
+    EXPECT_EQ(edges[1], -1);
+}
+
+TEST_F(ShellTest, MinimisingAndRestoringKeepsTheLayoutAndThePicture) {
+    const RECT before = app->shell.PictureRect;
+    RECT clientBefore{};
+    GetClientRect(app->shell.mainWindow, &clientBefore);
+    ShowWindow(app->shell.mainWindow, SW_MINIMIZE);
+    ShowWindow(app->shell.mainWindow, SW_RESTORE);
+    UpdateWindow(app->shell.mainWindow);
+    EXPECT_TRUE(EqualRect(&before, &app->shell.PictureRect));
+    RECT client{};
+    GetClientRect(app->shell.mainWindow, &client);
+    EXPECT_TRUE(EqualRect(&clientBefore, &client));
+    const auto shown = PictureOnScreen(*app);
+    const std::uint32_t* surface = app->shell.pixels;
+    for (int row = 0; row < 512; row += 31)
+        for (int col = 0; col < 512; col += 23)
+            ASSERT_EQ(shown[static_cast<std::size_t>(row) * 512 + col],
+                      surface[static_cast<std::size_t>(511 - row) * 512 + col] & 0xFFFFFF)
+                << col << ", " << row;
 }
 
 TEST_F(ShellTest, PictureAfterStartUpIsTheRenderersBitmap) {
