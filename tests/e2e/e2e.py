@@ -441,6 +441,7 @@ STEPS: list[Step] = [
     Step("Save As view.qarn writes the view's record", run=lambda s: save_as(s, "saved-view.qarn")),
     Step("Load a coordinate file", run=lambda s: load_file(s, "load-me.qarn", LOADED_VIEW.file_bytes())),
     Step("Save As after the load writes the loaded record", run=lambda s: save_as(s, "saved-loaded.qarn")),
+    Step("Load the file the first Save As wrote: its view again", run=lambda s: load_file(s, "saved-view.qarn")),
     Step("Load a 45-byte file: error box, nothing changes",
          run=lambda s: load_file(s, "wrong-size.qarn", bytes(45))),
 
@@ -969,6 +970,7 @@ class Session:
     index: int = 0
     step_name: str = ""
     computes: bool = False               # the current step computes the view again
+    saved: dict = dataclasses.field(default_factory=dict)  # coordinate files Save As wrote: name -> view
 
     def recomputed(self, view: View) -> View:
         """The view computed again at its own level and depth; at level 0
@@ -1273,20 +1275,29 @@ def save_as(s: Session, name: str) -> View:
         raise StepFailed(f"{path} differs from the expected {'bitmap' if bitmap else 'record'} "
                          f"from byte {first} on ({s.view.describe()})")
     s.check(s.view)
+    s.saved[name] = s.view
     return s.view
 
 
-def load_file(s: Session, name: str, data: bytes) -> View:
-    """File, Load, a typed name. A coordinate file's view is computed and
+def load_file(s: Session, name: str, data: bytes | None = None) -> View:
+    """File, Load, a typed name: a file written here (data), or one that
+    Save As wrote earlier (no data). A coordinate file's view is computed and
     shown; a file of any other size gives one "Qarn Error" box, closed with
     Return, and changes nothing."""
     path = s.work / name
-    path.write_bytes(data)
+    if data is None:
+        data = path.read_bytes()
+        expected = s.saved[name]
+    else:
+        path.write_bytes(data)
+        expected = LOADED_VIEW if data == LOADED_VIEW.file_bytes() else None
     window = menu_dialog(s, ("alt+f", "l"), "Open")
     type_file_name(window, path)
     wait_window_gone("Open")
     if len(data) == 46:
-        view = s.recomputed(LOADED_VIEW if data == LOADED_VIEW.file_bytes() else s.view)
+        if expected is None:
+            raise StepFailed(f"the test does not know the view of {name}")
+        view = s.recomputed(expected)
         s.check(view)
         return view
     box = wait_window("Qarn Error")
