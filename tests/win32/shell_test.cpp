@@ -610,6 +610,53 @@ TEST_F(ShellTest, ColourCommandsMoveTheirMarks) {
 
 // Runs last: closing ends the program's loop with exit code 0; Esc does the
 // same through the accelerator table.
+TEST_F(ShellTest, ActivationRepaintsThePicture) {
+    const HWND window = app->shell.mainWindow;
+    const int top = app->shell.PictureRect.top;
+    const HDC dc = GetDC(window);
+    const RECT spoiled{100, top + 100, 200, top + 200};
+    const HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    FillRect(dc, &spoiled, brush);
+    DeleteObject(brush);
+    ReleaseDC(window, dc);
+    ASSERT_GT(PixelsOffTheSurface(*app), 0);
+    SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(PixelsOffTheSurface(*app), 0);
+}
+
+TEST_F(ShellTest, BackgroundEraseFillsOnlyTheToolbarBand) {
+    const HWND window = app->shell.mainWindow;
+    const int top = app->shell.PictureRect.top;
+    RECT client{};
+    GetClientRect(window, &client);
+    const HDC screen = GetDC(window);
+    const HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HBITMAP canvas = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(memory, canvas);
+    auto* pixels = static_cast<std::uint32_t*>(bits);
+    constexpr std::uint32_t Magenta = 0xFF00FF;
+    std::fill(pixels, pixels + client.right * client.bottom, Magenta);
+
+    EXPECT_EQ(SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0), 1);
+    GdiFlush();
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const std::uint32_t faceRgb = GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face);
+    auto at = [&](int x, int y) { return pixels[y * client.right + x] & 0xFFFFFF; };
+    for (int x : {0, 255, 511}) {
+        EXPECT_EQ(at(x, 0), faceRgb) << x;
+        EXPECT_EQ(at(x, top - 1), faceRgb) << x;
+        EXPECT_EQ(at(x, top), Magenta) << x << ": the picture is painted, never erased";
+        EXPECT_EQ(at(x, client.bottom - 1), Magenta) << x << ": the status bar paints itself";
+    }
+    SelectObject(memory, old);
+    DeleteObject(canvas);
+    DeleteDC(memory);
+    ReleaseDC(window, screen);
+}
+
 TEST_F(ShellTest, ZzzCloseBoxAndEscEndWithExitCodeZero) {
     PostMessageW(app->shell.mainWindow, WM_CLOSE, 0, 0);
     EXPECT_EQ(MessageLoop(*app), 0);
