@@ -490,12 +490,16 @@ def xdotool(*args: str) -> str:
     return run_tool(["xdotool", *args], timeout=30).stdout.decode(errors="replace")
 
 
+def pointer_location() -> tuple[int, int]:
+    where = dict(re.findall(r"(\w+)=(\S+)", xdotool("getmouselocation", "--shell")))
+    return int(where["X"]), int(where["Y"])
+
+
 def move_pointer(x: int, y: int) -> None:
     """Moves the pointer and waits until the server has it there. Plain
     `mousemove --sync` to where the pointer already is waits 15 s for a
     motion that never comes."""
-    where = dict(re.findall(r"(\w+)=(\S+)", xdotool("getmouselocation", "--shell")))
-    if where.get("X") == str(x) and where.get("Y") == str(y):
+    if pointer_location() == (x, y):
         return
     xdotool("mousemove", "--sync", str(x), str(y))
 
@@ -612,28 +616,28 @@ def screenshot() -> Picture:
     return parse_ppm(result.stdout)
 
 
+def changed_pixels(got: Picture, want: Picture) -> set[tuple[int, int]]:
+    """The (x, y) of every pixel that differs."""
+    changed = set()
+    row_bytes = want.width * 3
+    for y in range(want.height):
+        a, b = got.rgb[y * row_bytes:(y + 1) * row_bytes], want.rgb[y * row_bytes:(y + 1) * row_bytes]
+        if a != b:
+            changed.update((x, y) for x in range(want.width) if a[x * 3:x * 3 + 3] != b[x * 3:x * 3 + 3])
+    return changed
+
+
 def difference(got: Picture, want: Picture) -> tuple[int, tuple[int, int, int, int] | None, str]:
     """Count of differing pixels, their bounding box, and the first one."""
-    count = 0
-    box = None
-    first = ""
-    w = want.width
-    for row in range(want.height):
-        a = got.rgb[row * w * 3:(row + 1) * w * 3]
-        b = want.rgb[row * w * 3:(row + 1) * w * 3]
-        if a == b:
-            continue
-        for col in range(w):
-            pa, pb = a[col * 3:col * 3 + 3], b[col * 3:col * 3 + 3]
-            if pa != pb:
-                count += 1
-                if not first:
-                    first = f"({col}, {row}) is #{pa.hex()} instead of #{pb.hex()}"
-                if box is None:
-                    box = (col, row, col, row)
-                else:
-                    box = (min(box[0], col), min(box[1], row), max(box[2], col), max(box[3], row))
-    return count, box, first
+    changed = changed_pixels(got, want)
+    if not changed:
+        return 0, None, ""
+    xs = [x for x, _ in changed]
+    ys = [y for _, y in changed]
+    x, y = min(changed, key=lambda p: (p[1], p[0]))
+    at = (y * want.width + x) * 3
+    first = f"({x}, {y}) is #{got.rgb[at:at + 3].hex()} instead of #{want.rgb[at:at + 3].hex()}"
+    return len(changed), (min(xs), min(ys), max(xs), max(ys)), first
 
 
 # ---------------------------------------------------------------------------
@@ -1102,12 +1106,11 @@ def auto_scroll(s: Session, dx: int, dy: int) -> View:
     centre = v.screen_point(256, 256)
     deadline = time.monotonic() + WINDOW_TIMEOUT
     while True:
-        where = dict(re.findall(r"(\w+)=(\S+)", xdotool("getmouselocation", "--shell")))
-        if (int(where["X"]), int(where["Y"])) == centre:
+        where = pointer_location()
+        if where == centre:
             break
         if time.monotonic() > deadline:
-            raise StepFailed(f"the pointer did not jump to the display centre {centre} (it is at "
-                             f"({where['X']}, {where['Y']}))")
+            raise StepFailed(f"the pointer did not jump to the display centre {centre} (it is at {where})")
         time.sleep(0.1)
     move_pointer(centre[0] + dx, centre[1] + dy)
     time.sleep(1.0)
@@ -1151,16 +1154,6 @@ def outline_pixels(left: int, top: int, size: int) -> set[tuple[int, int]]:
     right, bottom = left + size - 1, top + size - 1
     return ({(x, top) for x in range(left, right + 1)} | {(x, bottom) for x in range(left, right + 1)}
             | {(left, y) for y in range(top, bottom + 1)} | {(right, y) for y in range(top, bottom + 1)})
-
-
-def changed_pixels(got: Picture, want: Picture) -> set[tuple[int, int]]:
-    changed = set()
-    row_bytes = PICTURE_SIZE * 3
-    for y in range(PICTURE_SIZE):
-        a, b = got.rgb[y * row_bytes:(y + 1) * row_bytes], want.rgb[y * row_bytes:(y + 1) * row_bytes]
-        if a != b:
-            changed.update((x, y) for x in range(PICTURE_SIZE) if a[x * 3:x * 3 + 3] != b[x * 3:x * 3 + 3])
-    return changed
 
 
 def wheel_square(s: Session, levels: int) -> View:

@@ -74,6 +74,18 @@ std::vector<std::uint32_t> PictureOnScreen(const Application& app) {
     return pixels;  // top row first
 }
 
+// The picture on the screen shows the display surface (stored bottom-up),
+// checked at every rowStep-th row and colStep-th column.
+void ExpectPictureShowsSurface(const Application& app, int rowStep, int colStep) {
+    const auto shown = PictureOnScreen(app);
+    const std::uint32_t* surface = app.shell.pixels;
+    for (int row = 0; row < 512; row += rowStep)
+        for (int col = 0; col < 512; col += colStep)
+            ASSERT_EQ(shown[static_cast<std::size_t>(row) * 512 + col],
+                      surface[static_cast<std::size_t>(511 - row) * 512 + col] & 0xFFFFFF)
+                << col << ", " << row;
+}
+
 // The start-up bitmap that qarn-render writes, as top-down 0x00RRGGBB.
 std::vector<std::uint32_t> RenderedStartUp() {
     wchar_t module[MAX_PATH];
@@ -165,13 +177,7 @@ TEST_F(ShellTest, MinimisingAndRestoringKeepsTheLayoutAndThePicture) {
     RECT client{};
     GetClientRect(app->shell.mainWindow, &client);
     EXPECT_TRUE(EqualRect(&clientBefore, &client));
-    const auto shown = PictureOnScreen(*app);
-    const std::uint32_t* surface = app->shell.pixels;
-    for (int row = 0; row < 512; row += 31)
-        for (int col = 0; col < 512; col += 23)
-            ASSERT_EQ(shown[static_cast<std::size_t>(row) * 512 + col],
-                      surface[static_cast<std::size_t>(511 - row) * 512 + col] & 0xFFFFFF)
-                << col << ", " << row;
+    ExpectPictureShowsSurface(*app, 31, 23);
 }
 
 TEST_F(ShellTest, PictureAfterStartUpIsTheRenderersBitmap) {
@@ -373,13 +379,7 @@ TEST_F(ShellTest, PaintingCoversOnlyThePicture) {
     // A repaint of the whole client area, background erase included, shows
     // the display surface in the picture, row 0 at the top.
     RedrawWindow(app->shell.mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    const auto shown = PictureOnScreen(*app);
-    const std::uint32_t* surface = app->shell.pixels;
-    for (int row = 0; row < 512; row += 37)
-        for (int col = 0; col < 512; col += 29)
-            ASSERT_EQ(shown[static_cast<std::size_t>(row) * 512 + col],
-                      surface[static_cast<std::size_t>(511 - row) * 512 + col] & 0xFFFFFF)
-                << col << ", " << row;
+    ExpectPictureShowsSurface(*app, 37, 29);
 }
 
 // Picture pixels that differ from the display surface: where an outline is.
