@@ -1,5 +1,6 @@
 #include "engine/renderer.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "engine/arithmetic_mode.h"
@@ -23,7 +24,10 @@ constexpr int LinesForWorkers = 8;
 
 }  // namespace
 
-Renderer::Renderer(unsigned threads, RenderPath path) : path_(HasX87 ? path : RenderPath::Portable) {
+Renderer::Renderer(unsigned threads, RenderPath path, int maxWidth)
+    : path_(HasX87 ? path : RenderPath::Portable),
+      reDouble_(static_cast<std::size_t>(std::max(maxWidth, ViewSize))),
+      imDouble_(ViewSize) {
     const unsigned total = threads == 0 ? HardwareThreads() : threads;
     workers_.reserve(total - 1);
     for (unsigned i = 1; i < total; ++i) workers_.emplace_back([this] { Work(); });
@@ -39,10 +43,23 @@ Renderer::~Renderer() {
 }
 
 void Renderer::Compute(const StripPlan& plan, std::uint32_t depth, IterationBuffer& counts) {
+    PixelGrid grid;
+    grid.re = &plan.re[static_cast<std::size_t>(plan.firstCol)];
+    grid.im = &plan.im[static_cast<std::size_t>(plan.firstRow)];
+    grid.width = plan.colCount;
+    grid.height = plan.rowCount;
+    grid.out = &counts[Index(plan.firstRow, plan.firstCol)];
+    grid.stride = ViewSize;
+    grid.byRows = plan.colCount == ViewSize;
+    Compute(grid, depth);
+}
+
+bool Renderer::Compute(const PixelGrid& grid, std::uint32_t depth) {
+    if (grid.width <= 0 || grid.height <= 0) return false;
+    if (grid.byRows ? static_cast<std::size_t>(grid.width) > reDouble_.size() : grid.height > ViewSize) return false;
     SetArithmeticMode();
-    const bool byRows = plan.colCount == ViewSize;
-    const int lines = byRows ? plan.rowCount : plan.colCount;
-    pass_ = {&plan, depth, &counts};
+    const int lines = grid.byRows ? grid.height : grid.width;
+    pass_ = {grid, depth};
     linesTotal_.store(lines, std::memory_order_relaxed);
     linesDone_.store(0, std::memory_order_relaxed);
     nextLine_.store(0, std::memory_order_relaxed);
@@ -50,7 +67,7 @@ void Renderer::Compute(const StripPlan& plan, std::uint32_t depth, IterationBuff
 
     if (workers_.empty() || lines < LinesForWorkers) {
         RunLines();
-        return;
+        return true;
     }
     {
         std::lock_guard lock(mutex_);
@@ -61,6 +78,7 @@ void Renderer::Compute(const StripPlan& plan, std::uint32_t depth, IterationBuff
     RunLines();
     std::unique_lock lock(mutex_);
     finished_.wait(lock, [this] { return working_ == 0; });
+    return true;
 }
 
 void Renderer::Work() {
@@ -84,7 +102,7 @@ void Renderer::Work() {
 }
 
 void Renderer::PrepareDoubles() {
-    const StripPlan& plan = *pass_.plan;
+    const PixelGrid& grid = pass_.grid;
     auto convert = [](const long double* from, double* to, int n) {
         bool exact = true;
         for (int i = 0; i < n; ++i) {
@@ -93,16 +111,15 @@ void Renderer::PrepareDoubles() {
         }
         return exact;
     };
-    const auto col0 = static_cast<std::size_t>(plan.firstCol);
-    const auto row0 = static_cast<std::size_t>(plan.firstRow);
-    reExact_ = convert(&plan.re[col0], &reDouble_[col0], plan.colCount);
-    imExact_ = convert(&plan.im[row0], &imDouble_[row0], plan.rowCount);
+    // Only the varying part of each line is read as doubles.
+    reExact_ = grid.byRows && convert(grid.re, reDouble_.data(), grid.width);
+    imExact_ = !grid.byRows && convert(grid.im, imDouble_.data(), grid.height);
 }
 
 // Threads take whole lines, one at a time, until none is left.
 void Renderer::RunLines() {
-    const StripPlan& plan = *pass_.plan;
-    const int lines = plan.colCount == ViewSize ? plan.rowCount : plan.colCount;
+    const PixelGrid& grid = pass_.grid;
+    const int lines = grid.byRows ? grid.height : grid.width;
     for (int line = nextLine_.fetch_add(1); line < lines; line = nextLine_.fetch_add(1)) {
         ComputeLine(line);
         linesDone_.fetch_add(1, std::memory_order_relaxed);
@@ -110,19 +127,17 @@ void Renderer::RunLines() {
 }
 
 void Renderer::ComputeLine(int line) {
-    const StripPlan& plan = *pass_.plan;
-    IterationBuffer& counts = *pass_.counts;
-    const bool byRows = plan.colCount == ViewSize;
-    const int row0 = byRows ? plan.firstRow + line : 0;
-    const int col0 = byRows ? 0 : plan.firstCol + line;
+    const PixelGrid& grid = pass_.grid;
+    const bool byRows = grid.byRows;
+    const int length = byRows ? grid.width : grid.height;
     // Along a row the real part varies and the imaginary part is shared;
     // along a column the other way round.
-    const long double* re = &plan.re[static_cast<std::size_t>(col0)];
-    const long double* im = &plan.im[static_cast<std::size_t>(row0)];
-    std::uint32_t* out = &counts[Index(row0, col0)];
+    const long double* re = byRows ? grid.re : &grid.re[line];
+    const long double* im = byRows ? &grid.im[line] : grid.im;
+    std::uint32_t* out = byRows ? &grid.out[line * grid.stride] : &grid.out[line];
     const std::ptrdiff_t reStep = byRows ? 1 : 0;
     const std::ptrdiff_t imStep = byRows ? 0 : 1;
-    const std::ptrdiff_t outStep = byRows ? 1 : ViewSize;
+    const std::ptrdiff_t outStep = byRows ? 1 : grid.stride;
 
 #if defined(__x86_64__)
     if (path_ == RenderPath::Fast && pass_.depth > 0) {
@@ -131,28 +146,28 @@ void Renderer::ComputeLine(int line) {
         std::uint32_t column[ViewSize];
         X87LineJob job = MakeX87Job();
         job.out = byRows ? out : column;
-        job.count = ViewSize;
+        job.count = length;
         job.depth = pass_.depth;
         job.shared = byRows ? *im : *re;
         job.shared64 = static_cast<double>(job.shared);
         const bool exact = (byRows ? reExact_ : imExact_) && static_cast<long double>(job.shared64) == job.shared;
         if (byRows)
-            job.varying = exact ? static_cast<const void*>(&reDouble_[static_cast<std::size_t>(col0)]) : re;
+            job.varying = exact ? static_cast<const void*>(reDouble_.data()) : re;
         else
-            job.varying = exact ? static_cast<const void*>(&imDouble_[static_cast<std::size_t>(row0)]) : im;
+            job.varying = exact ? static_cast<const void*>(imDouble_.data()) : im;
         (byRows ? (exact ? QarnX87RowDouble : QarnX87Row) : (exact ? QarnX87ColumnDouble : QarnX87Column))(&job);
         if (!byRows)
-            for (int i = 0; i < ViewSize; ++i) out[i * outStep] = column[i];
+            for (int i = 0; i < length; ++i) out[i * outStep] = column[i];
         // The rare pixels whose squared modulus came within a double's
         // rounding of the bound are decided with the exact comparison.
-        for (int i = 0; i < ViewSize; ++i) {
+        for (int i = 0; i < length; ++i) {
             std::uint32_t& count = out[i * outStep];
             if (count == NeedsExactCount) count = EscapeCount(re[i * reStep], im[i * imStep], pass_.depth);
         }
         return;
     }
 #endif
-    for (int i = 0; i < ViewSize; ++i) out[i * outStep] = EscapeCount(re[i * reStep], im[i * imStep], pass_.depth);
+    for (int i = 0; i < length; ++i) out[i * outStep] = EscapeCount(re[i * reStep], im[i * imStep], pass_.depth);
 }
 
 void ComputeRowsReference(const ViewState& view, IterationBuffer& counts, int count) {

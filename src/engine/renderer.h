@@ -1,5 +1,5 @@
 #pragma once
-#include <array>
+#include <cstddef>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -12,6 +12,20 @@
 
 namespace qarn {
 
+// A rectangle of pixels: pixel (col, row) is iterated from
+// c = (re[col], im[row]) and its count goes to out[row * stride + col]. The
+// work is shared out in lines: whole rows (the imaginary part shared along
+// each) or whole columns (the real part shared; at most ViewSize rows).
+struct PixelGrid {
+    const long double* re = nullptr;
+    const long double* im = nullptr;
+    int width = 0;
+    int height = 0;
+    std::uint32_t* out = nullptr;
+    std::ptrdiff_t stride = 0;
+    bool byRows = true;
+};
+
 enum class RenderPath {
     Fast,      // the x87 kernel where the machine has one, else Portable
     Portable,  // plain C++, one pixel at a time
@@ -23,13 +37,17 @@ enum class RenderPath {
 // a pool of workers made once; the call returns when the pass is complete.
 class Renderer {
 public:
-    // threads 0: one per hardware thread.
-    explicit Renderer(unsigned threads = 0, RenderPath path = RenderPath::Fast);
+    // threads 0: one per hardware thread. Rows of a grid may be up to
+    // `maxWidth` pixels long; the coordinate buffers are made here, once.
+    explicit Renderer(unsigned threads = 0, RenderPath path = RenderPath::Fast, int maxWidth = ViewSize);
     ~Renderer();
     Renderer(const Renderer&) = delete;
     Renderer& operator=(const Renderer&) = delete;
 
     void Compute(const StripPlan& plan, std::uint32_t depth, IterationBuffer& counts);
+    // Returns false, computing nothing, for a grid the renderer cannot take
+    // (empty, wider than maxWidth, or columns taller than ViewSize).
+    bool Compute(const PixelGrid& grid, std::uint32_t depth);
 
     unsigned Threads() const { return static_cast<unsigned>(workers_.size()) + 1; }
     RenderPath Path() const { return path_; }
@@ -41,9 +59,8 @@ public:
 
 private:
     struct Pass {
-        const StripPlan* plan = nullptr;
+        PixelGrid grid;
         std::uint32_t depth = 0;
-        IterationBuffer* counts = nullptr;
     };
 
     void PrepareDoubles();
@@ -55,8 +72,8 @@ private:
     Pass pass_;
     // The plan's coordinates as doubles, where every one of them is exactly
     // a double: the fast kernels then read them as cheap memory operands.
-    std::array<double, ViewSize> reDouble_{};
-    std::array<double, ViewSize> imDouble_{};
+    std::vector<double> reDouble_;
+    std::vector<double> imDouble_;
     bool reExact_ = false;
     bool imExact_ = false;
     std::atomic<int> nextLine_{0};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/arithmetic_mode.h"
+#include "engine/escape_count.h"
 #include "support/views.h"
 
 namespace qarn {
@@ -117,6 +118,29 @@ TEST(Renderer, WorkersStartedAtDoublePrecisionStillComputeExactly) {
     SetControlWord(0x027F);
     EXPECT_TRUE(*Render(renderer, plan, view.Depth, *expected) == *expected);
     SetArithmeticMode();
+}
+
+TEST(Renderer, GridsWiderThanTheViewGiveEachPixelItsOwnCount) {
+    // Lines longer than the window's (large prints), with coordinates that
+    // are exact doubles and with coordinates that are not.
+    constexpr int Width = 1500;
+    constexpr int Height = 9;
+    Renderer renderer(2, RenderPath::Fast, Width);
+    for (long double step : {1.0L / 1024, 1.0L / 3000}) {
+        std::vector<long double> re(Width), im(Height);
+        for (int i = 0; i < Width; ++i) re[static_cast<std::size_t>(i)] = -2.0L + i * step;
+        for (int i = 0; i < Height; ++i) im[static_cast<std::size_t>(i)] = 0.75L - i * step;
+        std::vector<std::uint32_t> counts(Width * Height, 0xDEADBEEF);
+        ASSERT_TRUE(renderer.Compute(PixelGrid{re.data(), im.data(), Width, Height, counts.data(), Width, true}, 600));
+        for (int row = 0; row < Height; ++row)
+            for (int col = 0; col < Width; ++col)
+                ASSERT_EQ(counts[static_cast<std::size_t>(row * Width + col)],
+                          EscapeCount(re[static_cast<std::size_t>(col)], im[static_cast<std::size_t>(row)], 600))
+                    << col << ", " << row;
+    }
+    std::vector<long double> wide(Width + 1);
+    std::uint32_t sink = 0;
+    EXPECT_FALSE(renderer.Compute(PixelGrid{wide.data(), wide.data(), Width + 1, 1, &sink, 0, true}, 512));
 }
 
 }  // namespace
