@@ -32,9 +32,11 @@ void StepIm(long double first, long double step, int from, int length, StripPlan
     }
 }
 
-// A positive strip starts one product away from the origin.
-long double StripStart(long double origin, long double step, int first, bool downwards) {
-    if (first == 0) return origin;
+// A negative strip starts at the origin; a positive one one product away from
+// it, even a full-width one, whose product is 0 x step (NaN for an infinite
+// step, which turns the whole strip black).
+long double StripStart(long double origin, long double step, int first, bool positive, bool downwards) {
+    if (!positive) return origin;
     const long double offset = static_cast<long double>(first) * step;
     return downwards ? origin - offset : origin + offset;
 }
@@ -48,7 +50,7 @@ bool PlanRows(const ViewState& view, int count, StripPlan& plan) {
     plan.rowCount = rows.length;
     plan.firstCol = 0;
     plan.colCount = ViewSize;
-    StepIm(StripStart(view.OriginIm, view.PixelStep, rows.first, true), view.PixelStep, rows.first,
+    StepIm(StripStart(view.OriginIm, view.PixelStep, rows.first, count > 0, true), view.PixelStep, rows.first,
            rows.length, plan);
     StepRe(view.OriginRe, view.PixelStep, 0, ViewSize, plan);
     return true;
@@ -61,7 +63,7 @@ bool PlanColumns(const ViewState& view, int count, StripPlan& plan) {
     plan.rowCount = ViewSize;
     plan.firstCol = cols.first;
     plan.colCount = cols.length;
-    StepRe(StripStart(view.OriginRe, view.PixelStep, cols.first, false), view.PixelStep, cols.first,
+    StepRe(StripStart(view.OriginRe, view.PixelStep, cols.first, count > 0, false), view.PixelStep, cols.first,
            cols.length, plan);
     StepIm(view.OriginIm, view.PixelStep, 0, ViewSize, plan);
     return true;
