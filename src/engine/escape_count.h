@@ -25,4 +25,45 @@ inline std::uint32_t EscapeCount(long double cr, long double ci, std::uint32_t d
     }
 }
 
+// What one pixel costs: its count and the escape tests it ran.
+struct PixelWork {
+    std::uint32_t count;
+    std::uint32_t tests;
+};
+
+// The count of EscapeCount, with the exact early exits the fast paths take:
+// a c with a NaN part never escapes, and an orbit that comes back to an
+// earlier 80-bit state (x, y) repeats forever. Both comparisons are the
+// x87's own, so a real the unit refuses (an unnormal, a pseudo-NaN) counts
+// as NaN, and +0 equals -0 (states equal up to the signs of zeros have equal
+// values, and so the same future). States are saved after tests 1, 2, 4, 8,
+// ... and every later state is compared with the last one saved.
+inline PixelWork EscapeCountWithExits(long double cr, long double ci, std::uint32_t depth) {
+    if (cr != cr || ci != ci) return {0, 0};
+    long double x = cr;
+    long double y = ci;
+    long double savedX = 0.0L;
+    long double savedY = 0.0L;
+    bool saved = false;
+    std::uint32_t n = 0;
+    std::uint64_t nextSave = 1;
+    for (;;) {
+        const long double xx = x * x;
+        const long double xy = x * y;
+        const long double yy = y * y;
+        ++n;
+        if (xx + yy > EscapeBound) return {n, n};
+        if (n >= depth) return {0, n};
+        x = xx - (yy - cr);
+        y = (xy + xy) + ci;
+        if (saved && x == savedX && y == savedY) return {0, n};
+        if (n == nextSave) {
+            savedX = x;
+            savedY = y;
+            saved = true;
+            nextSave *= 2;
+        }
+    }
+}
+
 }  // namespace qarn

@@ -21,13 +21,37 @@ unsigned HardwareThreads() {
 // workers would cost more than it gains (a scroll by a few pixels).
 constexpr int LinesForWorkers = 8;
 
+#if defined(__x86_64__)
+constexpr X87Kernels FixedSlotKernels{QarnX87Row, QarnX87Column, QarnX87RowDouble, QarnX87ColumnDouble};
+constexpr X87Kernels RotatingKernels{QarnX87Row, QarnX87Column, QarnX87RowDoubleRotating,
+                                     QarnX87ColumnDoubleRotating};
+#endif
+
+// The three-lane kernels differ only in register exchanges: free on AMD's
+// cores, one a cycle on Intel's, where the fixed-register form is faster.
+RenderPath ChoosePath(RenderPath path) {
+    if (!HasX87) return RenderPath::Portable;
+    if (path != RenderPath::Fast) return path;
+#if defined(__x86_64__)
+    if (__builtin_cpu_is("amd")) return RenderPath::Rotating;
+#endif
+    return RenderPath::FixedSlots;
+}
+
+const X87Kernels* KernelsOf(RenderPath path) {
+#if defined(__x86_64__)
+    if (path == RenderPath::FixedSlots) return &FixedSlotKernels;
+    if (path == RenderPath::Rotating) return &RotatingKernels;
+#endif
+    (void)path;
+    return nullptr;
+}
 
 }  // namespace
 
 Renderer::Renderer(unsigned threads, RenderPath path, int maxWidth)
-    : path_(HasX87 ? path : RenderPath::Portable),
-      reDouble_(static_cast<std::size_t>(std::max(maxWidth, ViewSize))),
-      imDouble_(ViewSize) {
+    : path_(ChoosePath(path)), kernels_(KernelsOf(path_)),
+      varyingDouble_(static_cast<std::size_t>(std::max(maxWidth, ViewSize))) {
     const unsigned total = threads == 0 ? HardwareThreads() : threads;
     workers_.reserve(total - 1);
     for (unsigned i = 1; i < total; ++i) workers_.emplace_back([this] { Work(); });
@@ -56,14 +80,15 @@ void Renderer::Compute(const StripPlan& plan, std::uint32_t depth, IterationBuff
 
 bool Renderer::Compute(const PixelGrid& grid, std::uint32_t depth) {
     if (grid.width <= 0 || grid.height <= 0) return false;
-    if (grid.byRows ? static_cast<std::size_t>(grid.width) > reDouble_.size() : grid.height > ViewSize) return false;
+    if (grid.byRows ? static_cast<std::size_t>(grid.width) > varyingDouble_.size() : grid.height > ViewSize) return false;
     SetArithmeticMode();
     const int lines = grid.byRows ? grid.height : grid.width;
     pass_ = {grid, depth};
     linesTotal_.store(lines, std::memory_order_relaxed);
     linesDone_.store(0, std::memory_order_relaxed);
     nextLine_.store(0, std::memory_order_relaxed);
-    if (path_ == RenderPath::Fast) PrepareDoubles();
+    tests_.store(0, std::memory_order_relaxed);
+    if (kernels_ != nullptr) PrepareLines();
 
     if (workers_.empty() || lines < LinesForWorkers) {
         RunLines();
@@ -101,19 +126,20 @@ void Renderer::Work() {
     }
 }
 
-void Renderer::PrepareDoubles() {
+void Renderer::PrepareLines() {
     const PixelGrid& grid = pass_.grid;
-    auto convert = [](const long double* from, double* to, int n) {
-        bool exact = true;
-        for (int i = 0; i < n; ++i) {
-            to[i] = static_cast<double>(from[i]);
-            exact = exact && static_cast<long double>(to[i]) == from[i];  // false for NaN
-        }
-        return exact;
-    };
     // Only the varying part of each line is read as doubles.
-    reExact_ = grid.byRows && convert(grid.re, reDouble_.data(), grid.width);
-    imExact_ = !grid.byRows && convert(grid.im, imDouble_.data(), grid.height);
+    const long double* from = grid.byRows ? grid.re : grid.im;
+    const int n = grid.byRows ? grid.width : grid.height;
+    bool exact = true;
+    bool nan = false;
+    for (int i = 0; i < n; ++i) {
+        varyingDouble_[static_cast<std::size_t>(i)] = static_cast<double>(from[i]);
+        exact = exact && static_cast<long double>(varyingDouble_[static_cast<std::size_t>(i)]) == from[i];
+        nan = nan || from[i] != from[i];  // the x87's comparison: unnormals are NaN too
+    }
+    varyingExact_ = exact;
+    varyingNaN_ = nan;
 }
 
 // Threads take whole lines, one at a time, until none is left.
@@ -128,6 +154,7 @@ void Renderer::RunLines() {
 
 void Renderer::ComputeLine(int line) {
     const PixelGrid& grid = pass_.grid;
+    const std::uint32_t depth = pass_.depth;
     const bool byRows = grid.byRows;
     const int length = byRows ? grid.width : grid.height;
     // Along a row the real part varies and the imaginary part is shared;
@@ -138,36 +165,53 @@ void Renderer::ComputeLine(int line) {
     const std::ptrdiff_t reStep = byRows ? 1 : 0;
     const std::ptrdiff_t imStep = byRows ? 0 : 1;
     const std::ptrdiff_t outStep = byRows ? 1 : grid.stride;
+    const long double shared = byRows ? *im : *re;
 
+    // A c with a NaN part never escapes: the whole line is 0, untested.
+    if (shared != shared) {
+        for (int i = 0; i < length; ++i) out[i * outStep] = 0;
+        return;
+    }
+    std::uint64_t tests = 0;
 #if defined(__x86_64__)
-    if (path_ == RenderPath::Fast && pass_.depth > 0) {
+    if (kernels_ != nullptr && !varyingNaN_ && depth > 0) {
         // The kernels write a contiguous line; a column is gathered here and
         // spread into the buffer afterwards.
         std::uint32_t column[ViewSize];
         X87LineJob job = MakeX87Job();
         job.out = byRows ? out : column;
         job.count = length;
-        job.depth = pass_.depth;
-        job.shared = byRows ? *im : *re;
-        job.shared64 = static_cast<double>(job.shared);
-        const bool exact = (byRows ? reExact_ : imExact_) && static_cast<long double>(job.shared64) == job.shared;
-        if (byRows)
-            job.varying = exact ? static_cast<const void*>(reDouble_.data()) : re;
-        else
-            job.varying = exact ? static_cast<const void*>(imDouble_.data()) : im;
-        (byRows ? (exact ? QarnX87RowDouble : QarnX87Row) : (exact ? QarnX87ColumnDouble : QarnX87Column))(&job);
+        job.depth = depth;
+        job.shared = shared;
+        job.shared64 = static_cast<double>(shared);
+        const bool exact = varyingExact_ && static_cast<long double>(job.shared64) == shared;
+        job.varying = exact ? static_cast<const void*>(varyingDouble_.data()) : (byRows ? re : im);
+        const X87Kernels& k = *kernels_;
+        (byRows ? (exact ? k.rowDouble : k.row) : (exact ? k.columnDouble : k.column))(&job);
         if (!byRows)
             for (int i = 0; i < length; ++i) out[i * outStep] = column[i];
-        // The rare pixels whose squared modulus came within a double's
-        // rounding of the bound are decided with the exact comparison.
         for (int i = 0; i < length; ++i) {
             std::uint32_t& count = out[i * outStep];
-            if (count == NeedsExactCount) count = EscapeCount(re[i * reStep], im[i * imStep], pass_.depth);
+            if (count == NeedsExactCount) {
+                // Its squared modulus came within a double's rounding of
+                // the bound: decided with the exact comparison.
+                const PixelWork work = EscapeCountWithExits(re[i * reStep], im[i * imStep], depth);
+                count = work.count;
+                tests += work.tests;
+            } else {
+                tests += count == 0 ? depth : count;
+            }
         }
+        tests_.fetch_add(tests - job.skipped, std::memory_order_relaxed);
         return;
     }
 #endif
-    for (int i = 0; i < length; ++i) out[i * outStep] = EscapeCount(re[i * reStep], im[i * imStep], pass_.depth);
+    for (int i = 0; i < length; ++i) {
+        const PixelWork work = EscapeCountWithExits(re[i * reStep], im[i * imStep], depth);
+        out[i * outStep] = work.count;
+        tests += work.tests;
+    }
+    tests_.fetch_add(tests, std::memory_order_relaxed);
 }
 
 void ComputeRowsReference(const ViewState& view, IterationBuffer& counts, int count) {

@@ -27,8 +27,18 @@ struct PixelGrid {
 };
 
 enum class RenderPath {
-    Fast,      // the x87 kernel where the machine has one, else Portable
-    Portable,  // plain C++, one pixel at a time
+    Fast,        // the x87 kernels that suit this machine's processor, else Portable
+    FixedSlots,  // x87 kernels that keep each pixel in fixed registers
+    Rotating,    // x87 kernels that rotate the pixels with register exchanges
+    Portable,    // plain C++, one pixel at a time
+};
+
+struct X87LineJob;
+struct X87Kernels {
+    void (*row)(X87LineJob*);
+    void (*column)(X87LineJob*);
+    void (*rowDouble)(X87LineJob*);
+    void (*columnDouble)(X87LineJob*);
 };
 
 // Evaluates the pixels of planned strips into the IterationBuffer. Every
@@ -50,7 +60,11 @@ public:
     bool Compute(const PixelGrid& grid, std::uint32_t depth);
 
     unsigned Threads() const { return static_cast<unsigned>(workers_.size()) + 1; }
+    // The path taken: never Fast, which is resolved at construction.
     RenderPath Path() const { return path_; }
+    // Escape tests the last pass ran: what the early exits leave of the
+    // iterations, the same on every machine.
+    std::uint64_t Tests() const { return tests_.load(std::memory_order_relaxed); }
 
     // Lines (rows or columns) of the running pass finished so far, and the
     // pass's total; readable from another thread for a progress display.
@@ -63,19 +77,21 @@ private:
         std::uint32_t depth = 0;
     };
 
-    void PrepareDoubles();
+    void PrepareLines();
     void RunLines();
     void ComputeLine(int line);
     void Work();
 
     RenderPath path_;
+    const X87Kernels* kernels_;
     Pass pass_;
-    // The plan's coordinates as doubles, where every one of them is exactly
-    // a double: the fast kernels then read them as cheap memory operands.
-    std::vector<double> reDouble_;
-    std::vector<double> imDouble_;
-    bool reExact_ = false;
-    bool imExact_ = false;
+    // The varying coordinates of the lines as doubles, where every one of
+    // them is exactly a double: the fast kernels then read them as cheap
+    // memory operands. A NaN among them sends the lines to the C++ loop.
+    std::vector<double> varyingDouble_;
+    bool varyingExact_ = false;
+    bool varyingNaN_ = false;
+    std::atomic<std::uint64_t> tests_{0};
     std::atomic<int> nextLine_{0};
     std::atomic<int> linesDone_{0};
     std::atomic<int> linesTotal_{0};

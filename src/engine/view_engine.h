@@ -12,7 +12,7 @@ namespace qarn {
 // bookkeeping of the last computation. Large (1 MiB of counts): the program
 // holds one instance for its whole life.
 struct ViewEngine {
-    explicit ViewEngine(unsigned threads = 0) : renderer(threads) {}
+    explicit ViewEngine(unsigned threads = 0, RenderPath path = RenderPath::Fast) : renderer(threads, path) {}
 
     ViewState view;
     IterationBuffer counts{};

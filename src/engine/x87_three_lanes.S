@@ -9,6 +9,11 @@
 // 80-bit value and costs far less than an 80-bit load (x87_two_lanes.S
 // serves every other line).
 //
+// Two forms of the iteration: one keeps each lane's z in fixed registers and
+// never exchanges registers; the other rotates the lanes through the top of
+// the stack with exchanges, which some cores execute for free and others
+// (Intel's, one exchange a cycle) do not.
+//
 // The squared modulus is also stored as a double, so that the escape test is
 // an integer comparison off the floating-point critical path: a double above
 // 4.0 (and not NaN) means the 80-bit sum is above 4.0; a double of exactly
@@ -20,7 +25,7 @@
 //
 // Registers:  rdi job   rax scratch   rbp bits of 4.0 as a double
 //   r12 varying   r14 2 * count   r15 2 * index of the next pixel
-//   lane A: rbx 2 * index  rdx &out  rsi tests left
+//   lane A: rbx 2 * index  rdx &out  rsi tests left before its next event
 //   lane B: r8             r10       r11
 //   lane C: rcx            r13       r9
 // x87 stack at the top of the loop: xA yA xB yB xC yC.
@@ -30,17 +35,44 @@
 
 #include "x87_kernel_frame.inc"
 
-// The real part (row) or imaginary part (column) of the lane's pixel.
-.macro VARYING_OPERAND wide, idx
-  .if \wide
-        tbyte ptr [r12+\idx*8]
+// st(0) - cr and st(0) + ci, the parts of the lane's c as memory operands.
+.macro FSUB_CR row, idx
+  .if \row
+        fsub    qword ptr [r12+\idx*4]
   .else
-        qword ptr [r12+\idx*4]
+        fsub    qword ptr [rdi+SHARED64]
+  .endif
+.endm
+.macro FADD_CI row, idx
+  .if \row
+        fadd    qword ptr [rdi+SHARED64]
+  .else
+        fadd    qword ptr [r12+\idx*4]
   .endif
 .endm
 
+// One iteration of the lane whose x and y stay in st(X) and st(X+1), where
+// x1, x2, x3 are X+1, X+2, X+3; the other lanes' registers are not touched.
+.macro LANE_FIXED row, idx, squared, x1, x2, x3
+        fld     st(\x1)                 // y
+        fmul    st(0), st(\x1)          // xy
+        fld     st(\x1)                 // x xy
+        fmulp   st(\x2), st             // xy          X: xx
+        fld     st(\x2)                 // y xy
+        fmulp   st(\x3), st             // xy          Y: yy
+        fld     st(\x1)                 // xx xy
+        fadd    st(0), st(\x3)          // s=xx+yy xy
+        fstp    qword ptr [rdi+\squared]
+        fadd    st(0), st(0)            // xy+xy
+        FADD_CI \row, \idx              // y'
+        fld     st(\x2)                 // yy y'
+        FSUB_CR \row, \idx              // t=yy-cr y'
+        fsubp   st(\x2), st             // y'          X: x'=xx-t
+        fstp    st(\x2)                 //             Y: y'
+.endm
+
 // One iteration of the lane on top:  in  x y P Q R S,  out  P Q R S x' y'.
-.macro LANE row, wide, idx, squared
+.macro LANE_ROTATING row, idx, squared
         fld     st(1)                   // y x y . . . .
         fmul    st(0), st(1)            // xy x y
         fxch    st(2)                   // y x xy
@@ -50,38 +82,12 @@
         fld     st(0)                   // xx xx yy xy
         fadd    st(0), st(2)            // s=xx+yy xx yy xy
         fstp    qword ptr [rdi+\squared]
-  .if \wide
-    .if \row
-        fld     tbyte ptr [r12+\idx*8]  // cr xx yy xy
-    .else
-        fld     tbyte ptr [rdi+SHARED]
-    .endif
-        fsubp   st(2), st               // xx t=yy-cr xy
-        fsubrp  st(1), st               // x'=xx-t xy
-        fxch    st(1)                   // xy x'
-        fadd    st(0), st(0)            // xy+xy x'
-    .if \row
-        fld     tbyte ptr [rdi+SHARED]  // ci 2xy x'
-    .else
-        fld     tbyte ptr [r12+\idx*8]
-    .endif
-        faddp   st(1), st               // y' x'
-  .else
         fxch    st(1)                   // yy xx xy
-    .if \row
-        fsub    qword ptr [r12+\idx*4]  // t=yy-cr xx xy
-    .else
-        fsub    qword ptr [rdi+SHARED64]
-    .endif
+        FSUB_CR \row, \idx              // t=yy-cr xx xy
         fsubp   st(1), st               // x'=xx-t xy
         fxch    st(1)                   // xy x'
         fadd    st(0), st(0)            // xy+xy x'
-    .if \row
-        fadd    qword ptr [rdi+SHARED64] // y' x'
-    .else
-        fadd    qword ptr [r12+\idx*4]
-    .endif
-  .endif
+        FADD_CI \row, \idx              // y' x'
         fxch    st(5)                   // y' x' P Q R S  ->  P Q R S x' y'
         fxch    st(1)
         fxch    st(4)
@@ -93,81 +99,69 @@
 
 // Replaces the z of a lane by c of its new pixel; the slots are the lane's
 // places once one more value has been pushed.
-.macro LOAD_PIXEL row, wide, idx, xslot, yslot
+.macro LOAD_PIXEL row, idx, xslot, yslot
   .if \row
-    .if \wide
-        fld     tbyte ptr [r12+\idx*8]
-    .else
         fld     qword ptr [r12+\idx*4]
-    .endif
         fstp    st(\xslot)
-        fld     tbyte ptr [rdi+SHARED]
+        fld     qword ptr [rdi+SHARED64]
         fstp    st(\yslot)
   .else
-        fld     tbyte ptr [rdi+SHARED]
+        fld     qword ptr [rdi+SHARED64]
         fstp    st(\xslot)
-    .if \wide
-        fld     tbyte ptr [r12+\idx*8]
-    .else
         fld     qword ptr [r12+\idx*4]
-    .endif
         fstp    st(\yslot)
   .endif
 .endm
 
-// The escape and depth tests of one lane after an iteration.
-.macro TEST_LANE squared, rem, special, depth_reached, back
-        cmp     [rdi+\squared], rbp
-        jae     \special
-\back:
-        dec     \rem
-        jz      \depth_reached
-.endm
-
 // A lane's pixel ended, or may have: its count, then the next pixel, or an
 // idle lane iterating z = 0 into a sink until the others are done.
-.macro END_LANE row, wide, idx, out, rem, squared, xslot, yslot, special, depth_reached, back, continue
+// The lane's x and y lie at st(x) and st(x1), and at st(x1) and st(y1) once
+// one more value has been pushed.
+.macro END_LANE row, lane, x, x1, y1, idx, out, rem, special, cycle, event, back, continue
 \special:
-        mov     rax, [rdi+\squared]
         cmp     rax, rbp
-        je      1f
+        je      .Lexact\@
         cmp     rax, [rdi+INFINITY]
         ja      \back                   // not a number: never escapes
-        mov     rax, [rdi+DEPTH]
-        sub     rax, \rem
-        inc     rax                     // the number of this test
+        ESCAPE_COUNT \lane, \rem
         mov     [\out], eax
-        jmp     2f
-1:      mov     dword ptr [\out], -1    // exactly 4.0 as a double: the caller decides
-        jmp     2f
-\depth_reached:
+        jmp     .Lrefill\@
+.Lexact\@:
+        mov     dword ptr [\out], -1    // exactly 4.0 as a double: the caller decides
+        jmp     .Lrefill\@
+\cycle:
+        CHECK_CYCLE \lane, \x1, \y1, \rem, \back, .Lended\@
+\event:
+        SAVE_POINT \lane, \x, \x1, \rem, .Lended\@, \continue
+.Lended\@:
         mov     dword ptr [\out], 0
-2:      cmp     r15, r14
-        jae     3f
+.Lrefill\@:
+        cmp     r15, r14
+        jae     .Lidle\@
         mov     \idx, r15
         mov     rax, [rdi+OUT]
         lea     \out, [rax+r15*2]
         add     r15, 2
-        mov     \rem, [rdi+DEPTH]
-        LOAD_PIXEL \row, \wide, \idx, \xslot, \yslot
+        START_PIXEL \lane, \rem
+        LOAD_PIXEL \row, \idx, \x1, \y1
         jmp     \continue
-3:      lea     rax, [rdi+IDLESINK]
+.Lidle\@:
+        lea     rax, [rdi+IDLESINK]
         cmp     \out, rax
-        je      4f
+        je      .Lreidle\@
         dec     qword ptr [rdi+ACTIVE]
-        jz      .Ldone\@
-4:      lea     \out, [rdi+IDLESINK]
-        mov     \rem, [rdi+NEVER]
+        jz      .LfinishThree
+.Lreidle\@:
+        lea     \out, [rdi+IDLESINK]
+        IDLE_LANE \lane, \rem
         fldz
-        fstp    st(\xslot)
+        fstp    st(\x1)
         fldz
-        fstp    st(\yslot)
+        fstp    st(\y1)
         jmp     \continue
-.Ldone\@:
-        jmp     .LfinishThree
 .endm
 
-.macro KERNEL name, row, wide
+.macro KERNEL name, row, fixed
         KERNEL_ENTRY \name
 
         mov     r12, [rdi+VARYING]
@@ -178,6 +172,14 @@
         mov     qword ptr [rdi+ACTIVE], 3
         // Every lane starts as if it had just reached the depth with a pixel
         // whose count goes to the sink: the refills start the line.
+        mov     rax, [rdi+DEPTH]
+        mov     [rdi+NEXTSAVE], rax
+        mov     [rdi+NEXTSAVE+8], rax
+        mov     [rdi+NEXTSAVE+16], rax
+        mov     rax, [rdi+NOMATCH]
+        mov     [rdi+SAVEDSQ], rax
+        mov     [rdi+SAVEDSQ+8], rax
+        mov     [rdi+SAVEDSQ+16], rax
         lea     rdx, [rdi+STARTSINK]
         mov     r10, rdx
         mov     r13, rdx
@@ -197,28 +199,36 @@
 
         .p2align 4
 .Lloop\@:
-        LANE    \row, \wide, rbx, SQA
-        LANE    \row, \wide, r8, SQB
-        LANE    \row, \wide, rcx, SQC
+  .if \fixed
+        LANE_FIXED \row, rbx, SQA, 1, 2, 3
+        LANE_FIXED \row, r8, SQB, 3, 4, 5
+        LANE_FIXED \row, rcx, SQC, 5, 6, 7
+  .else
+        LANE_ROTATING \row, rbx, SQA
+        LANE_ROTATING \row, r8, SQB
+        LANE_ROTATING \row, rcx, SQC
+  .endif
 .Ltests\@:
-        TEST_LANE SQA, rsi, .LspecialA\@, .LdepthA\@, .LbackA\@
+        TEST_LANE 0, rsi, .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@
 .LafterA\@:
-        TEST_LANE SQB, r11, .LspecialB\@, .LdepthB\@, .LbackB\@
+        TEST_LANE 1, r11, .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@
 .LafterB\@:
-        TEST_LANE SQC, r9, .LspecialC\@, .LdepthC\@, .LbackC\@
+        TEST_LANE 2, r9, .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@
         jmp     .Lloop\@
 
-        END_LANE \row, \wide, rbx, rdx, rsi, SQA, 1, 2, .LspecialA\@, .LdepthA\@, .LbackA\@, .LafterA\@
-        END_LANE \row, \wide, r8, r10, r11, SQB, 3, 4, .LspecialB\@, .LdepthB\@, .LbackB\@, .LafterB\@
-        END_LANE \row, \wide, rcx, r13, r9, SQC, 5, 6, .LspecialC\@, .LdepthC\@, .LbackC\@, .Lloop\@
+        END_LANE \row, 0, 0, 1, 2, rbx, rdx, rsi, .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@
+        END_LANE \row, 1, 2, 3, 4, r8, r10, r11, .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .LafterB\@
+        END_LANE \row, 2, 4, 5, 6, rcx, r13, r9, .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@
 
 #if defined(__ELF__)
         .size   \name, .-\name
 #endif
 .endm
 
-        KERNEL  QarnX87RowDouble, 1, 0
-        KERNEL  QarnX87ColumnDouble, 0, 0
+        KERNEL  QarnX87RowDouble, 1, 1
+        KERNEL  QarnX87ColumnDouble, 0, 1
+        KERNEL  QarnX87RowDoubleRotating, 1, 0
+        KERNEL  QarnX87ColumnDoubleRotating, 0, 0
 
 // Shared exit of the kernels: the x87 stack holds the six values of z.
 .LfinishThree:

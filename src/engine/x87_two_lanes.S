@@ -12,8 +12,8 @@
 // 80-bit sum is above 4.0; a double of exactly 4.0 is left to the caller.
 //
 // Register use:  rdi job   rax scratch   rbp bits of 4.0 as a double
-//   lane A: rbx &varying  rdx &out  rsi tests left
-//   lane B: r8  &varying  r10 &out  r11 tests left
+//   lane A: rbx &varying  rdx &out  rsi tests left before its next event
+//   lane B: r8  &varying  r10 &out  r11 tests left before its next event
 //   next pixel: r12 &varying  r14 &out  r15 pixels left
 //   r13 varying stride, rcx out stride
 // x87 stack at the top of the loop: xA yA xB yB c (the shared coordinate).
@@ -80,6 +80,12 @@
         fld     tbyte ptr [rdi+SHARED]  // c
         // Both lanes start as if they had just reached the depth with a
         // pixel whose count goes nowhere: the refills below start the line.
+        mov     rax, [rdi+DEPTH]
+        mov     [rdi+NEXTSAVE], rax
+        mov     [rdi+NEXTSAVE+8], rax
+        mov     rax, [rdi+NOMATCH]
+        mov     [rdi+SAVEDSQ], rax
+        mov     [rdi+SAVEDSQ+8], rax
         lea     rdx, [rdi+STARTSINK]
         mov     r10, rdx
         mov     esi, 1
@@ -95,37 +101,28 @@
         LANE    \row, rbx, SQA
         LANE    \row, r8, SQB
 .Ltests\@:
-        // A squared modulus that is 4.0 or more as a double, or not a
-        // number, takes the side path; everything else goes on.
-        cmp     [rdi+SQA], rbp
-        jae     .LspecialA\@
-.LcountA\@:
-        dec     rsi
-        jz      .LdepthA\@
-.LbackA\@:
-        cmp     [rdi+SQB], rbp
-        jae     .LspecialB\@
-.LcountB\@:
-        dec     r11
-        jnz     .Lloop\@
-        jmp     .LdepthB\@
+        TEST_LANE 0, rsi, .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@
+.LafterA\@:
+        TEST_LANE 1, r11, .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@
+        jmp     .Lloop\@
 
 // Lane A ended, or may have: its count, then the next pixel or an idle lane.
 .LspecialA\@:
-        mov     rax, [rdi+SQA]
         cmp     rax, rbp
         je      .LexactA\@
         cmp     rax, [rdi+INFINITY]
-        ja      .LcountA\@              // not a number: never escapes
-        mov     rax, [rdi+DEPTH]
-        sub     rax, rsi
-        inc     rax                     // the number of this test
+        ja      .LbackA\@               // not a number: never escapes
+        ESCAPE_COUNT 0, rsi
         mov     [rdx], eax
         jmp     .LrefillA\@
 .LexactA\@:
         mov     dword ptr [rdx], -1
         jmp     .LrefillA\@
-.LdepthA\@:
+.LcycleA\@:
+        CHECK_CYCLE 0, 1, 2, rsi, .LbackA\@, .LendedA\@
+.LeventA\@:
+        SAVE_POINT 0, 0, 1, rsi, .LendedA\@, .LafterA\@
+.LendedA\@:
         mov     dword ptr [rdx], 0
 .LrefillA\@:
         fstp    st(0)                   // xB yB c
@@ -137,9 +134,9 @@
         add     r12, r13
         add     r14, rcx
         dec     r15
-        mov     rsi, [rdi+DEPTH]
+        START_PIXEL 0, rsi
         LOAD_PIXEL \row, rbx     // cr ci xB yB c
-        jmp     .LbackA\@
+        jmp     .LafterA\@
 .LidleA\@:
         // An idle lane iterates c = (0, shared) into its own sink until the
         // other lane is done; only the first time does it count as ending.
@@ -151,25 +148,26 @@
 .LreidleA\@:
         lea     rbx, [rdi+ZERO]
         lea     rdx, [rdi+IDLESINK]
-        mov     rsi, [rdi+NEVER]
+        IDLE_LANE 0, rsi
         LOAD_PIXEL \row, rbx
-        jmp     .LbackA\@
+        jmp     .LafterA\@
 
 .LspecialB\@:
-        mov     rax, [rdi+SQB]
         cmp     rax, rbp
         je      .LexactB\@
         cmp     rax, [rdi+INFINITY]
-        ja      .LcountB\@
-        mov     rax, [rdi+DEPTH]
-        sub     rax, r11
-        inc     rax
+        ja      .LbackB\@
+        ESCAPE_COUNT 1, r11
         mov     [r10], eax
         jmp     .LrefillB\@
 .LexactB\@:
         mov     dword ptr [r10], -1
         jmp     .LrefillB\@
-.LdepthB\@:
+.LcycleB\@:
+        CHECK_CYCLE 1, 3, 4, r11, .LbackB\@, .LendedB\@
+.LeventB\@:
+        SAVE_POINT 1, 2, 3, r11, .LendedB\@, .Lloop\@
+.LendedB\@:
         mov     dword ptr [r10], 0
 .LrefillB\@:
         fxch    st(2)                   // xB yA xA yB c
@@ -183,7 +181,7 @@
         add     r12, r13
         add     r14, rcx
         dec     r15
-        mov     r11, [rdi+DEPTH]
+        START_PIXEL 1, r11
         LOAD_PIXEL \row, r8      // cr ci xA yA c
 .LrotateB\@:
         fxch    st(2)                   // xA ci cr yA c
@@ -200,7 +198,7 @@
 .LreidleB\@:
         lea     r8, [rdi+ZERO]
         lea     r10, [rdi+IDLESINK]
-        mov     r11, [rdi+NEVER]
+        IDLE_LANE 1, r11
         LOAD_PIXEL \row, r8
         jmp     .LrotateB\@
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -19,30 +20,57 @@ using testing::ViewAround;
 struct Case {
     const char* name;
     ViewState view;
-    int lines = ViewSize;  // damaged views are slow (NaN arithmetic): a strip is enough
+    int lines = ViewSize;  // slow views: a strip at each edge is enough
 };
 
-// Views chosen to stress the fast path: exact and inexact coordinates,
-// escapes exactly at the bound, both depth extremes, damaged values.
+// An 80-bit pattern the x87 refuses as an operand: exponent set, integer bit clear.
+long double Unnormal() {
+    const std::uint8_t bytes[10] = {0, 0, 0, 0, 0, 0, 0, 0x40, 0xFF, 0x3F};
+    return FromImage(bytes);
+}
+
+ViewState WithOrigin(ViewState view, long double re, long double im) {
+    view.OriginRe = re;
+    view.OriginIm = im;
+    return view;
+}
+
+// Views chosen to stress the fast paths: exact and inexact coordinates,
+// escapes exactly at the bound, both depth extremes, orbits that cycle, and
+// damaged values. The damaged views keep a small depth: the one-pixel loop
+// they are checked against has no early exits, and some processors take
+// microseconds per operation on NaN and subnormal operands.
 std::vector<Case> Views() {
     const long double nan = std::numeric_limits<long double>::quiet_NaN();
     const long double inf = std::numeric_limits<long double>::infinity();
-    ViewState nanOrigin = ViewAround(0.0L, 1.0L, 20, 512);
+    ViewState nanOrigin = ViewAround(0.0L, 1.0L, 20, 16);
     nanOrigin.OriginRe = nan;
-    ViewState nanStep = ViewAround(-0.5L, 0.0L, 3, 512);
+    ViewState nanStep = ViewAround(-0.5L, 0.0L, 3, 16);
     nanStep.PixelStep = nan;
-    ViewState infOrigin = ViewAround(0.0L, 1.0L, 20, 512);
+    ViewState infOrigin = ViewAround(0.0L, 1.0L, 20, 16);
     infOrigin.OriginIm = inf;
-    ViewState hugeStep = HomeViewState(512);
+    ViewState hugeStep = HomeViewState(16);
     hugeStep.PixelStep = std::numeric_limits<long double>::max();
+    ViewState unnormal = WithOrigin(ViewAround(-0.5L, 0.0L, 3, 16), Unnormal(), 0.25L);
+    ViewState subnormal = WithOrigin(HomeViewState(16), 1e-4940L, 1e-4940L);
+    subnormal.PixelStep = 1e-4945L;
+    // Every pixel the same c, escaping slowly after its lane saved states.
+    ViewState sameC = WithOrigin(HomeViewState(4096), 0.2501L, 0.0L);
+    sameC.PixelStep = 0.0L;
     return {
         {"home view, depth 512 (c = -2 and 2i sit exactly on the bound)", HomeViewState(512)},
         {"home view, depth 4096", HomeViewState(4096)},
         {"exact doubles near the boundary", ViewAround(-0.75L, 0.1L, 9, 4096)},
         {"level 50, coordinates no double holds", ViewAround(0.0L, 1.0L, 50, 4096)},
         {"level 56", ViewAround(-0.1011L, 0.9563L, 56, 512)},
+        {"wholly inside: every orbit cycles", WithOrigin(ViewAround(0.0L, 0.0L, 3, 4096), -0.5L, 0.25L), 8},
+        {"minibrot: cycles of period 3 and more", ViewAround(-1.7549L, 0.0L, 8, 4096), 8},
+        {"cycles at level 50", ViewAround(-0.1011L, 0.9563L, 50, 4096), 8},
+        {"zero step", sameC, 4},
         {"NaN origin", nanOrigin, 4},
         {"NaN step", nanStep, 4},
+        {"unnormal origin", unnormal, 4},
+        {"subnormal origin and step", subnormal, 4},
         {"infinite origin", infOrigin, 4},
         {"overflowing step", hugeStep, 4},
     };
@@ -67,9 +95,21 @@ std::unique_ptr<IterationBuffer> Render(Renderer& renderer, const StripPlan& pla
     return counts;
 }
 
+const char* NameOf(RenderPath path) {
+    switch (path) {
+    case RenderPath::FixedSlots: return "fixed-slot kernels";
+    case RenderPath::Rotating: return "rotating kernels";
+    case RenderPath::Portable: return "portable";
+    default: return "chosen kernels";
+    }
+}
+
 TEST(Renderer, EveryPathAndThreadCountGivesTheReferenceCounts) {
+    // Each processor runs every path, not only the one it would choose.
     std::vector<std::unique_ptr<Renderer>> renderers;
-    for (unsigned threads : {1u, 2u, 3u, 5u}) renderers.push_back(std::make_unique<Renderer>(threads));
+    for (unsigned threads : {2u, 5u}) renderers.push_back(std::make_unique<Renderer>(threads));
+    for (RenderPath path : {RenderPath::FixedSlots, RenderPath::Rotating})
+        for (unsigned threads : {1u, 3u}) renderers.push_back(std::make_unique<Renderer>(threads, path));
     renderers.push_back(std::make_unique<Renderer>(2, RenderPath::Portable));
 
     for (const Case& c : Views()) {
@@ -79,9 +119,9 @@ TEST(Renderer, EveryPathAndThreadCountGivesTheReferenceCounts) {
         ASSERT_TRUE(PlanColumns(c.view, c.lines, columns));
         for (const auto& renderer : renderers) {
             EXPECT_TRUE(*Render(*renderer, rows, c.view.Depth, *expected) == *expected)
-                << c.name << ", rows, " << renderer->Threads() << " threads";
+                << c.name << ", rows, " << NameOf(renderer->Path()) << ", " << renderer->Threads() << " threads";
             EXPECT_TRUE(*Render(*renderer, columns, c.view.Depth, *expected) == *expected)
-                << c.name << ", columns, " << renderer->Threads() << " threads";
+                << c.name << ", columns, " << NameOf(renderer->Path()) << ", " << renderer->Threads() << " threads";
         }
     }
 }
@@ -103,6 +143,47 @@ TEST(Renderer, EveryLevelAgreesOnStripsAtBothEnds) {
                 ASSERT_TRUE(*counts == *expected) << "level " << level << (byRows ? " rows " : " columns ") << count;
             }
         }
+    }
+}
+
+// The early exits, proven by the escape tests each pass runs (the same on
+// every machine), at the depth where they matter most.
+TEST(Renderer, EarlyExitsSkipTheTestsNoCountNeeds) {
+    const long double nan = std::numeric_limits<long double>::quiet_NaN();
+    ViewState subnormal = WithOrigin(HomeViewState(4096), 1e-4940L, -1e-4940L);
+    subnormal.PixelStep = 1e-4945L;
+    const ViewState inside = WithOrigin(ViewAround(0.0L, 0.0L, 3, 4096), -0.5L, 0.25L);
+    const ViewState level50 = ViewAround(0.0L, 1.0L, 50, 4096);
+    struct WorkCase {
+        const char* name;
+        ViewState view;
+        double maxTestsPerPixel;
+    } cases[] = {
+        {"NaN origin: nothing to iterate", WithOrigin(HomeViewState(4096), nan, 2.0L), 0.0},
+        {"unnormal origin: NaN to the x87", WithOrigin(HomeViewState(4096), Unnormal(), 2.0L), 0.0},
+        {"subnormal origin and step: z = c again at once", subnormal, 4.0},
+        {"wholly inside: every orbit cycles early", inside, 4096 / 20.0},
+    };
+    for (RenderPath path : {RenderPath::FixedSlots, RenderPath::Rotating, RenderPath::Portable}) {
+        Renderer renderer(2, path);
+        for (const WorkCase& c : cases) {
+            StripPlan plan;
+            ASSERT_TRUE(PlanRows(c.view, -ViewSize, plan));
+            auto counts = std::make_unique<IterationBuffer>();
+            renderer.Compute(plan, c.view.Depth, *counts);
+            EXPECT_EQ(std::count(counts->begin(), counts->end(), 0u), PixelCount) << c.name;
+            EXPECT_LE(static_cast<double>(renderer.Tests()), c.maxTestsPerPixel * PixelCount)
+                << c.name << ", " << NameOf(path);
+        }
+        // Where no orbit repeats, every test runs: the exits cost nothing in
+        // counts. A strip keeps the portable path quick.
+        StripPlan plan;
+        ASSERT_TRUE(PlanRows(level50, -4, plan));
+        auto counts = std::make_unique<IterationBuffer>();
+        renderer.Compute(plan, level50.Depth, *counts);
+        double plain = 0;
+        for (int i = 0; i < 4 * ViewSize; ++i) plain += (*counts)[static_cast<std::size_t>(i)] == 0 ? 4096 : (*counts)[static_cast<std::size_t>(i)];
+        EXPECT_EQ(static_cast<double>(renderer.Tests()), plain) << NameOf(path);
     }
 }
 
