@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/arithmetic_mode.h"
+#include "engine/extended_real.h"
+
+#include <limits>
 
 namespace qarn {
 namespace {
@@ -42,6 +45,37 @@ TEST(EscapeCount, DamagedCoordinatesNeverHang) {
     EXPECT_EQ(EscapeCount(0.0L, nan, 512), 0u);
     EXPECT_EQ(EscapeCount(inf, 0.0L, 512), 1u);
     EXPECT_EQ(EscapeCount(-inf, inf, 512), 1u);
+}
+
+// The early exits: the count is always the loop's; the tests show where the
+// orbit was found to repeat (states are saved after tests 1, 2, 4, 8, ...).
+TEST(EscapeCount, EarlyExitsKeepTheCountAndSkipTheRest) {
+    SetArithmeticMode();
+    const long double nan = std::numeric_limits<long double>::quiet_NaN();
+    const std::uint8_t unnormalImage[10] = {0, 0, 0, 0, 0, 0, 0, 0x40, 0xFF, 0x3F};
+    struct Exit {
+        long double re, im;
+        std::uint32_t tests;
+        const char* why;
+    } exits[] = {
+        {nan, 0.5L, 0, "a NaN part never escapes"},
+        {0.0L, FromImage(unnormalImage), 0, "an unnormal is NaN to the x87"},
+        {0.0L, 0.0L, 2, "z = 0 after test 1 and test 2"},
+        {-0.0L, 0.0L, 2, "-0 and +0 are one state"},
+        {-1.0L, 0.0L, 4, "period 2: z = 0, -1, 0, -1 after tests 1 to 4"},
+        {1e-4940L, -1e-4940L, 2, "subnormal c: z = c again after test 2"},
+        {-2.0L, 0.0L, 2, "z = 2 for ever, exactly on the bound"},
+        {0.2501L, 0.0L, 0, "escapes slowly: every test runs"},
+        {-0.75L, 0.01L, 0, "near the neck: no repeat before the escape"},
+    };
+    for (const Exit& e : exits) {
+        const std::uint32_t count = EscapeCount(e.re, e.im, 4096);
+        const PixelWork work = EscapeCountWithExits(e.re, e.im, 4096);
+        EXPECT_EQ(work.count, count) << e.why;
+        EXPECT_EQ(work.tests, e.tests == 0 && count != 0 ? count : e.tests) << e.why;
+    }
+    EXPECT_EQ(EscapeCountWithExits(1.0L, 0.0L, 2).count, 0u) << "the depth still bounds the tests";
+    EXPECT_EQ(EscapeCountWithExits(0.0L, 0.0L, 1).tests, 1u);
 }
 
 }  // namespace
