@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 #include "engine/arithmetic_mode.h"
@@ -131,6 +132,23 @@ TEST(Passes, OffGridStripsStartAndStepAsDefined) {
                     << row << ")";
             }
         }
+    }
+}
+
+TEST(Passes, FullWidthPositiveStripOfAnInfiniteStepIsBlack) {
+    // The strip starts one product from the origin, and 0 x infinity is NaN:
+    // no c of the strip escapes. Started at the origin itself, every pixel
+    // but the first of each row (columns: of each column) has an infinite
+    // part and escapes at once. Depth 1: NaN arithmetic is slow on some
+    // processors, and one test per pixel tells 0 from 1.
+    ViewState view = OffGridView(1);
+    view.PixelStep = std::numeric_limits<long double>::infinity();
+    auto engine = MakeEngine(view);
+    for (bool rows : {true, false}) {
+        engine->counts.fill(Untouched);
+        (rows ? ComputeRows : ComputeColumns)(*engine, ViewSize);
+        EXPECT_EQ(std::count(engine->counts.begin(), engine->counts.end(), 0u), PixelCount)
+            << (rows ? "rows" : "columns");
     }
 }
 
