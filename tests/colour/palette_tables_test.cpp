@@ -162,5 +162,22 @@ TEST(MonoTable, RampInTheChosenComponents) {
     for (std::uint32_t entry : table) EXPECT_EQ(entry, 0u);
 }
 
+TEST(MonoTable, EveryEntryOfEveryComponentChoice) {
+    // Up to 255 in 256 steps, 255 three times (entries 255 to 257), then
+    // down to 1 at entry 511, in each component that is on.
+    for (std::uint32_t components = 0; components <= ComponentBits; ++components) {
+        MonoTable table;
+        table.fill(0xFFFFFFFF);
+        BuildMonoTable(table, MonoPaletteSize + components);
+        for (std::uint32_t i = 0; i < table.size(); ++i) {
+            const std::uint32_t level = i <= 255 ? i : i <= 257 ? 255 : 512 - i;
+            const std::uint32_t expected = Rgb((components & RedComponent) ? level : 0,
+                                               (components & GreenComponent) ? level : 0,
+                                               (components & BlueComponent) ? level : 0);
+            ASSERT_EQ(table[i], expected) << "components " << components << ", entry " << i;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qarn
