@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 #include "engine/arithmetic_mode.h"
@@ -14,6 +15,9 @@ namespace {
 
 using testing::HomeViewState;
 using testing::MakeEngine;
+using testing::ModelStrip;
+using testing::OffGridView;
+using testing::StripModel;
 using testing::ViewAround;
 
 constexpr std::uint32_t Untouched = 0xDEADBEEF;
@@ -68,6 +72,83 @@ TEST(Passes, StripsWriteOnlyTheirLinesAndAgreeWithTheFullPass) {
                 }
             }
         }
+    }
+}
+
+struct OffGridStrip {
+    const char* checks;
+    ViewState view;
+    bool rows;
+    int count;
+};
+
+// Strips of views whose step, 2^-7 / 3, is no power of two, against the
+// model of the passes. At depth 64 a count hardly ever shows a coordinate
+// one unit in the last place off, so besides the plain off-grid view there
+// are two views built so that one pixel of a strip lands, by the model's
+// arithmetic, exactly on c = -2 or c = i. Both orbits stay bounded for ever,
+// while c = -2 + 1.8e-18i escapes at test 16 and c = -1.8e-18 + i at test 49.
+std::vector<OffGridStrip> OffGridStrips() {
+    const long double step = OffGridView(64).PixelStep;
+    const long double offset509 = 509.0L * step;  // the product that starts a strip of 3
+    ViewState minusTwo = OffGridView(64);          // row 509 at imaginary part 0 exactly
+    minusTwo.OriginRe = -2.0L;
+    minusTwo.OriginIm = offset509;
+    ViewState plusI = OffGridView(64);  // column 509 at real part 0 exactly
+    plusI.OriginRe = -offset509;
+    plusI.OriginIm = 1.0L;
+    return {
+        {"rows from the origin, stepped", OffGridView(64), true, -200},
+        {"rows from one product, stepped", OffGridView(64), true, 3},
+        {"full-width rows from the origin minus 0 x step, the origin itself", OffGridView(64), true, 512},
+        {"columns from the origin, stepped", OffGridView(64), false, -200},
+        {"columns from one product, stepped", OffGridView(64), false, 3},
+        {"full-width columns from the origin plus 0 x step, the origin itself", OffGridView(64), false, 512},
+        // 509 single steps down from 509 x step leave 1.8e-18, not 0.
+        {"the rows start one product below the origin, not 509 steps: pixel (0, 509) is c = -2", minusTwo, true, 3},
+        {"a column steps down one pixel at a time, not origin minus row x step: pixel (0, 509) is not c = -2",
+         minusTwo, false, -1},
+        // 509 single steps right from -(509 x step) leave -1.8e-18, not 0.
+        {"the columns start one product right of the origin, not 509 steps: pixel (509, 0) is c = i", plusI, false, 3},
+        {"a row steps right one pixel at a time, not origin plus column x step: pixel (509, 0) is not c = i", plusI,
+         true, -1},
+    };
+}
+
+TEST(Passes, OffGridStripsStartAndStepAsDefined) {
+    for (const OffGridStrip& c : OffGridStrips()) {
+        auto engine = MakeEngine(c.view);
+        engine->counts.fill(Untouched);
+        (c.rows ? ComputeRows : ComputeColumns)(*engine, c.count);
+        const StripModel strip = ModelStrip(c.view, c.rows, c.count);
+        for (int row = 0; row < ViewSize; ++row) {
+            for (int col = 0; col < ViewSize; ++col) {
+                const std::uint32_t expected =
+                    strip.Holds(col, row) ? EscapeCount(strip.re[static_cast<std::size_t>(col)],
+                                                        strip.im[static_cast<std::size_t>(row)], c.view.Depth)
+                                          : Untouched;
+                ASSERT_EQ(At(engine->counts, col, row), expected)
+                    << c.checks << ": " << (c.rows ? "rows " : "columns ") << c.count << " at (" << col << ", "
+                    << row << ")";
+            }
+        }
+    }
+}
+
+TEST(Passes, FullWidthPositiveStripOfAnInfiniteStepIsBlack) {
+    // The strip starts one product from the origin, and 0 x infinity is NaN:
+    // no c of the strip escapes. Started at the origin itself, every pixel
+    // but the first of each row (columns: of each column) has an infinite
+    // part and escapes at once. Depth 1: NaN arithmetic is slow on some
+    // processors, and one test per pixel tells 0 from 1.
+    ViewState view = OffGridView(1);
+    view.PixelStep = std::numeric_limits<long double>::infinity();
+    auto engine = MakeEngine(view);
+    for (bool rows : {true, false}) {
+        engine->counts.fill(Untouched);
+        (rows ? ComputeRows : ComputeColumns)(*engine, ViewSize);
+        EXPECT_EQ(std::count(engine->counts.begin(), engine->counts.end(), 0u), PixelCount)
+            << (rows ? "rows" : "columns");
     }
 }
 

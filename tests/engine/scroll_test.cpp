@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "engine/escape_count.h"
+#include "engine/extended_real.h"
 #include "engine/zoom.h"
 #include "support/recording_desktop.h"
 #include "support/views.h"
@@ -15,6 +16,8 @@ namespace {
 
 using testing::HomeViewState;
 using testing::MakeEngine;
+using testing::ModelStrip;
+using testing::StripModel;
 using testing::ViewAround;
 
 std::unique_ptr<ViewEngine> ComputedEngine(const ViewState& view) {
@@ -70,6 +73,58 @@ TEST(ScrollView, EveryMoveEqualsAFullPassOfTheMovedView) {
             auto full = ComputedEngine(scrolled->view);
             EXPECT_TRUE(scrolled->counts == full->counts)
                 << "move (" << move[0] << ", " << move[1] << ") at level " << start.ZoomLevel;
+        }
+    }
+}
+
+// Off the grid, k single steps and one product k x step give different
+// origins for each of these moves (in both parts where both are moved), and
+// the counts kept from the old view need not equal a full pass of the moved
+// one: the model follows the moves as defined. The vertical move
+// steps OriginIm and computes its row strip at the old OriginRe; the
+// horizontal move then shifts those rows too, steps OriginRe, and computes
+// its column strip at both new origins.
+TEST(ScrollView, OffGridMovesStepTheOriginOnePixelAtATime) {
+    const int moves[][2] = {{0, 5}, {-3, 0}, {7, -2}, {-2, 3}, {-300, 200}, {511, -511}};
+    const ViewState start = testing::OffGridView(64);
+    const long double step = start.PixelStep;
+    const auto computed = ComputedEngine(start);
+    const IterationBuffer& old = computed->counts;
+    for (const auto& move : moves) {
+        const int dx = move[0];
+        const int dy = move[1];
+        auto engine = MakeEngine(start);
+        engine->counts = old;
+        ScrollView(*engine, dx, dy);
+
+        ViewState rowsAt = start;  // where the row strip is computed
+        for (int i = 0; i < dy; ++i) rowsAt.OriginIm -= step;
+        for (int i = 0; i > dy; --i) rowsAt.OriginIm += step;
+        ViewState moved = rowsAt;
+        for (int i = 0; i < dx; ++i) moved.OriginRe += step;
+        for (int i = 0; i > dx; --i) moved.OriginRe -= step;
+        EXPECT_EQ(ToImage(engine->view.OriginRe), ToImage(moved.OriginRe)) << "move (" << dx << ", " << dy << ")";
+        EXPECT_EQ(ToImage(engine->view.OriginIm), ToImage(moved.OriginIm)) << "move (" << dx << ", " << dy << ")";
+
+        const StripModel rows = ModelStrip(rowsAt, true, dy == 0 ? -1 : dy);
+        const StripModel columns = ModelStrip(moved, false, dx == 0 ? -1 : dx);
+        auto countOf = [&](const StripModel& strip, int col, int row) {
+            return EscapeCount(strip.re[static_cast<std::size_t>(col)], strip.im[static_cast<std::size_t>(row)],
+                               start.Depth);
+        };
+        for (int row = 0; row < ViewSize; ++row) {
+            for (int col = 0; col < ViewSize; ++col) {
+                const int oldCol = col + dx;  // where the pixel was before the horizontal move
+                std::uint32_t expected = 0;
+                if (dx != 0 && columns.Holds(col, row))
+                    expected = countOf(columns, col, row);
+                else if (dy != 0 && rows.Holds(oldCol, row))
+                    expected = countOf(rows, oldCol, row);
+                else
+                    expected = old[static_cast<std::size_t>((row + dy) * ViewSize + oldCol)];
+                ASSERT_EQ(engine->counts[static_cast<std::size_t>(row * ViewSize + col)], expected)
+                    << "move (" << dx << ", " << dy << ") at (" << col << ", " << row << ")";
+            }
         }
     }
 }

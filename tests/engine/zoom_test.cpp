@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/extended_real.h"
 #include "support/recording_desktop.h"
 #include "support/views.h"
 
@@ -66,6 +67,46 @@ TEST(ZoomView, ZoomInToASquareOffCentre) {
     EXPECT_EQ(z.view().PixelStep, testing::StepOfLevel(4));
     EXPECT_EQ(z.selection.SelectionRect.left, 256 - 16) << "re-centred afterwards";
     EXPECT_EQ(z.selection.SelectionTracking, 0);
+}
+
+// Off the grid (step 2^-7 / 3) a product of a whole number and the step is
+// rounded, so the new origin depends on how it is formed. Zoom in moves each
+// part by one product, here L x s and T x s, which differ from L or T single
+// steps. Zoom out moves both parts by d = ((F - 1) x 256) x s; going through
+// the centre instead, (origin + 256 s) - 256 F s, gives other bits for F = 4,
+// 8 and 16 in the real part and 16 in the imaginary part; adding 256 F s and
+// then subtracting 256 s gives other bits for F = 2 (imaginary) and 4 (real);
+// stepping gives other bits for every F. The step is divided or multiplied
+// by a power of two, exactly.
+TEST(ZoomView, OffGridOriginMovesByOneProduct) {
+    const ViewState start = testing::OffGridView(8);
+    const long double s = start.PixelStep;
+
+    const int ins[][3] = {{1, 84, 100}, {4, 240, 300}};  // levels, left, top
+    for (const auto& [levels, left, top] : ins) {
+        Zoomer z(10);
+        z.engine->view = start;
+        z.engine->view.ZoomLevel = 10;
+        z.selection.SelectionLevels = levels;
+        const int side = SelectionSizes[static_cast<std::size_t>(levels)];
+        z.selection.SelectionRect = {left, Top + top, left + side, Top + top + side};
+        z.Zoom(levels);
+        EXPECT_EQ(ToImage(z.view().OriginRe), ToImage(start.OriginRe + static_cast<long double>(left) * s)) << levels;
+        EXPECT_EQ(ToImage(z.view().OriginIm), ToImage(start.OriginIm - static_cast<long double>(top) * s)) << levels;
+        EXPECT_EQ(ToImage(z.view().PixelStep), ToImage(s / static_cast<long double>(1 << levels))) << levels;
+    }
+    for (int levels = 1; levels <= 4; ++levels) {
+        Zoomer z(10);
+        z.engine->view = start;
+        z.engine->view.ZoomLevel = 10;
+        z.Zoom(-levels);
+        const auto factor = static_cast<long double>(1 << levels);
+        const long double d = ((factor - 1.0L) * 256.0L) * s;
+        EXPECT_EQ(ToImage(z.view().OriginRe), ToImage(start.OriginRe - d)) << levels;
+        EXPECT_EQ(ToImage(z.view().OriginIm), ToImage(start.OriginIm + d)) << levels;
+        EXPECT_EQ(ToImage(z.view().PixelStep), ToImage(factor * s)) << levels;
+        EXPECT_EQ(z.view().ZoomLevel, 10 - levels);
+    }
 }
 
 TEST(ZoomView, ZoomingOutToLevelZeroOrBelowResets) {
