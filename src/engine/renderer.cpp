@@ -1,6 +1,7 @@
 #include "engine/renderer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <thread>
 
 #include "engine/arithmetic_mode.h"
@@ -36,6 +37,30 @@ RenderPath ChoosePath(RenderPath path) {
     if (__builtin_cpu_is("amd")) return RenderPath::Rotating;
 #endif
     return RenderPath::FixedSlots;
+}
+
+// Whether `value` is exactly a double, read from its 80-bit image with
+// integer operations only (a round trip through the x87 unit costs more than
+// the rest of a one-row scroll); `converted` gets the double when it is.
+// Zeros and the normal doubles qualify; the rare rest takes the kernels for
+// 80-bit coordinates, which are exact for every value.
+bool ExactDouble(long double value, double& converted) {
+    std::uint64_t significand = 0;
+    std::uint16_t signExponent = 0;
+    std::memcpy(&significand, &value, sizeof significand);
+    std::memcpy(&signExponent, reinterpret_cast<const unsigned char*>(&value) + 8, sizeof signExponent);
+    const std::uint64_t sign = static_cast<std::uint64_t>(signExponent >> 15) << 63;
+    const int exponent = (signExponent & 0x7FFF) - 16383;
+    std::uint64_t bits = sign;
+    bool exact = false;
+    if (significand == 0 && (signExponent & 0x7FFF) == 0) {
+        exact = true;
+    } else if ((significand >> 63) != 0 && (significand & 0x7FF) == 0 && exponent >= -1022 && exponent <= 1023) {
+        bits |= static_cast<std::uint64_t>(exponent + 1023) << 52 | (significand << 1) >> 12;
+        exact = true;
+    }
+    std::memcpy(&converted, &bits, sizeof converted);
+    return exact;
 }
 
 const X87Kernels* KernelsOf(RenderPath path) {
@@ -75,6 +100,7 @@ void Renderer::Compute(const StripPlan& plan, std::uint32_t depth, IterationBuff
     grid.out = &counts[Index(plan.firstRow, plan.firstCol)];
     grid.stride = ViewSize;
     grid.byRows = plan.colCount == ViewSize;
+    grid.varyingLine = grid.byRows ? plan.reLine : plan.imLine;
     Compute(grid, depth);
 }
 
@@ -88,7 +114,10 @@ bool Renderer::Compute(const PixelGrid& grid, std::uint32_t depth) {
     linesDone_.store(0, std::memory_order_relaxed);
     nextLine_.store(0, std::memory_order_relaxed);
     tests_.store(0, std::memory_order_relaxed);
-    if (kernels_ != nullptr) PrepareLines();
+    if (kernels_ != nullptr && !(grid.varyingLine.valid && grid.varyingLine == preparedLine_)) {
+        PrepareLines();
+        preparedLine_ = grid.varyingLine;
+    }
 
     if (workers_.empty() || lines < LinesForWorkers) {
         RunLines();
@@ -132,13 +161,13 @@ void Renderer::PrepareLines() {
     const long double* from = grid.byRows ? grid.re : grid.im;
     const int n = grid.byRows ? grid.width : grid.height;
     bool exact = true;
-    bool nan = false;
-    for (int i = 0; i < n; ++i) {
-        varyingDouble_[static_cast<std::size_t>(i)] = static_cast<double>(from[i]);
-        exact = exact && static_cast<long double>(varyingDouble_[static_cast<std::size_t>(i)]) == from[i];
-        nan = nan || from[i] != from[i];  // the x87's comparison: unnormals are NaN too
-    }
+    for (int i = 0; i < n; ++i) exact = ExactDouble(from[i], varyingDouble_[static_cast<std::size_t>(i)]) && exact;
     varyingExact_ = exact;
+    // Exact doubles are numbers; otherwise the x87's own comparison decides,
+    // so that the reals it refuses (unnormals, pseudo-NaNs) count as NaN.
+    bool nan = false;
+    if (!exact)
+        for (int i = 0; i < n; ++i) nan = nan || from[i] != from[i];
     varyingNaN_ = nan;
 }
 
@@ -184,6 +213,7 @@ void Renderer::ComputeLine(int line) {
         job.depth = depth;
         job.shared = shared;
         job.shared64 = static_cast<double>(shared);
+        job.sharedSquare = job.shared64 * job.shared64;
         const bool exact = varyingExact_ && static_cast<long double>(job.shared64) == shared;
         job.varying = exact ? static_cast<const void*>(varyingDouble_.data()) : (byRows ? re : im);
         const X87Kernels& k = *kernels_;

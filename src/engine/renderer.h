@@ -24,6 +24,9 @@ struct PixelGrid {
     std::uint32_t* out = nullptr;
     std::ptrdiff_t stride = 0;
     bool byRows = true;
+    // Set when the varying coordinates are a whole line of a plan: the
+    // renderer then reuses what it derived from the same line last time.
+    LineKey varyingLine;
 };
 
 enum class RenderPath {
@@ -91,6 +94,7 @@ private:
     std::vector<double> varyingDouble_;
     bool varyingExact_ = false;
     bool varyingNaN_ = false;
+    LineKey preparedLine_;  // the line varyingDouble_ holds, if a whole one
     std::atomic<std::uint64_t> tests_{0};
     std::atomic<int> nextLine_{0};
     std::atomic<int> linesDone_{0};

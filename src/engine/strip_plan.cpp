@@ -41,6 +41,10 @@ long double StripStart(long double origin, long double step, int first, bool pos
     return downwards ? origin - offset : origin + offset;
 }
 
+bool SteppedFromThese(const LineKey& line, long double start, long double step) {
+    return line.valid && line.start == ToImage(start) && line.step == ToImage(step);
+}
+
 }  // namespace
 
 bool PlanRows(const ViewState& view, int count, StripPlan& plan) {
@@ -52,7 +56,12 @@ bool PlanRows(const ViewState& view, int count, StripPlan& plan) {
     plan.colCount = ViewSize;
     StepIm(StripStart(view.OriginIm, view.PixelStep, rows.first, count > 0, true), view.PixelStep, rows.first,
            rows.length, plan);
-    StepRe(view.OriginRe, view.PixelStep, 0, ViewSize, plan);
+    // The strip's imaginary parts were just stepped over the line's.
+    plan.imLine = {ToImage(view.OriginIm), ToImage(view.PixelStep), count == -ViewSize};
+    if (!SteppedFromThese(plan.reLine, view.OriginRe, view.PixelStep)) {
+        StepRe(view.OriginRe, view.PixelStep, 0, ViewSize, plan);
+        plan.reLine = {ToImage(view.OriginRe), ToImage(view.PixelStep), true};
+    }
     return true;
 }
 
@@ -65,7 +74,11 @@ bool PlanColumns(const ViewState& view, int count, StripPlan& plan) {
     plan.colCount = cols.length;
     StepRe(StripStart(view.OriginRe, view.PixelStep, cols.first, count > 0, false), view.PixelStep, cols.first,
            cols.length, plan);
-    StepIm(view.OriginIm, view.PixelStep, 0, ViewSize, plan);
+    plan.reLine = {ToImage(view.OriginRe), ToImage(view.PixelStep), count == -ViewSize};
+    if (!SteppedFromThese(plan.imLine, view.OriginIm, view.PixelStep)) {
+        StepIm(view.OriginIm, view.PixelStep, 0, ViewSize, plan);
+        plan.imLine = {ToImage(view.OriginIm), ToImage(view.PixelStep), true};
+    }
     return true;
 }
 

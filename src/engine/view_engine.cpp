@@ -11,8 +11,7 @@ void ComputeStrip(ViewEngine& engine, int count, Planner planner) {
     // The strip's coordinates are computed here too, so the mode comes first.
     SetArithmeticMode();
     engine.ComputedDepth = engine.view.Depth;
-    StripPlan plan;
-    if (planner(engine.view, count, plan)) engine.renderer.Compute(plan, engine.view.Depth, engine.counts);
+    if (planner(engine.view, count, engine.plan)) engine.renderer.Compute(engine.plan, engine.view.Depth, engine.counts);
 }
 
 }  // namespace

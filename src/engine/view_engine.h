@@ -20,6 +20,7 @@ struct ViewEngine {
     std::int32_t Busy = 0;            // 1 while a zoom computes: the wait cursor
     ZoomStatusText zoomText;
     Renderer renderer;
+    StripPlan plan;  // kept: a scroll along a line of coordinates reuses it
 };
 
 // Row pass: count < 0 computes rows 0 .. |count|-1, count > 0 the last count

@@ -51,6 +51,12 @@ struct alignas(16) X87LineJob {
     std::uint64_t savedSquared[3];
     std::int64_t nextSave[3];  // the test of each lane's next save point (or the depth)
     std::uint64_t skipped;
+    // For the three-lane kernels: a pixel whose squared modulus, computed in
+    // doubles, exceeds `surelyOut` has an 80-bit squared modulus above 4.0
+    // too (the doubles' rounding is far below the margin), so it escapes at
+    // its first test and is counted without entering a lane.
+    double sharedSquare;  // shared64 * shared64, in doubles
+    double surelyOut;     // 4 (1 + 2^-48)
 };
 
 inline constexpr std::uint32_t NeedsExactCount = 0xFFFFFFFFu;
@@ -63,7 +69,8 @@ static_assert(offsetof(X87LineJob, shared) == 32 && offsetof(X87LineJob, shared6
               offsetof(X87LineJob, zero) == 128 && offsetof(X87LineJob, bound80) == 144 &&
               offsetof(X87LineJob, savedX) == 160 && offsetof(X87LineJob, savedY) == 208 &&
               offsetof(X87LineJob, savedSquared) == 256 && offsetof(X87LineJob, nextSave) == 280 &&
-              offsetof(X87LineJob, skipped) == 304);
+              offsetof(X87LineJob, skipped) == 304 && offsetof(X87LineJob, sharedSquare) == 312 &&
+              offsetof(X87LineJob, surelyOut) == 320);
 
 extern "C" {
 // Two lanes, 80-bit coordinates.
@@ -88,6 +95,7 @@ inline X87LineJob MakeX87Job() {
     job.noMatch = 0xBFF0000000000000u;
     job.zero = 0.0L;
     job.bound80 = 4.0L;
+    job.surelyOut = 4.0 * (1.0 + 0x1p-48);
     return job;
 }
 

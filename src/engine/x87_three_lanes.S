@@ -138,6 +138,18 @@
 .Lrefill\@:
         cmp     r15, r14
         jae     .Lidle\@
+        // A pixel that surely escapes at its first test (the squared modulus
+        // in doubles, with a margin) gets its count without entering a lane.
+        movsd   xmm0, qword ptr [r12+r15*4]
+        mulsd   xmm0, xmm0
+        addsd   xmm0, qword ptr [rdi+SHAREDSQUARE]
+        comisd  xmm0, qword ptr [rdi+SURELYOUT]
+        jbe     .Lload\@
+        mov     rax, [rdi+OUT]
+        mov     dword ptr [rax+r15*2], 1
+        add     r15, 2
+        jmp     .Lrefill\@
+.Lload\@:
         mov     \idx, r15
         mov     rax, [rdi+OUT]
         lea     \out, [rax+r15*2]

@@ -152,6 +152,33 @@ TEST(Passes, FullWidthPositiveStripOfAnInfiniteStepIsBlack) {
     }
 }
 
+// A kept plan reuses a whole line of coordinates only while it was stepped
+// from the same origin part and step: every later plan must equal a fresh one.
+TEST(Passes, AKeptPlanEqualsAFreshOneAfterEveryChange) {
+    const ViewState home = HomeViewState(512);
+    ViewState movedRe = home;
+    movedRe.OriginRe += home.PixelStep;
+    ViewState movedIm = home;
+    movedIm.OriginIm -= home.PixelStep;
+    const ViewState deeper = ViewAround(0.1L, 0.7L, 30, 512);
+    auto kept = std::make_unique<StripPlan>();
+    auto fresh = std::make_unique<StripPlan>();
+    const ViewState sequence[] = {home, home, movedIm, movedRe, movedRe, deeper, home};
+    for (int count : {-512, 1, -3, 512}) {
+        for (bool rows : {true, false, true}) {
+            for (const ViewState& view : sequence) {
+                auto plan = rows ? PlanRows : PlanColumns;
+                ASSERT_TRUE(plan(view, count, *kept));
+                ASSERT_TRUE(plan(view, count, *fresh = StripPlan{}));
+                for (int i = kept->firstCol; i < kept->firstCol + kept->colCount; ++i)
+                    ASSERT_EQ(ToImage(kept->re[static_cast<std::size_t>(i)]), ToImage(fresh->re[static_cast<std::size_t>(i)]));
+                for (int i = kept->firstRow; i < kept->firstRow + kept->rowCount; ++i)
+                    ASSERT_EQ(ToImage(kept->im[static_cast<std::size_t>(i)]), ToImage(fresh->im[static_cast<std::size_t>(i)]));
+            }
+        }
+    }
+}
+
 TEST(Passes, ReferenceStripsAgreeWithTheReferenceFullPass) {
     // The positive strip starts one product away from the origin; this must
     // land on the same coordinates as stepping there one pixel at a time.

@@ -212,7 +212,7 @@ TEST(Renderer, GridsWiderThanTheViewGiveEachPixelItsOwnCount) {
         for (int i = 0; i < Width; ++i) re[static_cast<std::size_t>(i)] = -2.0L + i * step;
         for (int i = 0; i < Height; ++i) im[static_cast<std::size_t>(i)] = 0.75L - i * step;
         std::vector<std::uint32_t> counts(Width * Height, 0xDEADBEEF);
-        ASSERT_TRUE(renderer.Compute(PixelGrid{re.data(), im.data(), Width, Height, counts.data(), Width, true}, 600));
+        ASSERT_TRUE(renderer.Compute(PixelGrid{re.data(), im.data(), Width, Height, counts.data(), Width, true, {}}, 600));
         for (int row = 0; row < Height; ++row)
             for (int col = 0; col < Width; ++col)
                 ASSERT_EQ(counts[static_cast<std::size_t>(row * Width + col)],
@@ -221,7 +221,7 @@ TEST(Renderer, GridsWiderThanTheViewGiveEachPixelItsOwnCount) {
     }
     std::vector<long double> wide(Width + 1);
     std::uint32_t sink = 0;
-    EXPECT_FALSE(renderer.Compute(PixelGrid{wide.data(), wide.data(), Width + 1, 1, &sink, 0, true}, 512));
+    EXPECT_FALSE(renderer.Compute(PixelGrid{wide.data(), wide.data(), Width + 1, 1, &sink, 0, true, {}}, 512));
 }
 
 }  // namespace
