@@ -26,17 +26,6 @@ constexpr int FrameTop = 16;
 constexpr std::uint32_t FrameCycle[] = {0, 32, 64, 32};
 constexpr std::uint32_t FrameCycleLength = sizeof FrameCycle / sizeof FrameCycle[0];
 
-// What an open About box holds. The box owns it through DWLP_USER, so the
-// program needs no global for it.
-struct AboutBoxState {
-    HBITMAP strip = nullptr;
-    HDC boxContext = nullptr;
-    HDC frameContext = nullptr;
-    HGDIOBJ previousBitmap = nullptr;
-    std::uint32_t framePosition = 0;
-    std::uint32_t frameCounter = 0;
-};
-
 constexpr wchar_t UpdatesText[] =
     L"More features are planned for future versions of Qarn.\r\n"
     L"\r\n"
@@ -82,19 +71,20 @@ void ReleaseAnimation(HWND dialog) {
     }
     if (state->strip != nullptr) DeleteObject(state->strip);
     if (state->boxContext != nullptr) ReleaseDC(dialog, state->boxContext);
-    delete state;
+    *state = AboutBoxState{};
 }
 
-void StartAnimation(HWND dialog) {
-    auto* state = new AboutBoxState;
-    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-    state->framePosition = 0;
-    state->strip = static_cast<HBITMAP>(
+// The box works on the shell's one AboutBoxState, which it keeps in
+// DWLP_USER while it is open; every opening starts from a clean state.
+void StartAnimation(HWND dialog, AboutBoxState& state) {
+    state = AboutBoxState{};
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
+    state.strip = static_cast<HBITMAP>(
         LoadImageW(InstanceOf(dialog), MAKEINTRESOURCEW(IDB_ABOUT_FRAMES), IMAGE_BITMAP, 0, 0, 0));
-    state->boxContext = GetDC(dialog);
-    if (state->boxContext != nullptr) state->frameContext = CreateCompatibleDC(state->boxContext);
-    if (state->frameContext != nullptr && state->strip != nullptr)
-        state->previousBitmap = SelectObject(state->frameContext, state->strip);
+    state.boxContext = GetDC(dialog);
+    if (state.boxContext != nullptr) state.frameContext = CreateCompatibleDC(state.boxContext);
+    if (state.frameContext != nullptr && state.strip != nullptr)
+        state.previousBitmap = SelectObject(state.frameContext, state.strip);
     SetTimer(dialog, FrameTimer, FramePeriod, nullptr);
 }
 
@@ -132,10 +122,10 @@ INT_PTR CALLBACK TextProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     }
 }
 
-INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        StartAnimation(dialog);
+        StartAnimation(dialog, *reinterpret_cast<AboutBoxState*>(lParam));
         return TRUE;
     case WM_TIMER:
         if (AboutBoxState* state = StateOf(dialog)) ShowNextFrame(*state);
@@ -168,7 +158,8 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 Handled AboutCommand(Application& app, int) {
-    DialogBoxParamW(app.shell.instance, MAKEINTRESOURCEW(IDD_ABOUT), app.shell.mainWindow, AboutProcedure, 0);
+    DialogBoxParamW(app.shell.instance, MAKEINTRESOURCEW(IDD_ABOUT), app.shell.mainWindow, AboutProcedure,
+                    reinterpret_cast<LPARAM>(&app.shell.aboutBox));
     return HandledWith(0);
 }
 

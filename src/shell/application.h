@@ -1,7 +1,7 @@
 #pragma once
-#include "input/viewer.h"
 #include "shell/shell_state.h"
 #include "shell/win32_desktop.h"
+#include "viewer/viewer.h"
 
 namespace qarn {
 

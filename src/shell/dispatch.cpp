@@ -7,13 +7,13 @@
 
 #include <iterator>
 
-#include "colour/colour_commands.h"
-#include "input/auto_scroll.h"
-#include "input/auto_zoom.h"
-#include "input/selection.h"
-#include "input/zoom_command.h"
-#include "persistence/file_commands.h"
 #include "shell/application.h"
+#include "viewer/auto_scroll.h"
+#include "viewer/auto_zoom.h"
+#include "viewer/colour_commands.h"
+#include "viewer/file_commands.h"
+#include "viewer/selection.h"
+#include "viewer/zoom_command.h"
 
 namespace qarn {
 namespace {

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
+#include "persistence/beside_name.h"
 #include "shell/win32_desktop.h"
 
 namespace qarn {
@@ -34,15 +36,11 @@ struct FileHandle {
 };
 
 // Creates a new file beside the target, under a name that no file has yet,
-// so that the new content never overwrites a file of the user's. The name
-// is longer than the target's: near the length limit the "\\?\" form of
-// the full path lifts it.
-FileHandle CreateBeside(const std::wstring& target, std::wstring& beside, SystemError& error) {
-    const bool drivePath = target.size() > 2 && target[1] == L':' && target[2] == L'\\';
-    const std::wstring base = (drivePath && target.size() + 16 >= MAX_PATH ? L"\\\\?\\" : L"") + target;
+// so that the new content never overwrites a file of the user's.
+FileHandle CreateBeside(std::u16string_view target, std::u16string& beside, SystemError& error) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        beside = base + L".saving" + (attempt ? std::to_wstring(attempt) : std::wstring());
-        HANDLE file = CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+        beside = BesideName(target, attempt);
+        HANDLE file = CreateFileW(Wide(beside.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                   nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             error = NoError;
@@ -107,10 +105,10 @@ SystemError Win32Desktop::WriteDataFile(const char16_t* path, std::span<const st
         if (existing.handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND)
             return GetLastError();
     }
-    std::wstring beside;
+    std::u16string beside;
     SystemError error = NoError;
     {
-        FileHandle file = CreateBeside(target, beside, error);
+        FileHandle file = CreateBeside(path, beside, error);
         if (file.handle == INVALID_HANDLE_VALUE) return error;
         for (const auto& part : parts) {
             DWORD written = 0;
@@ -126,9 +124,10 @@ SystemError Win32Desktop::WriteDataFile(const char16_t* path, std::span<const st
         if (error == NoError && !FlushFileBuffers(file.handle)) error = GetLastError();
         if (!file.Close() && error == NoError) error = GetLastError();
     }
-    if (error == NoError && !MoveFileExW(beside.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (error == NoError &&
+        !MoveFileExW(Wide(beside.c_str()), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         error = GetLastError();
-    if (error != NoError) DeleteFileW(beside.c_str());
+    if (error != NoError) DeleteFileW(Wide(beside.c_str()));
     return error;
 }
 

@@ -2,9 +2,9 @@
 #include <windows.h>
 
 #include "engine/zoom.h"
-#include "input/selection.h"
 #include "shell/application.h"
 #include "shell/dispatch.h"
+#include "viewer/selection.h"
 
 namespace qarn {
 

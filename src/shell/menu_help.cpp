@@ -5,11 +5,11 @@
 
 #include <array>
 
-#include "input/modes.h"
-#include "input/selection.h"
 #include "shell/application.h"
 #include "shell/dispatch.h"
 #include "shell/resources/resource_ids.h"
+#include "viewer/modes.h"
+#include "viewer/selection.h"
 
 namespace qarn {
 namespace {

@@ -5,13 +5,13 @@
 
 #include <cstring>
 
-#include "input/modes.h"
-#include "input/zoom_command.h"
 #include "persistence/bitmap_file.h"
 #include "shell/application.h"
 #include "shell/dispatch.h"
 #include "shell/resources/resource_ids.h"
 #include "shell/toolbar_buttons.h"
+#include "viewer/modes.h"
+#include "viewer/zoom_command.h"
 
 namespace qarn {
 namespace {

@@ -8,9 +8,9 @@
 #include <cstring>
 
 #include "desktop/desktop.h"
-#include "input/viewer.h"
 #include "persistence/coordinate_file.h"
-#include "persistence/file_commands.h"
+#include "viewer/file_commands.h"
+#include "viewer/viewer.h"
 
 namespace {
 

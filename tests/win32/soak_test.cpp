@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "persistence/file_commands.h"
 #include "shell/application.h"
 #include "shell/dispatch.h"
 #include "shell/resources/resource_ids.h"
+#include "viewer/file_commands.h"
 #include "win32/gui_resources.h"
 
 namespace qarn {

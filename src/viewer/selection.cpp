@@ -1,8 +1,8 @@
-#include "input/selection.h"
+#include "viewer/selection.h"
 
-#include "colour/colour_commands.h"
-#include "input/auto_scroll.h"
-#include "input/auto_zoom.h"
+#include "viewer/auto_scroll.h"
+#include "viewer/auto_zoom.h"
+#include "viewer/colour_commands.h"
 
 namespace qarn {
 namespace {

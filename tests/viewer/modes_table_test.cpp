@@ -3,14 +3,14 @@
 #include <functional>
 #include <string>
 
-#include "colour/colour_commands.h"
-#include "input/auto_scroll.h"
-#include "input/auto_zoom.h"
-#include "input/modes.h"
-#include "input/selection.h"
-#include "input/viewer_fixture.h"
 #include "persistence/coordinate_file.h"
-#include "persistence/file_commands.h"
+#include "viewer/auto_scroll.h"
+#include "viewer/auto_zoom.h"
+#include "viewer/colour_commands.h"
+#include "viewer/file_commands.h"
+#include "viewer/modes.h"
+#include "viewer/selection.h"
+#include "viewer/viewer_fixture.h"
 
 namespace qarn {
 namespace {

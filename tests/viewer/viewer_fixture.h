@@ -3,10 +3,10 @@
 
 #include <memory>
 
-#include "input/viewer.h"
-#include "input/zoom_command.h"
 #include "support/recording_desktop.h"
 #include "support/views.h"
+#include "viewer/viewer.h"
+#include "viewer/zoom_command.h"
 
 namespace qarn::testing {
 

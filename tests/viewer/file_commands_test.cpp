@@ -1,12 +1,12 @@
-#include "persistence/file_commands.h"
+#include "viewer/file_commands.h"
 
 #include <cstring>
 
-#include "colour/colour_commands.h"
 #include "engine/scroll.h"
-#include "input/viewer_fixture.h"
 #include "persistence/bitmap_file.h"
 #include "persistence/coordinate_file.h"
+#include "viewer/colour_commands.h"
+#include "viewer/viewer_fixture.h"
 
 namespace qarn {
 namespace {

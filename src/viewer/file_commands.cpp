@@ -1,12 +1,12 @@
-#include "persistence/file_commands.h"
+#include "viewer/file_commands.h"
 
 #include <algorithm>
 #include <array>
 
-#include "colour/colour_commands.h"
 #include "engine/zoom.h"
 #include "persistence/bitmap_file.h"
 #include "persistence/coordinate_file.h"
+#include "viewer/colour_commands.h"
 
 namespace qarn {
 namespace {

@@ -1,9 +1,9 @@
-#include "colour/colour_commands.h"
+#include "viewer/colour_commands.h"
 
 #include "engine/scroll.h"
-#include "input/auto_zoom.h"
-#include "input/selection.h"
-#include "input/viewer_fixture.h"
+#include "viewer/auto_zoom.h"
+#include "viewer/selection.h"
+#include "viewer/viewer_fixture.h"
 
 namespace qarn {
 namespace {

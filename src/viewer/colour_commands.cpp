@@ -1,9 +1,9 @@
-#include "colour/colour_commands.h"
+#include "viewer/colour_commands.h"
 
 #include "engine/zoom.h"
-#include "input/auto_scroll.h"
-#include "input/auto_zoom.h"
-#include "input/selection.h"
+#include "viewer/auto_scroll.h"
+#include "viewer/auto_zoom.h"
+#include "viewer/selection.h"
 
 namespace qarn {
 namespace {

@@ -1,12 +1,12 @@
-#include "input/auto_zoom.h"
+#include "viewer/auto_zoom.h"
 
 #include <algorithm>
 
-#include "colour/colour_commands.h"
 #include "engine/zoom.h"
-#include "input/auto_scroll.h"
-#include "input/selection.h"
-#include "input/zoom_command.h"
+#include "viewer/auto_scroll.h"
+#include "viewer/colour_commands.h"
+#include "viewer/selection.h"
+#include "viewer/zoom_command.h"
 
 namespace qarn {
 namespace {

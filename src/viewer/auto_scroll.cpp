@@ -1,12 +1,12 @@
-#include "input/auto_scroll.h"
+#include "viewer/auto_scroll.h"
 
 #include <algorithm>
 #include <array>
 
-#include "colour/colour_commands.h"
 #include "engine/scroll.h"
-#include "input/auto_zoom.h"
-#include "input/selection.h"
+#include "viewer/auto_zoom.h"
+#include "viewer/colour_commands.h"
+#include "viewer/selection.h"
 
 namespace qarn {
 namespace {

@@ -1,9 +1,9 @@
-#include "input/auto_zoom.h"
+#include "viewer/auto_zoom.h"
 
-#include "colour/colour_commands.h"
-#include "input/auto_scroll.h"
-#include "input/selection.h"
-#include "input/viewer_fixture.h"
+#include "viewer/auto_scroll.h"
+#include "viewer/colour_commands.h"
+#include "viewer/selection.h"
+#include "viewer/viewer_fixture.h"
 
 namespace qarn {
 namespace {

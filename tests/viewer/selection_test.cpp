@@ -1,7 +1,7 @@
-#include "input/selection.h"
+#include "viewer/selection.h"
 
 #include "engine/zoom.h"
-#include "input/viewer_fixture.h"
+#include "viewer/viewer_fixture.h"
 
 namespace qarn {
 namespace {

@@ -1,4 +1,4 @@
-#include "input/viewer.h"
+#include "viewer/viewer.h"
 
 namespace qarn {
 

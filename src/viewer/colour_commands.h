@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "desktop/desktop.h"
-#include "input/viewer.h"
+#include "viewer/viewer.h"
 
 namespace qarn {
 

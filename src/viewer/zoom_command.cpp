@@ -1,7 +1,7 @@
-#include "input/zoom_command.h"
+#include "viewer/zoom_command.h"
 
-#include "colour/colour_commands.h"
 #include "engine/zoom.h"
+#include "viewer/colour_commands.h"
 
 namespace qarn {
 

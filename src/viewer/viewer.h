@@ -17,20 +17,20 @@ struct Viewer {
 
     ViewEngine engine;         // view, counts, computed depth, busy flag (engine/)
     PaletteTables tables;      // colour and monochrome tables (colour/)
-    SelectionState selection;  // the zoom selection square (input/selection)
-    // Automatic zoom (input/auto_zoom): -1 outwards, +1 inwards, 0 off; and
+    SelectionState selection;  // the zoom selection square (viewer/selection)
+    // Automatic zoom (viewer/auto_zoom): -1 outwards, +1 inwards, 0 off; and
     // the level at which zooming in stops.
     std::int32_t AutoZoomDirection = 0;
     std::int32_t AutoZoomTarget = 0;
-    // AutoScroll (input/auto_scroll): running, and the point (the display
+    // AutoScroll (viewer/auto_scroll): running, and the point (the display
     // centre less 16 in each axis) its offsets are measured from.
     std::int32_t AutoScrollActive = 0;
     ScreenPoint AutoScrollReference{};
-    // Repeated colour shifting (colour/colour_commands): -1 subtracting,
+    // Repeated colour shifting (viewer/colour_commands): -1 subtracting,
     // +1 adding, 0 off.
     std::int32_t ColourShiftDirection = 0;
     // The file being loaded or saved, and the dialogs' memory
-    // (persistence/file_commands).
+    // (viewer/file_commands).
     FileNameBuffer fileName{};
     FileDialogState fileDialog;
     // The picture's 512 x 512 pixels, bottom-up: the window's display

@@ -1,6 +1,6 @@
 #pragma once
 #include "desktop/desktop.h"
-#include "input/viewer.h"
+#include "viewer/viewer.h"
 
 namespace qarn {
 
