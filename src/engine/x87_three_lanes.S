@@ -117,7 +117,7 @@
 // idle lane iterating z = 0 into a sink until the others are done.
 // The lane's x and y lie at st(x) and st(x1), and at st(x1) and st(y1) once
 // one more value has been pushed.
-.macro END_LANE row, lane, x, x1, y1, idx, out, rem, special, cycle, event, back, continue
+.macro END_LANE row, lane, x, x1, y1, idx, out, rem, saved, special, cycle, event, back, continue
 \special:
         cmp     rax, rbp
         je      .Lexact\@
@@ -132,7 +132,7 @@
 \cycle:
         CHECK_CYCLE \lane, \x1, \y1, \rem, \back, .Lended\@
 \event:
-        SAVE_POINT \lane, \x, \x1, \rem, .Lended\@, \continue
+        SAVE_POINT \lane, \x, \x1, \rem, \saved, .Lended\@, \continue
 .Lended\@:
         mov     dword ptr [\out], 0
 .Lrefill\@:
@@ -154,7 +154,7 @@
         mov     rax, [rdi+OUT]
         lea     \out, [rax+r15*2]
         add     r15, 2
-        START_PIXEL \lane, \rem
+        START_PIXEL \lane, \rem, \saved
         LOAD_PIXEL \row, \idx, \x1, \y1
         jmp     \continue
 .Lidle\@:
@@ -165,7 +165,7 @@
         jz      .LfinishThree
 .Lreidle\@:
         lea     \out, [rdi+IDLESINK]
-        IDLE_LANE \lane, \rem
+        IDLE_LANE \lane, \rem, \saved
         fldz
         fstp    st(\x1)
         fldz
@@ -221,16 +221,15 @@
         LANE_ROTATING \row, rcx, SQC
   .endif
 .Ltests\@:
-        TEST_LANE 0, rsi, .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@
+        TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@
 .LafterA\@:
-        TEST_LANE 1, r11, .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@
+        TEST_LANE 1, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@
 .LafterB\@:
-        TEST_LANE 2, r9, .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@
-        jmp     .Lloop\@
+        TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@
 
-        END_LANE \row, 0, 0, 1, 2, rbx, rdx, rsi, .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@
-        END_LANE \row, 1, 2, 3, 4, r8, r10, r11, .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .LafterB\@
-        END_LANE \row, 2, 4, 5, 6, rcx, r13, r9, .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@
+        END_LANE \row, 0, 0, 1, 2, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@
+        END_LANE \row, 1, 2, 3, 4, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .LafterB\@
+        END_LANE \row, 2, 4, 5, 6, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@
 
 #if defined(__ELF__)
         .size   \name, .-\name

@@ -15,7 +15,7 @@
 //   lane A: rbx &varying  rdx &out  rsi tests left before its next event
 //   lane B: r8  &varying  r10 &out  r11 tests left before its next event
 //   next pixel: r12 &varying  r14 &out  r15 pixels left
-//   r13 varying stride, rcx out stride
+//   r9, r13: the bits of lane A's and lane B's saved squared modulus
 // x87 stack at the top of the loop: xA yA xB yB c (the shared coordinate).
 
         .intel_syntax noprefix
@@ -71,9 +71,7 @@
         KERNEL_ENTRY \name
 
         mov     r12, [rdi+VARYING]
-        mov     r13d, 16                // 80-bit values
         mov     r14, [rdi+OUT]
-        mov     ecx, 4                  // 32-bit counts
         mov     r15, [rdi+COUNT]
         mov     rbp, [rdi+BOUND]
         mov     qword ptr [rdi+ACTIVE], 2
@@ -83,9 +81,8 @@
         mov     rax, [rdi+DEPTH]
         mov     [rdi+NEXTSAVE], rax
         mov     [rdi+NEXTSAVE+8], rax
-        mov     rax, [rdi+NOMATCH]
-        mov     [rdi+SAVEDSQ], rax
-        mov     [rdi+SAVEDSQ+8], rax
+        mov     r9, [rdi+NOMATCH]
+        mov     r13, r9
         lea     rdx, [rdi+STARTSINK]
         mov     r10, rdx
         mov     esi, 1
@@ -101,10 +98,9 @@
         LANE    \row, rbx, SQA
         LANE    \row, r8, SQB
 .Ltests\@:
-        TEST_LANE 0, rsi, .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@
+        TEST_LANE 0, rsi, r9, .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@
 .LafterA\@:
-        TEST_LANE 1, r11, .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@
-        jmp     .Lloop\@
+        TEST_LANE 1, r11, r13, .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .Lloop\@
 
 // Lane A ended, or may have: its count, then the next pixel or an idle lane.
 .LspecialA\@:
@@ -121,7 +117,7 @@
 .LcycleA\@:
         CHECK_CYCLE 0, 1, 2, rsi, .LbackA\@, .LendedA\@
 .LeventA\@:
-        SAVE_POINT 0, 0, 1, rsi, .LendedA\@, .LafterA\@
+        SAVE_POINT 0, 0, 1, rsi, r9, .LendedA\@, .LafterA\@
 .LendedA\@:
         mov     dword ptr [rdx], 0
 .LrefillA\@:
@@ -131,10 +127,10 @@
         jz      .LidleA\@
         mov     rbx, r12
         mov     rdx, r14
-        add     r12, r13
-        add     r14, rcx
+        add     r12, 16                 // 80-bit values
+        add     r14, 4                  // 32-bit counts
         dec     r15
-        START_PIXEL 0, rsi
+        START_PIXEL 0, rsi, r9
         LOAD_PIXEL \row, rbx     // cr ci xB yB c
         jmp     .LafterA\@
 .LidleA\@:
@@ -148,7 +144,7 @@
 .LreidleA\@:
         lea     rbx, [rdi+ZERO]
         lea     rdx, [rdi+IDLESINK]
-        IDLE_LANE 0, rsi
+        IDLE_LANE 0, rsi, r9
         LOAD_PIXEL \row, rbx
         jmp     .LafterA\@
 
@@ -166,7 +162,7 @@
 .LcycleB\@:
         CHECK_CYCLE 1, 3, 4, r11, .LbackB\@, .LendedB\@
 .LeventB\@:
-        SAVE_POINT 1, 2, 3, r11, .LendedB\@, .Lloop\@
+        SAVE_POINT 1, 2, 3, r11, r13, .LendedB\@, .Lloop\@
 .LendedB\@:
         mov     dword ptr [r10], 0
 .LrefillB\@:
@@ -178,10 +174,10 @@
         jz      .LidleB\@
         mov     r8, r12
         mov     r10, r14
-        add     r12, r13
-        add     r14, rcx
+        add     r12, 16                 // 80-bit values
+        add     r14, 4                  // 32-bit counts
         dec     r15
-        START_PIXEL 1, r11
+        START_PIXEL 1, r11, r13
         LOAD_PIXEL \row, r8      // cr ci xA yA c
 .LrotateB\@:
         fxch    st(2)                   // xA ci cr yA c
@@ -198,7 +194,7 @@
 .LreidleB\@:
         lea     r8, [rdi+ZERO]
         lea     r10, [rdi+IDLESINK]
-        IDLE_LANE 1, r11
+        IDLE_LANE 1, r11, r13
         LOAD_PIXEL \row, r8
         jmp     .LrotateB\@
 
