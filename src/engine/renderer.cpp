@@ -218,18 +218,25 @@ void Renderer::ComputeLine(int line) {
         job.varying = exact ? static_cast<const void*>(varyingDouble_.data()) : (byRows ? re : im);
         const X87Kernels& k = *kernels_;
         (byRows ? (exact ? k.rowDouble : k.row) : (exact ? k.columnDouble : k.column))(&job);
+        // Each count stands for its tests, 0 for the depth, less what the
+        // cycle exits skipped; one pass over the contiguous line.
+        const std::uint32_t* written = job.out;
+        bool exactNeeded = false;
+        for (int i = 0; i < length; ++i) {
+            exactNeeded = exactNeeded || written[i] == NeedsExactCount;
+            tests += written[i] == 0 ? depth : written[i];
+        }
         if (!byRows)
             for (int i = 0; i < length; ++i) out[i * outStep] = column[i];
-        for (int i = 0; i < length; ++i) {
-            std::uint32_t& count = out[i * outStep];
-            if (count == NeedsExactCount) {
+        if (exactNeeded) {
+            for (int i = 0; i < length; ++i) {
+                std::uint32_t& count = out[i * outStep];
+                if (count != NeedsExactCount) continue;
                 // Its squared modulus came within a double's rounding of
                 // the bound: decided with the exact comparison.
                 const PixelWork work = EscapeCountWithExits(re[i * reStep], im[i * imStep], depth);
                 count = work.count;
-                tests += work.tests;
-            } else {
-                tests += count == 0 ? depth : count;
+                tests += work.tests - std::uint64_t{NeedsExactCount};
             }
         }
         tests_.fetch_add(tests - job.skipped, std::memory_order_relaxed);
