@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -141,28 +142,31 @@ int main(int argc, char** argv) {
                 frames.push_back(k);
     }
 
-    BandRenderer renderer(options.threads, size);
-    const std::int64_t rows = static_cast<std::int64_t>(size) * ((picture ? 1 : 0) + static_cast<std::int64_t>(frames.size()));
-    ProgressBar progress(renderer.Engine(), rows);
+    const std::int64_t pictures = (picture ? 1 : 0) + static_cast<std::int64_t>(frames.size());
+    std::optional<BandRenderer> renderer;
+    std::optional<ProgressBar> progress;
+    if (pictures > 0) {
+        renderer.emplace(options.threads, size);
+        progress.emplace(renderer->Engine(), pictures * size);
+    }
 
+    std::string error;
     if (picture) {
         PictureOutputs outputs;
-        std::string error = outputs.Open(options.pictureFile, options.pictureFormat, options.countsFile, shown, size);
-        if (error.empty()) error = RenderPicture(renderer, PrintArea(shown, options.scale), shown, outputs, progress);
-        if (error.empty() && saveFile) error = saveFile->Commit();
+        error = outputs.Open(options.pictureFile, options.pictureFormat, options.countsFile, shown, size);
+        if (error.empty()) error = RenderPicture(*renderer, PrintArea(shown, options.scale), shown, outputs, *progress);
         if (error.empty()) error = outputs.Commit();
-        if (!error.empty()) return Fail(ExitWriteFailed, error);
-    } else if (saveFile) {
-        if (std::string error = saveFile->Commit(); !error.empty()) return Fail(ExitWriteFailed, error);
     }
+    if (error.empty() && saveFile) error = saveFile->Commit();
+    if (!error.empty()) return Fail(ExitWriteFailed, error);
 
     for (int k : frames) {
         const std::string name = (std::filesystem::path(options.zoomFrames->folder) / ZoomFrameName(k)).string();
         PictureOutputs outputs;
-        std::string error = outputs.Open(name, PictureFormat::Png, std::nullopt, shown, size);
+        error = outputs.Open(name, PictureFormat::Png, std::nullopt, shown, size);
         if (error.empty())
-            error = RenderPicture(renderer, ZoomFrameArea(shown, k, options.zoomFrames->count, options.scale), shown,
-                                  outputs, progress);
+            error = RenderPicture(*renderer, ZoomFrameArea(shown, k, options.zoomFrames->count, options.scale), shown,
+                                  outputs, *progress);
         if (error.empty()) error = outputs.Commit();
         if (!error.empty()) return Fail(ExitWriteFailed, error);
     }

@@ -156,7 +156,17 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
 
     ParsedCommandLine parsed;
     try {
-        app.parse(argc, argv);
+        // The library reads "-.5" as a short option: a negative real needs
+        // its leading zero, which changes nothing of its value. The library
+        // takes the arguments last first.
+        std::vector<std::string> args;
+        for (int i = argc - 1; i >= 1; --i) {
+            std::string arg = argv[i];
+            if (arg.size() > 2 && arg[0] == '-' && arg[1] == '.' && std::isdigit(static_cast<unsigned char>(arg[2])))
+                arg.insert(1, "0");
+            args.push_back(std::move(arg));
+        }
+        app.parse(args);
         Complete(options, at, origin, palette, frames);
     } catch (const CLI::CallForHelp&) {
         parsed.out = app.help();
