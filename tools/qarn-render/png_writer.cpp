@@ -2,6 +2,7 @@
 
 #include <csetjmp>
 #include <png.h>
+#include <zlib.h>
 
 namespace qarn::render {
 
@@ -32,9 +33,12 @@ bool Start(Library* library, int width, int height) {
     png_set_write_fn(library->png, library, WriteBytes, Flush);
     png_set_IHDR(library->png, library->info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    // Fast compression: large prints are written as fast as they compute.
-    png_set_compression_level(library->png, 1);
+    // Fast compression, so that a print is written as fast as it computes:
+    // the difference from the pixel to the left, then runs of equal bytes
+    // (the set's pictures have wide bands of one colour).
     png_set_filter(library->png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    png_set_compression_level(library->png, 1);
+    png_set_compression_strategy(library->png, Z_RLE);
     png_write_info(library->png, library->info);
     return true;
 }
