@@ -36,7 +36,7 @@ public:
 // two bands and one row of coordinates, made once; never a whole picture.
 class BandRenderer {
 public:
-    static constexpr int BandRows = 32;
+    static constexpr int BandRows = 64;
 
     BandRenderer(unsigned threads, int maxSize);
 
