@@ -220,6 +220,24 @@ TEST_F(RenderTool, UsageErrors) {
     EXPECT_TRUE(Outputs().empty());
 }
 
+// A render of a few seconds (wholly inside the set, depth 4096, one thread)
+// shows a progress bar only when standard error is a terminal.
+TEST_F(RenderTool, ProgressBarOnlyOnATerminal) {
+    WriteAll(dir / "in-slow.qarn", RecordOf(testing::ViewAround(-0.2L, 0.0L, 8, 4096)));
+    ASSERT_EQ(Run("in-slow.qarn -o quiet.bmp --threads 1"), 0) << Stderr();
+    EXPECT_EQ(Stderr(), "") << "standard error is a file here";
+
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "script(1) is not installed";
+    const std::string command = "cd '" + dir.string() + "' && script -qec \"'" QARN_RENDER_PATH
+                                "' in-slow.qarn -o shown.bmp --threads 1\" /dev/null >terminal.txt 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Bytes bytes = ReadAll(dir / "terminal.txt");
+    const std::string terminal(bytes.begin(), bytes.end());
+    EXPECT_NE(terminal.find("rendering ["), std::string::npos) << terminal;
+    EXPECT_NE(terminal.find("%"), std::string::npos) << terminal;
+    EXPECT_EQ(ReadAll(dir / "shown.bmp"), ReadAll(dir / "quiet.bmp"));
+}
+
 // Settings given as text are checked as a file's values are.
 TEST_F(RenderTool, RefusedSettings) {
     const struct {
@@ -400,24 +418,6 @@ TEST_F(RenderTool, WritesBesideTheTargetUnderAFreshName) {
     EXPECT_EQ(Run("-o in-dir.png --counts in-out.bmp.saving/x.u32"), 3);
     EXPECT_FALSE(fs::exists(dir / "in-dir.png"));
     EXPECT_TRUE(Outputs().empty()) << "a failed write leaves nothing";
-}
-
-// A render of a few seconds (wholly inside the set, depth 4096, one thread)
-// shows a progress bar only when standard error is a terminal.
-TEST_F(RenderTool, ProgressBarOnlyOnATerminal) {
-    WriteAll(dir / "in-slow.qarn", RecordOf(testing::ViewAround(-0.2L, 0.0L, 8, 4096)));
-    ASSERT_EQ(Run("in-slow.qarn -o quiet.bmp --threads 1"), 0) << Stderr();
-    EXPECT_EQ(Stderr(), "") << "standard error is a file here";
-
-    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "script(1) is not installed";
-    const std::string command = "cd '" + dir.string() + "' && script -qec \"'" QARN_RENDER_PATH
-                                "' in-slow.qarn -o shown.bmp --threads 1\" /dev/null >terminal.txt 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const Bytes bytes = ReadAll(dir / "terminal.txt");
-    const std::string terminal(bytes.begin(), bytes.end());
-    EXPECT_NE(terminal.find("rendering ["), std::string::npos) << terminal;
-    EXPECT_NE(terminal.find("%"), std::string::npos) << terminal;
-    EXPECT_EQ(ReadAll(dir / "shown.bmp"), ReadAll(dir / "quiet.bmp"));
 }
 
 }  // namespace
