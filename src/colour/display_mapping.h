@@ -22,4 +22,10 @@ void MapDisplay(const IterationBuffer& counts, const ViewState& view, const Pale
 void MapCounts(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables,
                DisplayPixels pixels, bool allowVector);
 
+// The same mapping over a line of counts of any length (a band of a large
+// print), into colours in the same order, left to right: a picture mapped
+// line by line equals the display's pixels, top-down.
+void MapCountLine(std::span<const std::uint32_t> counts, const ViewState& view, const PaletteTables& tables,
+                  std::span<std::uint32_t> colours);
+
 }  // namespace qarn

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "support/recording_desktop.h"
@@ -112,6 +113,12 @@ TEST(MapCounts, VectorAndPlainLoopsAgreeUnderEverySetting) {
                 MapCounts(*counts, view, tables, *plain, false);
                 MapCounts(*counts, view, tables, *vector, true);
                 ASSERT_TRUE(*plain == *vector) << "mode " << mode << " shift " << shift << " depth " << depth;
+                // A line of any length, as a large print maps it, gives the
+                // colours of the picture's top row (the last in memory).
+                std::array<std::uint32_t, 13> line{};
+                MapCountLine(std::span(counts->data(), line.size()), view, tables, line);
+                ASSERT_TRUE(std::equal(line.begin(), line.end(), plain->begin() + 511 * ViewSize))
+                    << "mode " << mode << " shift " << shift << " depth " << depth;
             }
 }
 

@@ -2,6 +2,7 @@
 // independent readers: the engine's reference pass and ImageMagick.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,8 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <map>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,6 +61,24 @@ protected:
     std::string Stderr() {
         const Bytes bytes = ReadAll(dir / "stderr.txt");
         return std::string(bytes.begin(), bytes.end());
+    }
+    // The `key: value` lines of --info.
+    std::map<std::string, std::string> Info() {
+        std::map<std::string, std::string> info;
+        std::ifstream in(dir / "stdout.txt");
+        for (std::string line; std::getline(in, line);) {
+            const auto colon = line.find(": ");
+            if (colon != std::string::npos) info[line.substr(0, colon)] = line.substr(colon + 2);
+        }
+        return info;
+    }
+    // The picture as ImageMagick decodes it: red, green, blue, top row first.
+    Bytes Decoded(const std::string& name) {
+        const std::string command = "cd '" + dir.string() + "' && convert " + name + " -depth 8 rgb:decoded.rgb";
+        if (std::system(command.c_str()) != 0) return {};
+        Bytes rgb = ReadAll(dir / "decoded.rgb");
+        fs::remove(dir / "decoded.rgb");
+        return rgb;
     }
     std::vector<std::uint32_t> Counts(const fs::path& path) {
         const Bytes bytes = ReadAll(path);
@@ -187,7 +208,11 @@ TEST_F(RenderTool, BadInputIsRefusedOrGivesAWellDefinedPicture) {
 }
 
 TEST_F(RenderTool, UsageErrors) {
-    for (const char* args : {"--bogus", "a.qarn b.qarn", "--threads 0", "--threads x", "-o", "--counts"}) {
+    for (const char* args :
+         {"--bogus", "a.qarn b.qarn", "--threads 0", "--threads x", "-o", "--counts", "--scale 0", "--scale 65",
+          "--scale 2 -o big.bmp", "-o out.jpg", "--at 1", "--at 1 2", "--level 3", "--at x 2 --level 3",
+          "--at 0 0 --origin 0 0 --level 1", "a.qarn --origin 0 0 --level 1", "--at 0 0 --level x",
+          "--palette 0xZZ", "--zoom-frames 0 f", "--zoom-frames 10000 f", "--zoom-frames 5"}) {
         EXPECT_EQ(Run(args), 1) << args;
         EXPECT_NE(Stderr().find("usage:"), std::string::npos) << args;
     }
@@ -211,6 +236,188 @@ TEST_F(RenderTool, ProgressBarOnlyOnATerminal) {
     EXPECT_NE(terminal.find("rendering ["), std::string::npos) << terminal;
     EXPECT_NE(terminal.find("%"), std::string::npos) << terminal;
     EXPECT_EQ(ReadAll(dir / "shown.bmp"), ReadAll(dir / "quiet.bmp"));
+}
+
+// Settings given as text are checked as a file's values are.
+TEST_F(RenderTool, RefusedSettings) {
+    const struct {
+        const char* args;
+        const char* reason;
+    } refusals[] = {
+        {"--depth 1000", "depth"},
+        {"--depth -1", "depth"},
+        {"--palette 0x1107", "palette size"},
+        {"--shift 4097", "shift"},
+        {"--shift -1", "shift"},
+        {"--at 0 0 --level 57", "zoom level"},
+        {"--origin 0 0 --level -1", "zoom level"},
+    };
+    for (const auto& r : refusals) {
+        EXPECT_EQ(Run(std::string(r.args) + " -o out.png --save out.qarn"), 2) << r.args;
+        const std::string message = Stderr();
+        EXPECT_NE(message.find(r.reason), std::string::npos) << r.args << ": " << message;
+        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << r.args << ": one line";
+        EXPECT_TRUE(Outputs().empty()) << r.args << " left a file behind";
+    }
+}
+
+// A PNG of a 512 view holds exactly the pixels of the viewer's bitmap.
+TEST_F(RenderTool, PngHoldsTheBitmapsPixels) {
+    if (std::system("command -v convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick is not installed";
+    ViewState view = testing::ViewAround(-0.5L, 0.5L, 3, 1024);
+    view.PaletteMode = 256 + 6;
+    view.ColourShift = 100;
+    WriteAll(dir / "in-mono.qarn", RecordOf(view));
+    ASSERT_EQ(Run("in-mono.qarn -o mono.bmp"), 0) << Stderr();
+    ASSERT_EQ(Run("in-mono.qarn -o mono.png"), 0) << Stderr();
+    const Bytes bitmap = Decoded("mono.bmp");
+    ASSERT_EQ(bitmap.size(), 512u * 512u * 3u);
+    EXPECT_TRUE(Decoded("mono.png") == bitmap);
+}
+
+// The passes extended to longer lines, written out again: the step is
+// PixelStep / K in 80 bits; columns go from OriginRe by one addition of the
+// step each, rows from OriginIm by one subtraction each; each pixel is the
+// escape-time iteration in its defined grouping.
+std::uint32_t ModelCount(long double cr, long double ci, std::uint32_t depth) {
+    long double x = cr;
+    long double y = ci;
+    for (std::uint32_t n = 1;; ++n) {
+        const long double xx = x * x;
+        const long double xy = x * y;
+        const long double yy = y * y;
+        if (xx + yy > 4.0L) return n;
+        if (n >= depth) return 0;
+        x = xx - (yy - cr);
+        y = (xy + xy) + ci;
+    }
+}
+
+TEST_F(RenderTool, LargePrintFollowsTheExtendedPasses) {
+    constexpr int K = 3;  // PixelStep / 3 is not a power of two: the division and every sum round
+    constexpr std::size_t Size = 512 * K;
+    ViewState view = testing::ViewAround(-0.75L, 0.1L, 9, 1024);
+    view.OriginRe += view.PixelStep / 7.0L;  // off the level's grid
+    WriteAll(dir / "in-print.qarn", RecordOf(view));
+    ASSERT_EQ(Run("in-print.qarn --scale 3 -o print.png --counts print.u32"), 0) << Stderr();
+    const auto counts = Counts(dir / "print.u32");
+    ASSERT_EQ(counts.size(), Size * Size);
+
+    const long double step = view.PixelStep / static_cast<long double>(K);
+    std::vector<long double> re(Size), im(Size);
+    long double cr = view.OriginRe, ci = view.OriginIm;
+    for (std::size_t i = 0; i < Size; ++i, cr += step, ci -= step) {
+        re[i] = cr;
+        im[i] = ci;
+    }
+    ColourTable table;
+    BuildColourTable(table);
+    MonoTable mono;
+    BuildMonoTable(mono, view.PaletteMode);
+    const bool decode = std::system("command -v convert >/dev/null 2>&1") == 0;
+    const Bytes rgb = decode ? Decoded("print.png") : Bytes{};
+    if (decode) {
+        ASSERT_EQ(rgb.size(), Size * Size * 3);
+    }
+    // A sample: every 97th pixel (97 does not divide the side, so the sample
+    // moves along the rows), and the last row whole.
+    auto check = [&](std::size_t i) {
+        const std::uint32_t expected = ModelCount(re[i % Size], im[i / Size], view.Depth);
+        ASSERT_EQ(counts[i], expected) << "pixel (" << i % Size << ", " << i / Size << ")";
+        if (!decode) return;
+        const std::uint32_t colour = (expected == 0 || expected >= view.Depth) ? 0 : table[expected & 4095];
+        ASSERT_EQ(rgb[3 * i] << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2], colour) << "pixel " << i;
+    };
+    for (std::size_t i = 0; i < Size * Size; i += 97) check(i);
+    for (std::size_t i = Size * (Size - 1); i < Size * Size; ++i) check(i);
+}
+
+// --info, then --origin ... --save, gives back the coordinate file's bytes.
+TEST_F(RenderTool, ViewAsTextRoundTrip) {
+    auto viewOf = [](long double re, long double im, int level, std::uint32_t depth, std::uint32_t palette,
+                     std::int32_t shift) {
+        ViewState view;
+        view.OriginRe = re;
+        view.OriginIm = im;
+        view.PixelStep = testing::StepOfLevel(level);
+        view.ZoomLevel = level;
+        view.Depth = depth;
+        view.PaletteMode = palette;
+        view.ColourShift = shift;
+        return view;
+    };
+    const ViewState views[] = {
+        testing::HomeViewState(512),
+        viewOf(-1.5L, 1.9765625L, 0, 512, 0x1007, 0),  // a level-0 view scrolled off home
+        [] { ViewState v = testing::ViewAround(-0.75L, 0.1L, 1, 1024); v.PaletteMode = 0x0107; v.ColourShift = 64; return v; }(),
+        [] { ViewState v = testing::ViewAround(1.25L, -0.001L, 56, 4096); v.PaletteMode = 0x0804; v.ColourShift = 4096; return v; }(),
+        viewOf(0.1L, -0.3L, 20, 2048, 0x0207, 1),  // off the level's grid
+        viewOf(-0.0L, 1e-30L, 30, 512, 0x0403, 4000),
+    };
+    for (const ViewState& view : views) {
+        WriteAll(dir / "in-view.qarn", RecordOf(view));
+        ASSERT_EQ(Run("in-view.qarn --info"), 0) << Stderr();
+        EXPECT_TRUE(Outputs().empty()) << "--info alone writes no picture";
+        auto info = Info();
+        ASSERT_EQ(info.size(), 7u);
+        const long double centreRe = view.OriginRe + 256.0L * view.PixelStep;
+        const long double centreIm = view.OriginIm - 256.0L * view.PixelStep;
+        std::istringstream centre(info["centre"]);
+        std::string re, im;
+        centre >> re >> im;
+        EXPECT_EQ(std::strtold(re.c_str(), nullptr), centreRe) << info["centre"];
+        EXPECT_EQ(std::strtold(im.c_str(), nullptr), centreIm) << info["centre"];
+        EXPECT_EQ(std::strtold(info["step"].c_str(), nullptr), view.PixelStep);
+        EXPECT_EQ(info["palette"].size(), 6u) << info["palette"];
+
+        ASSERT_EQ(Run("--origin " + info["origin"] + " --level " + info["level"] + " --depth " + info["depth"] +
+                      " --palette " + info["palette"] + " --shift " + info["shift"] + " --save out.qarn"),
+                  0)
+            << Stderr();
+        EXPECT_EQ(ReadAll(dir / "out.qarn"), RecordOf(view)) << info["origin"];
+        fs::remove(dir / "out.qarn");
+    }
+}
+
+TEST_F(RenderTool, ZoomFramesEndAtTheViewAndResume) {
+    WriteAll(dir / "in-view.qarn", RecordOf(testing::ViewAround(-0.75L, 0.1L, 8, 512)));
+    ASSERT_EQ(Run("in-view.qarn --zoom-frames 4 frames -o view.png --info"), 0) << Stderr();
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir / "frames")) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"frame-0000.png", "frame-0001.png", "frame-0002.png",
+                                               "frame-0003.png", "frame-0004.png"}));
+    EXPECT_EQ(ReadAll(dir / "frames/frame-0004.png"), ReadAll(dir / "view.png")) << "the last frame is the view";
+    // Frame 2 of 4 zooms 8 levels by half: exactly level 4 about the centre.
+    const std::string centre = Info()["centre"];
+    ASSERT_EQ(Run("--at " + centre + " --level 4 -o level4.png"), 0) << Stderr();
+    EXPECT_EQ(ReadAll(dir / "frames/frame-0002.png"), ReadAll(dir / "level4.png"));
+
+    // A frame already there is kept; a missing one is made again.
+    const Bytes third = ReadAll(dir / "frames/frame-0003.png");
+    WriteAll(dir / "frames/frame-0001.png", {'k', 'e', 'p', 't'});
+    fs::remove(dir / "frames/frame-0003.png");
+    ASSERT_EQ(Run("in-view.qarn --zoom-frames 4 frames"), 0) << Stderr();
+    EXPECT_EQ(ReadAll(dir / "frames/frame-0001.png"), (Bytes{'k', 'e', 'p', 't'}));
+    EXPECT_EQ(ReadAll(dir / "frames/frame-0003.png"), third);
+}
+
+// Files of the same names as the one written beside the target are the
+// user's: they stay as they are.
+TEST_F(RenderTool, WritesBesideTheTargetUnderAFreshName) {
+    const Bytes mine{'m', 'i', 'n', 'e'};
+    WriteAll(dir / "in-out.bmp.saving", mine);
+    WriteAll(dir / "in-out.bmp.saving1", mine);
+    ASSERT_EQ(Run("-o in-out.bmp"), 0) << Stderr();
+    EXPECT_EQ(fs::file_size(dir / "in-out.bmp"), 786486u);
+    EXPECT_EQ(ReadAll(dir / "in-out.bmp.saving"), mine);
+    EXPECT_EQ(ReadAll(dir / "in-out.bmp.saving1"), mine);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 5) << "nothing else is left";
+
+    EXPECT_EQ(Run("-o no-folder/out.png"), 3);
+    EXPECT_EQ(Run("-o in-dir.png --counts in-out.bmp.saving/x.u32"), 3);
+    EXPECT_FALSE(fs::exists(dir / "in-dir.png"));
+    EXPECT_TRUE(Outputs().empty()) << "a failed write leaves nothing";
 }
 
 }  // namespace

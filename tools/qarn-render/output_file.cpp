@@ -1,37 +1,123 @@
 #include "output_file.h"
 
-#include <cstdio>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <system_error>
 
+#if defined(_WIN32)
+#include <io.h>
+#define QARN_UNLINK _unlink
+#else
+#include <unistd.h>
+#define QARN_UNLINK unlink
+#endif
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+
 namespace qarn::render {
+namespace {
 
-OutputFile::OutputFile(std::string path) : path_(std::move(path)), temporary_(path_ + ".part") {}
+constexpr int Attempts = 1000;
 
-OutputFile::~OutputFile() {
-    if (!committed_) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary_, ignored);
+// The names of the files beside their targets that are being written. The
+// signal handler reads them; each stays valid while registered.
+std::array<std::atomic<const char*>, 8> besideNames{};
+
+int Register(const char* name) {
+    for (std::size_t i = 0; i < besideNames.size(); ++i) {
+        const char* expected = nullptr;
+        if (besideNames[i].compare_exchange_strong(expected, name)) return static_cast<int>(i);
     }
+    return -1;  // not removed on an interruption; nothing else changes
 }
 
-std::string OutputFile::Write(std::span<const std::span<const std::uint8_t>> parts) {
-    std::FILE* file = std::fopen(temporary_.c_str(), "wb");
-    if (file == nullptr) return path_ + ": cannot be created";
-    bool ok = true;
-    for (const auto& part : parts) ok = ok && std::fwrite(part.data(), 1, part.size(), file) == part.size();
-    ok = (std::fclose(file) == 0) && ok;
-    if (!ok) return path_ + ": write failed";
-    written_ = true;
+void Unregister(int slot) {
+    if (slot >= 0) besideNames[static_cast<std::size_t>(slot)].store(nullptr);
+}
+
+extern "C" void RemoveAndStop(int signal) {
+    for (auto& name : besideNames) {
+        const char* path = name.load();
+        if (path != nullptr) QARN_UNLINK(path);
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+}  // namespace
+
+void RemovePartialFilesOnInterrupt() {
+    std::signal(SIGINT, RemoveAndStop);
+    std::signal(SIGTERM, RemoveAndStop);
+}
+
+OutputFile::OutputFile(std::string path) : path_(std::move(path)) {}
+
+OutputFile::~OutputFile() {
+    if (file_ != nullptr) std::fclose(file_);
+    if (!beside_.empty() && !committed_) {
+        std::error_code ignored;
+        std::filesystem::remove(beside_, ignored);
+    }
+    Unregister(slot_);
+}
+
+std::string OutputFile::Failed(const std::string& reason) {
+    if (failure_.empty()) failure_ = path_ + ": " + reason;
+    return failure_;
+}
+
+std::string OutputFile::Open() {
+    if (!failure_.empty()) return failure_;
+    std::error_code ec;
+    if (std::filesystem::is_directory(path_, ec)) return Failed("is a directory");
+    for (int attempt = 0; attempt < Attempts; ++attempt) {
+        std::string name = path_ + ".saving" + (attempt > 0 ? std::to_string(attempt) : std::string());
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return Failed(std::string("cannot be created (") + std::strerror(errno) + ")");
+        }
+        beside_ = std::move(name);
+        slot_ = Register(beside_.c_str());
+        file_ = ::fdopen(fd, "wb");
+        if (file_ == nullptr) {
+            ::close(fd);
+            return Failed("cannot be written");
+        }
+        return {};
+    }
+    return Failed("no free name beside it to write to");
+}
+
+std::string OutputFile::Write(std::span<const std::uint8_t> bytes) {
+    if (!failure_.empty()) return failure_;
+    if (file_ == nullptr) return Failed("not open");
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+        return Failed(std::string("write failed (") + std::strerror(errno) + ")");
     return {};
 }
 
 std::string OutputFile::Commit() {
-    if (!written_) return path_ + ": nothing written";
+    if (!failure_.empty()) return failure_;
+    if (file_ == nullptr) return Failed("not open");
+    const bool flushed = std::fflush(file_) == 0;
+    const int error = errno;
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!flushed || !closed) return Failed(std::string("write failed (") + std::strerror(flushed ? errno : error) + ")");
     std::error_code ec;
-    std::filesystem::rename(temporary_, path_, ec);
-    if (ec) return path_ + ": cannot be replaced (" + ec.message() + ")";
+    std::filesystem::rename(beside_, path_, ec);
+    if (ec) return Failed("cannot be replaced (" + ec.message() + ")");
     committed_ = true;
+    Unregister(slot_);
+    slot_ = -1;
     return {};
 }
 

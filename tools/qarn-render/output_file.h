@@ -1,28 +1,45 @@
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 
 namespace qarn::render {
 
-// Writes a file beside its final name and moves it into place only when
-// every byte is written, so a failure never leaves a partial output file.
+// Writes a file beside its final name, piece by piece, and moves it into
+// place only when every byte is written, so a failure never leaves a partial
+// output file. The file beside the target gets a name that no file has yet
+// (TARGET.saving, TARGET.saving1, ...), created exclusively: no file the
+// user did not name is ever written, replaced or removed.
 class OutputFile {
 public:
     explicit OutputFile(std::string path);
-    ~OutputFile();  // removes the temporary file unless committed
+    ~OutputFile();  // closes and removes the file beside the target unless committed
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Each returns an empty string on success, else the reason.
-    std::string Write(std::span<const std::span<const std::uint8_t>> parts);
+    // Each returns an empty string on success, else the reason. After a
+    // failure the later calls fail too.
+    std::string Open();
+    std::string Write(std::span<const std::uint8_t> bytes);
     std::string Commit();
 
+    const std::string& Path() const { return path_; }
+
 private:
+    std::string Failed(const std::string& reason);
+
     std::string path_;
-    std::string temporary_;
-    bool written_ = false;
+    std::string beside_;
+    std::FILE* file_ = nullptr;
+    std::string failure_;
+    int slot_ = -1;  // where the name beside is registered for an interruption
     bool committed_ = false;
 };
+
+// Removes the files beside their targets when the process is interrupted
+// (Ctrl-C or a termination request), so that an interrupted run leaves only
+// complete files. Call once at start-up.
+void RemovePartialFilesOnInterrupt();
 
 }  // namespace qarn::render

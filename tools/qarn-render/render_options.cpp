@@ -1,61 +1,187 @@
 #include "render_options.h"
 
+#include <CLI/CLI.hpp>
+
+#include <cctype>
 #include <charconv>
 #include <filesystem>
-#include <string_view>
+#include <vector>
+
+#include "view_text.h"
 
 namespace qarn::render {
 namespace {
 
-bool ParseThreads(std::string_view text, unsigned& threads) {
-    unsigned value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc{} || end != text.data() + text.size() || value < 1 || value > 256) return false;
-    threads = value;
-    return true;
+constexpr const char* Synopsis =
+    "usage: qarn-render [VIEW.qarn | --at RE IM | --origin RE IM] [--level L] [--depth D] [--palette MODE]\n"
+    "                   [--shift N] [-o OUT.bmp|OUT.png] [--counts OUT.u32] [--scale K] [--threads N]\n"
+    "                   [--info] [--save OUT.qarn] [--zoom-frames N DIR]\n";
+
+constexpr const char* Description =
+    "Computes a view of the Mandelbrot set exactly as the Qarn viewer does and writes its picture.\n"
+    "The view is a coordinate file, a location given as text, or else the start-up view.\n"
+    "Without -o, --info, --save or --zoom-frames, the picture goes to VIEW.bmp (or qarn.bmp;\n"
+    ".png with --scale above 1).\n"
+    "Exit codes: 0 written, 1 usage error, 2 view refused, 3 an output could not be written.\n";
+
+class UsageFormatter : public CLI::Formatter {
+public:
+    std::string make_usage(const CLI::App*, std::string) const override { return Synopsis; }
+    // The value's name alone, without the library's notes on types and ranges.
+    std::string make_option_opts(const CLI::Option* option) const override {
+        const std::string name = option->get_type_name();
+        return name.empty() ? name : " " + name.substr(0, name.find(':'));
+    }
+};
+
+struct Usage {
+    std::string message;
+};
+
+Location ParseLocation(const std::vector<std::string>& texts, const char* option) {
+    Location location;
+    if (texts.size() != 2 || !ParseReal(texts[0], location.re) || !ParseReal(texts[1], location.im))
+        throw Usage{std::string(option) + " needs two reals, RE and IM"};
+    return location;
 }
 
-std::string DefaultBitmapName(const std::optional<std::string>& viewFile) {
-    if (!viewFile) return "qarn.bmp";
-    return std::filesystem::path(*viewFile).replace_extension(".bmp").string();
+std::uint64_t ParsePaletteMode(const std::string& text) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char* first = text.data() + (hex ? 2 : 0);
+    const char* last = text.data() + text.size();
+    std::uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(first, last, value, hex ? 16 : 10);
+    if (first == last || ec != std::errc{} || end != last)
+        throw Usage{"--palette needs a number, such as 0x1007 (hexadecimal) or 4103"};
+    return value;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+PictureFormat FormatOf(const std::string& name) {
+    const std::string extension = Lower(std::filesystem::path(name).extension().string());
+    if (extension == ".bmp") return PictureFormat::Bitmap;
+    if (extension == ".png") return PictureFormat::Png;
+    throw Usage{"-o " + name + ": the picture's name must end in .bmp or .png"};
+}
+
+std::string DefaultPictureName(const std::optional<std::string>& viewFile, int scale) {
+    const char* extension = scale == 1 ? ".bmp" : ".png";
+    if (!viewFile) return std::string("qarn") + extension;
+    return std::filesystem::path(*viewFile).replace_extension(extension).string();
+}
+
+// The choices that the library's checks do not cover.
+void Complete(RenderOptions& options, const std::vector<std::string>& at, const std::vector<std::string>& origin,
+              const std::optional<std::string>& palette, const std::vector<std::string>& frames) {
+    if (!at.empty()) options.at = ParseLocation(at, "--at");
+    if (!origin.empty()) options.origin = ParseLocation(origin, "--origin");
+    const bool located = options.at || options.origin;
+    if (located && !options.level) throw Usage{"--at and --origin need --level"};
+    if (options.level && !located) throw Usage{"--level needs --at or --origin"};
+    if (palette) options.palette = ParsePaletteMode(*palette);
+
+    if (!frames.empty()) {
+        int count = 0;
+        const std::string& text = frames[0];
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), count);
+        if (ec != std::errc{} || end != text.data() + text.size() || count < 1 || count > 9999)
+            throw Usage{"--zoom-frames needs a number of frames from 1 to 9999 and a folder"};
+        if (!CanWritePng()) throw Usage{"--zoom-frames: this build cannot write PNG files"};
+        options.zoomFrames = ZoomFramesOption{count, frames[1]};
+    }
+
+    if (!options.pictureFile && !options.info && !options.saveFile && !options.zoomFrames)
+        options.pictureFile = DefaultPictureName(options.viewFile, options.scale);
+    if (options.pictureFile) {
+        options.pictureFormat = FormatOf(*options.pictureFile);
+        if (options.pictureFormat == PictureFormat::Bitmap && options.scale != 1)
+            throw Usage{*options.pictureFile + ": a bitmap is the window's 512 x 512 picture; use .png with --scale"};
+        if (options.pictureFormat == PictureFormat::Png && !CanWritePng())
+            throw Usage{*options.pictureFile + ": this build cannot write PNG files; write a .bmp"};
+    }
 }
 
 }  // namespace
 
-std::optional<RenderOptions> ParseRenderOptions(int argc, const char* const* argv, std::string& error) {
+bool CanWritePng() {
+#if defined(QARN_HAVE_PNG)
+    return true;
+#else
+    return false;
+#endif
+}
+
+ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     RenderOptions options;
-    std::optional<std::string> bitmapFile;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        const bool takesValue = arg == "-o" || arg == "--counts" || arg == "--threads";
-        if (takesValue && i + 1 >= argc) {
-            error = std::string(arg) + " needs a value";
-            return std::nullopt;
+    std::vector<std::string> at;
+    std::vector<std::string> origin;
+    std::optional<std::string> palette;
+    std::vector<std::string> frames;
+
+    CLI::App app(Description, "qarn-render");
+    app.formatter(std::make_shared<UsageFormatter>());
+    app.get_formatter()->column_width(26);
+    auto* view = app.add_option("VIEW.qarn", options.viewFile,
+                                "coordinate file to render, read as the viewer loads it")
+                     ->type_name("");
+    auto* atOption = app.add_option("--at", at, "the view's centre, with --level")
+                         ->expected(2)->allow_extra_args(false)->type_name("RE IM");
+    auto* originOption = app.add_option("--origin", origin, "the view's top-left pixel, with --level")
+                             ->expected(2)->allow_extra_args(false)->type_name("RE IM");
+    view->excludes(atOption, originOption);
+    atOption->excludes(originOption);
+    app.add_option("--level", options.level, "zoom level, 0 to 56: the step is 2^-(7+L)")->type_name("L");
+    app.add_option("--depth", options.depth, "512, 1024, 2048 or 4096 iterations (default 512, or the file's)")
+        ->type_name("D");
+    app.add_option("--palette", palette, "palette mode, such as 0x1007 (default), 0x0107 for grey")
+        ->type_name("MODE");
+    app.add_option("--shift", options.shift, "colour shift, 0 to 4096 (default 0, or the file's)")->type_name("N");
+    app.add_option("-o", options.pictureFile, "the picture: .bmp (the viewer's Save As bytes) or .png")
+        ->type_name("OUT");
+    app.add_option("--counts", options.countsFile,
+                   "also the escape counts, little-endian unsigned 32-bit, row 0 (top) first, column 0 first")
+        ->type_name("OUT.u32");
+    app.add_option("--scale", options.scale, "a picture of 512 x K pixels a side, the same square (default 1)")
+        ->type_name("K")->check(CLI::Range(1, 64));
+    app.add_option("--threads", options.threads, "computing threads (default: all cores)")
+        ->type_name("N")->check(CLI::Range(1, 256));
+    app.add_flag("--info", options.info, "print the view as text; no picture unless -o is given too");
+    app.add_option("--save", options.saveFile, "write the view's 46-byte coordinate file")->type_name("OUT.qarn");
+    app.add_option("--zoom-frames", frames, "write N+1 PNG frames DIR/frame-0000.png ... zooming in to the view")
+        ->expected(2)->allow_extra_args(false)->type_name("N DIR");
+
+    ParsedCommandLine parsed;
+    try {
+        // The library reads "-.5" as a short option: a negative real needs
+        // its leading zero, which changes nothing of its value. The library
+        // takes the arguments last first.
+        std::vector<std::string> args;
+        for (int i = argc - 1; i >= 1; --i) {
+            std::string arg = argv[i];
+            if (arg.size() > 2 && arg[0] == '-' && arg[1] == '.' && std::isdigit(static_cast<unsigned char>(arg[2])))
+                arg.insert(1, "0");
+            args.push_back(std::move(arg));
         }
-        if (arg == "-o") {
-            bitmapFile = argv[++i];
-        } else if (arg == "--counts") {
-            options.countsFile = argv[++i];
-        } else if (arg == "--threads") {
-            if (!ParseThreads(argv[++i], options.threads)) {
-                error = "--threads needs a whole number from 1 to 256";
-                return std::nullopt;
-            }
-        } else if (arg == "-h" || arg == "--help") {
-            error = {};
-            return std::nullopt;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + std::string(arg);
-            return std::nullopt;
-        } else if (options.viewFile) {
-            error = "only one coordinate file can be rendered";
-            return std::nullopt;
-        } else {
-            options.viewFile = std::string(arg);
-        }
+        app.parse(args);
+        Complete(options, at, origin, palette, frames);
+    } catch (const CLI::CallForHelp&) {
+        parsed.out = app.help();
+        return parsed;
+    } catch (const CLI::ParseError& error) {
+        parsed.exitCode = 1;
+        parsed.err = std::string("qarn-render: ") + error.what() + "\n" + Synopsis + "Run qarn-render --help for more.\n";
+        return parsed;
+    } catch (const Usage& usage) {
+        parsed.exitCode = 1;
+        parsed.err = "qarn-render: " + usage.message + "\n" + Synopsis + "Run qarn-render --help for more.\n";
+        return parsed;
     }
-    options.bitmapFile = bitmapFile ? *bitmapFile : DefaultBitmapName(options.viewFile);
-    return options;
+    parsed.options = std::move(options);
+    return parsed;
 }
 
 }  // namespace qarn::render

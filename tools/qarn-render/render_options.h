@@ -1,25 +1,56 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 
 namespace qarn::render {
 
-struct RenderOptions {
-    std::optional<std::string> viewFile;    // none: the start-up view
-    std::string bitmapFile;                 // always set after parsing
-    std::optional<std::string> countsFile;  // raw escape counts, if asked for
-    unsigned threads = 0;                   // 0: one per hardware thread
+struct Location {
+    long double re = 0.0L;
+    long double im = 0.0L;
 };
 
-inline constexpr const char* Usage =
-    "usage: qarn-render [VIEW.qarn] [-o OUT.bmp] [--counts OUT.u32] [--threads N]\n"
-    "  VIEW.qarn       coordinate file to render (default: the start-up view)\n"
-    "  -o OUT.bmp      24-bit bitmap to write (default: VIEW with .bmp, or qarn.bmp)\n"
-    "  --counts FILE   also write the 262,144 escape counts, little-endian 32-bit,\n"
-    "                  row 0 (top) first, column 0 first\n"
-    "  --threads N     computing threads, 1 to 256 (default: all cores)\n";
+struct ZoomFramesOption {
+    int count = 0;  // frames 0 .. count are written
+    std::string folder;
+};
 
-// Returns the options, or nothing with `error` set for a usage error.
-std::optional<RenderOptions> ParseRenderOptions(int argc, const char* const* argv, std::string& error);
+enum class PictureFormat { Bitmap, Png };
+
+struct RenderOptions {
+    // The view: a coordinate file, a centre or an origin with a level, or
+    // else the start-up view.
+    std::optional<std::string> viewFile;
+    std::optional<Location> at;      // the centre, pixel (256, 256)
+    std::optional<Location> origin;  // the top-left pixel
+    std::optional<std::int64_t> level;
+    // Display settings that replace the view's.
+    std::optional<std::int64_t> depth;
+    std::optional<std::uint64_t> palette;
+    std::optional<std::int64_t> shift;
+
+    std::optional<std::string> pictureFile;  // set when a picture is to be written
+    PictureFormat pictureFormat = PictureFormat::Bitmap;
+    std::optional<std::string> countsFile;
+    std::optional<std::string> saveFile;
+    std::optional<ZoomFramesOption> zoomFrames;
+    bool info = false;
+    int scale = 1;         // the picture is (512 x scale) pixels on a side
+    unsigned threads = 0;  // 0: one per hardware thread
+};
+
+// What the command line asks for: options to run with, or an exit code with
+// the text for standard output (--help) or standard error (a usage error).
+struct ParsedCommandLine {
+    std::optional<RenderOptions> options;
+    int exitCode = 0;
+    std::string out;
+    std::string err;
+};
+
+ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv);
+
+// Whether this build writes PNG files.
+bool CanWritePng();
 
 }  // namespace qarn::render
