@@ -163,12 +163,6 @@ void Renderer::PrepareLines() {
     bool exact = true;
     for (int i = 0; i < n; ++i) exact = ExactDouble(from[i], varyingDouble_[static_cast<std::size_t>(i)]) && exact;
     varyingExact_ = exact;
-    // Exact doubles are numbers; otherwise the x87's own comparison decides,
-    // so that the reals it refuses (unnormals, pseudo-NaNs) count as NaN.
-    bool nan = false;
-    if (!exact)
-        for (int i = 0; i < n; ++i) nan = nan || from[i] != from[i];
-    varyingNaN_ = nan;
 }
 
 // Threads take whole lines, one at a time, until none is left.
@@ -203,7 +197,7 @@ void Renderer::ComputeLine(int line) {
     }
     std::uint64_t tests = 0;
 #if defined(__x86_64__)
-    if (kernels_ != nullptr && !varyingNaN_ && depth > 0) {
+    if (kernels_ != nullptr && depth > 0) {
         // The kernels write a contiguous line; a column is gathered here and
         // spread into the buffer afterwards.
         std::uint32_t column[ViewSize];

@@ -90,10 +90,9 @@ private:
     Pass pass_;
     // The varying coordinates of the lines as doubles, where every one of
     // them is exactly a double: the fast kernels then read them as cheap
-    // memory operands. A NaN among them sends the lines to the C++ loop.
+    // memory operands.
     std::vector<double> varyingDouble_;
     bool varyingExact_ = false;
-    bool varyingNaN_ = false;
     LineKey preparedLine_;  // the line varyingDouble_ holds, if a whole one
     std::atomic<std::uint64_t> tests_{0};
     std::atomic<int> nextLine_{0};

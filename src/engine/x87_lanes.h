@@ -9,8 +9,9 @@ namespace qarn {
 // pixel i takes the other part from element i of `varying` and stores its
 // count in element i of `out`. Each kernel gives every pixel the count of
 // EscapeCount, refilling a lane as soon as its pixel ends. The depth must be
-// at least 1, and no coordinate may be a NaN (the caller gives those pixels
-// 0 without iterating).
+// at least 1, and the shared part may not be a NaN (the caller gives such a
+// line 0 without iterating); a pixel whose varying part is a NaN gets 0
+// without a test.
 //
 // The *Double kernels (three lanes) need every coordinate of the line to be
 // exactly a double, `varying` pointing at doubles; a pixel whose squared

@@ -55,6 +55,15 @@
         fxch    st(2)                   // X Y x' y' c
 .endm
 
+// A varying part that is not a number, decided by the x87's own comparison
+// (so that the reals it refuses count too), goes to `nan`: such a c never
+// escapes, and its count is 0 without a test.
+.macro NOT_A_NUMBER reg, nan
+        fld     tbyte ptr [\reg]
+        fucomip st(0), st(0)
+        jp      \nan
+.endm
+
 // Pushes the next pixel's x = cr and y = ci over a stack whose shared
 // coordinate lies at st(2).
 .macro LOAD_PIXEL row, reg
@@ -123,6 +132,7 @@
 .LrefillA\@:
         fstp    st(0)                   // xB yB c
         fstp    st(0)
+.LnextA\@:
         test    r15, r15
         jz      .LidleA\@
         mov     rbx, r12
@@ -130,9 +140,15 @@
         add     r12, 16                 // 80-bit values
         add     r14, 4                  // 32-bit counts
         dec     r15
+        NOT_A_NUMBER rbx, .LnanA\@
         START_PIXEL 0, rsi, r9
         LOAD_PIXEL \row, rbx     // cr ci xB yB c
         jmp     .LafterA\@
+.LnanA\@:
+        mov     dword ptr [rdx], 0
+        mov     rax, [rdi+DEPTH]        // none of its tests ran
+        add     [rdi+SKIPPED], rax
+        jmp     .LnextA\@
 .LidleA\@:
         // An idle lane iterates c = (0, shared) into its own sink until the
         // other lane is done; only the first time does it count as ending.
@@ -170,6 +186,7 @@
         fstp    st(0)                   // yA xA yB c
         fxch    st(2)                   // yB xA yA c
         fstp    st(0)                   // xA yA c
+.LnextB\@:
         test    r15, r15
         jz      .LidleB\@
         mov     r8, r12
@@ -177,6 +194,7 @@
         add     r12, 16                 // 80-bit values
         add     r14, 4                  // 32-bit counts
         dec     r15
+        NOT_A_NUMBER r8, .LnanB\@
         START_PIXEL 1, r11, r13
         LOAD_PIXEL \row, r8      // cr ci xA yA c
 .LrotateB\@:
@@ -185,6 +203,11 @@
         fxch    st(3)                   // yA xA cr ci c
         fxch    st(1)                   // xA yA cr ci c
         jmp     .Lloop\@
+.LnanB\@:
+        mov     dword ptr [r10], 0
+        mov     rax, [rdi+DEPTH]        // none of its tests ran
+        add     [rdi+SKIPPED], rax
+        jmp     .LnextB\@
 .LidleB\@:
         lea     rax, [rdi+IDLESINK]
         cmp     r10, rax
