@@ -24,7 +24,7 @@ timed() { /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null; cat "$work/t
 
 # The reference loop and the fast pass (all threads) for one 512 x 512 view:
 # the start-up view at depth 512 and the level-50 view at depth 4096.
-"$bench" --benchmark_filter='^FullPass(Reference)?/(0|3)(/0)?/' --benchmark_format=json \
+"$bench" --benchmark_filter='^FullPass(Reference)?/(0|4)(/0/0)?/min_time' --benchmark_format=json \
   --benchmark_out="$work/bench.json" --benchmark_out_format=json >/dev/null 2>&1
 python3 - "$work/bench.json" <<'PY'
 import json, sys
