@@ -119,16 +119,7 @@
 // one more value has been pushed.
 .macro END_LANE row, lane, x, x1, y1, idx, out, rem, saved, special, cycle, event, back, continue
 \special:
-        cmp     rax, rbp
-        je      .Lexact\@
-        cmp     rax, [rdi+INFINITY]
-        ja      \back                   // not a number: never escapes
-        ESCAPE_COUNT \lane, \rem
-        mov     [\out], eax
-        jmp     .Lrefill\@
-.Lexact\@:
-        mov     dword ptr [\out], -1    // exactly 4.0 as a double: the caller decides
-        jmp     .Lrefill\@
+        ESCAPE_PATH \lane, \rem, \out, \back, .Lrefill\@
 \cycle:
         CHECK_CYCLE \lane, \x1, \y1, \rem, \back, .Lended\@
 \event:

@@ -55,15 +55,6 @@
         fxch    st(2)                   // X Y x' y' c
 .endm
 
-// A varying part that is not a number, decided by the x87's own comparison
-// (so that the reals it refuses count too), goes to `nan`: such a c never
-// escapes, and its count is 0 without a test.
-.macro NOT_A_NUMBER reg, nan
-        fld     tbyte ptr [\reg]
-        fucomip st(0), st(0)
-        jp      \nan
-.endm
-
 // Pushes the next pixel's x = cr and y = ci over a stack whose shared
 // coordinate lies at st(2).
 .macro LOAD_PIXEL row, reg
@@ -113,16 +104,7 @@
 
 // Lane A ended, or may have: its count, then the next pixel or an idle lane.
 .LspecialA\@:
-        cmp     rax, rbp
-        je      .LexactA\@
-        cmp     rax, [rdi+INFINITY]
-        ja      .LbackA\@               // not a number: never escapes
-        ESCAPE_COUNT 0, rsi
-        mov     [rdx], eax
-        jmp     .LrefillA\@
-.LexactA\@:
-        mov     dword ptr [rdx], -1
-        jmp     .LrefillA\@
+        ESCAPE_PATH 0, rsi, rdx, .LbackA\@, .LrefillA\@
 .LcycleA\@:
         CHECK_CYCLE 0, 1, 2, rsi, .LbackA\@, .LendedA\@
 .LeventA\@:
@@ -135,20 +117,12 @@
 .LnextA\@:
         test    r15, r15
         jz      .LidleA\@
-        mov     rbx, r12
-        mov     rdx, r14
-        add     r12, 16                 // 80-bit values
-        add     r14, 4                  // 32-bit counts
-        dec     r15
-        NOT_A_NUMBER rbx, .LnanA\@
+        TAKE_PIXEL rbx, rdx, .LnanA\@
         START_PIXEL 0, rsi, r9
         LOAD_PIXEL \row, rbx     // cr ci xB yB c
         jmp     .LafterA\@
 .LnanA\@:
-        mov     dword ptr [rdx], 0
-        mov     rax, [rdi+DEPTH]        // none of its tests ran
-        add     [rdi+SKIPPED], rax
-        jmp     .LnextA\@
+        NAN_PIXEL rdx, .LnextA\@
 .LidleA\@:
         // An idle lane iterates c = (0, shared) into its own sink until the
         // other lane is done; only the first time does it count as ending.
@@ -165,16 +139,7 @@
         jmp     .LafterA\@
 
 .LspecialB\@:
-        cmp     rax, rbp
-        je      .LexactB\@
-        cmp     rax, [rdi+INFINITY]
-        ja      .LbackB\@
-        ESCAPE_COUNT 1, r11
-        mov     [r10], eax
-        jmp     .LrefillB\@
-.LexactB\@:
-        mov     dword ptr [r10], -1
-        jmp     .LrefillB\@
+        ESCAPE_PATH 1, r11, r10, .LbackB\@, .LrefillB\@
 .LcycleB\@:
         CHECK_CYCLE 1, 3, 4, r11, .LbackB\@, .LendedB\@
 .LeventB\@:
@@ -189,12 +154,7 @@
 .LnextB\@:
         test    r15, r15
         jz      .LidleB\@
-        mov     r8, r12
-        mov     r10, r14
-        add     r12, 16                 // 80-bit values
-        add     r14, 4                  // 32-bit counts
-        dec     r15
-        NOT_A_NUMBER r8, .LnanB\@
+        TAKE_PIXEL r8, r10, .LnanB\@
         START_PIXEL 1, r11, r13
         LOAD_PIXEL \row, r8      // cr ci xA yA c
 .LrotateB\@:
@@ -204,10 +164,7 @@
         fxch    st(1)                   // xA yA cr ci c
         jmp     .Lloop\@
 .LnanB\@:
-        mov     dword ptr [r10], 0
-        mov     rax, [rdi+DEPTH]        // none of its tests ran
-        add     [rdi+SKIPPED], rax
-        jmp     .LnextB\@
+        NAN_PIXEL r10, .LnextB\@
 .LidleB\@:
         lea     rax, [rdi+IDLESINK]
         cmp     r10, rax
