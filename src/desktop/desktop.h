@@ -6,9 +6,21 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/selection_rect.h"
-
 namespace qarn {
+
+// Client coordinates of the main window: the picture's top row lies at the
+// toolbar's height.
+struct ClientPoint {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
+struct ClientRect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
 
 enum class CursorShape {
     Arrow,

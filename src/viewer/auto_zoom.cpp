@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/zoom.h"
+#include "viewer/zoom_view.h"
 #include "viewer/auto_scroll.h"
 #include "viewer/colour_commands.h"
 #include "viewer/selection.h"
@@ -41,14 +41,14 @@ bool CancelAutoZoom(Viewer& viewer, Desktop& desktop) {
 
 void LeftPress(Viewer& viewer, Desktop& desktop, ClientPoint point) {
     if (!PressGoesOn(viewer, desktop)) return;
-    PlaceSelectionRect(viewer.selection, desktop.PictureTop(), point.x, point.y);
-    ZoomView(viewer.engine, viewer.selection, viewer.AutoZoomDirection, desktop, viewer.selection.SelectionLevels);
+    PlaceSelectionRect(viewer.selection, desktop.PictureTop(), point);
+    ZoomView(viewer, desktop, viewer.selection.SelectionLevels);
     MapViewerDisplay(viewer, desktop);
 }
 
 void RightPress(Viewer& viewer, Desktop& desktop) {
     if (!PressGoesOn(viewer, desktop)) return;
-    ZoomView(viewer.engine, viewer.selection, viewer.AutoZoomDirection, desktop, -viewer.selection.SelectionLevels);
+    ZoomView(viewer, desktop, -viewer.selection.SelectionLevels);
     MapViewerDisplay(viewer, desktop);
 }
 

@@ -1,6 +1,6 @@
 #include "viewer/colour_commands.h"
 
-#include "engine/zoom.h"
+#include "viewer/zoom_view.h"
 #include "viewer/auto_scroll.h"
 #include "viewer/auto_zoom.h"
 #include "viewer/selection.h"
@@ -27,7 +27,7 @@ void StopTimerOfShifting(Viewer& viewer, Desktop& desktop) {
 // A larger depth than the counts were computed with needs a new computation.
 void ComputeIfDeeper(Viewer& viewer, Desktop& desktop) {
     if (viewer.engine.view.Depth > viewer.engine.ComputedDepth)
-        ZoomView(viewer.engine, viewer.selection, viewer.AutoZoomDirection, desktop, 0);
+        ZoomView(viewer, desktop, 0);
 }
 
 }  // namespace

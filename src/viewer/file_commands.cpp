@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "engine/zoom.h"
+#include "viewer/zoom_view.h"
 #include "persistence/bitmap_file.h"
 #include "persistence/coordinate_file.h"
 #include "viewer/colour_commands.h"
@@ -43,7 +43,7 @@ void LoadCoordinateFile(Viewer& viewer, Desktop& desktop) {
         return;
     }
     BuildMonoTable(viewer.tables.mono, view.PaletteMode);
-    ZoomView(viewer.engine, viewer.selection, viewer.AutoZoomDirection, desktop, 0);
+    ZoomView(viewer, desktop, 0);
     MapViewerDisplay(viewer, desktop);
     SyncColourChecks(viewer, desktop);
 }

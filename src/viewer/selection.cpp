@@ -1,5 +1,7 @@
 #include "viewer/selection.h"
 
+#include <algorithm>
+
 #include "viewer/auto_scroll.h"
 #include "viewer/auto_zoom.h"
 #include "viewer/colour_commands.h"
@@ -8,17 +10,29 @@ namespace qarn {
 namespace {
 
 void Place(Viewer& viewer, Desktop& desktop, ClientPoint point) {
-    PlaceSelectionRect(viewer.selection, desktop.PictureTop(), point.x, point.y);
+    PlaceSelectionRect(viewer.selection, desktop.PictureTop(), point);
 }
 
 }  // namespace
+
+void PlaceSelectionRect(SelectionState& selection, int pictureTop, ClientPoint point) {
+    const int levels = std::clamp(selection.SelectionLevels, MinSelectionLevels, MaxSelectionLevels);
+    const std::int32_t side = SelectionSizes[static_cast<std::size_t>(levels)];
+    const std::int32_t half = side / 2;
+    selection.SelectionPoint = point;
+    const auto left = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(std::int64_t{point.x} - half, 0, ViewSize - side));
+    const auto top = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(std::int64_t{point.y} - half, pictureTop, pictureTop + ViewSize - side));
+    selection.SelectionRect = {left, top, left + side, top + side};
+}
 
 void UpdateSelection(Viewer& viewer, Desktop& desktop, int levels, ClientPoint point) {
     SelectionState& selection = viewer.selection;
     // No level may let a zoom in pass the deepest level.
     if (std::int64_t{viewer.engine.view.ZoomLevel} + levels > MaxZoomLevel) return;
     if (levels == 0) {
-        if (viewer.engine.Busy != 0 || selection.SelectionTracking == 0) return;
+        if (viewer.Busy != 0 || selection.SelectionTracking == 0) return;
         desktop.DrawSelectionOutline(selection.SelectionRect);
         Place(viewer, desktop, point);
         desktop.DrawSelectionOutline(selection.SelectionRect);
@@ -43,7 +57,7 @@ void ResetSelection(Viewer& viewer, Desktop& desktop) {
     if (selection.SelectionTracking == 0) return;
     UpdateSelection(viewer, desktop, selection.SelectionLevels, selection.SelectionPoint);
     const int top = desktop.PictureTop();
-    PlaceSelectionRect(selection, top, HalfView, top + HalfView);
+    PlaceSelectionRect(selection, top, {HalfView, top + HalfView});
     desktop.SetStatusText(StatusPart::Messages, u"Ready");
 }
 
@@ -83,6 +97,10 @@ void DeactivateSelection(Viewer& viewer, Desktop& desktop) {
     if (viewer.selection.SelectionTracking == 0) return;
     UpdateSelection(viewer, desktop, viewer.selection.SelectionLevels, viewer.selection.SelectionPoint);
     desktop.SetStatusText(StatusPart::Messages, u"Ready");
+}
+
+void RefreshCursor(const Viewer& viewer, Desktop& desktop) {
+    desktop.ShowCursor(viewer.Busy != 0 ? CursorShape::Wait : CursorShape::Arrow);
 }
 
 }  // namespace qarn

@@ -4,10 +4,20 @@
 
 #include "colour/display_mapping.h"
 #include "colour/palette_tables.h"
-#include "engine/selection_rect.h"
+#include "desktop/desktop.h"
 #include "engine/view_engine.h"
+#include "viewer/zoom_status_text.h"
 
 namespace qarn {
+
+// The zoom selection square, in client coordinates (its top and bottom carry
+// the picture's top edge). A zoom in shows exactly the square's contents.
+struct SelectionState {
+    std::int32_t SelectionLevels = 1;
+    std::int32_t SelectionTracking = 0;
+    ClientPoint SelectionPoint{HalfView, HalfView};
+    ClientRect SelectionRect{0, 0, HalfView, HalfView};
+};
 
 // Everything the viewer keeps for the life of the process, in one place.
 // Each member has one owning module that writes it; the shell's entry point
@@ -15,9 +25,13 @@ namespace qarn {
 struct Viewer {
     explicit Viewer(unsigned threads = 0) : engine(threads) {}
 
-    ViewEngine engine;         // view, counts, computed depth, busy flag (engine/)
+    ViewEngine engine;         // view, counts, computed depth (engine/)
     PaletteTables tables;      // colour and monochrome tables (colour/)
     SelectionState selection;  // the zoom selection square (viewer/selection)
+    // 1 while a zoom computes: the wait cursor, and the square ignores the
+    // pointer (viewer/zoom_view); and the buffer of its status texts.
+    std::int32_t Busy = 0;
+    ZoomStatusText zoomText;
     // Automatic zoom (viewer/auto_zoom): -1 outwards, +1 inwards, 0 off; and
     // the level at which zooming in stops.
     std::int32_t AutoZoomDirection = 0;

@@ -1,6 +1,7 @@
 #include "viewer/zoom_command.h"
 
 #include "engine/zoom.h"
+#include "viewer/zoom_view.h"
 #include "viewer/colour_commands.h"
 
 namespace qarn {
@@ -11,7 +12,7 @@ bool ZoomCommand(Viewer& viewer, Desktop& desktop, int command) {
     StopColourShifting(viewer, desktop);
     const int levels = viewer.selection.SelectionLevels;
     const int delta = command == ZoomInCommand ? levels : command == ZoomOutCommand ? -levels : ResetDelta;
-    ZoomView(viewer.engine, viewer.selection, viewer.AutoZoomDirection, desktop, delta);
+    ZoomView(viewer, desktop, delta);
     MapViewerDisplay(viewer, desktop);
     return true;
 }
@@ -19,7 +20,7 @@ bool ZoomCommand(Viewer& viewer, Desktop& desktop, int command) {
 void ShowFirstPicture(Viewer& viewer, Desktop& desktop) {
     BuildColourTable(viewer.tables.colour);
     BuildMonoTable(viewer.tables.mono, viewer.engine.view.PaletteMode);
-    ZoomView(viewer.engine, viewer.selection, viewer.AutoZoomDirection, desktop, ResetDelta);
+    ZoomView(viewer, desktop, ResetDelta);
     MapViewerDisplay(viewer, desktop);
 }
 

@@ -1,6 +1,6 @@
 #include "viewer/selection.h"
 
-#include "engine/zoom.h"
+#include "viewer/zoom_command.h"
 #include "viewer/viewer_fixture.h"
 
 namespace qarn {
@@ -128,11 +128,11 @@ TEST_F(SelectionTest, PointerMovesAreIgnoredWhileBusyOrHidden) {
     MoveTo({10, Top + 10});
     EXPECT_EQ(desktop.outlineDrawings, 0);
     SelectLevelCommand(*viewer, desktop, 42);
-    viewer->engine.Busy = 1;
+    viewer->Busy = 1;
     const auto before = Square();
     MoveTo({500, Top + 500});
     EXPECT_EQ(Square(), before);
-    viewer->engine.Busy = 0;
+    viewer->Busy = 0;
 }
 
 TEST_F(SelectionTest, AnyZoomHidesAndCentresTheSquare) {
