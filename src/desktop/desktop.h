@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "desktop/command_ids.h"
+
 namespace qarn {
 
 // Client coordinates of the main window: the picture's top row lies at the

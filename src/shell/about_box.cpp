@@ -157,7 +157,7 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-Handled AboutCommand(Application& app, int) {
+Handled AboutCommand(Application& app, UINT, WPARAM, LPARAM) {
     DialogBoxParamW(app.shell.instance, MAKEINTRESOURCEW(IDD_ABOUT), app.shell.mainWindow, AboutProcedure,
                     reinterpret_cast<LPARAM>(&app.shell.aboutBox));
     return HandledWith(0);

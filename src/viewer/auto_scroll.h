@@ -5,7 +5,6 @@
 namespace qarn {
 
 inline constexpr unsigned AutoScrollPeriod = 24;  // milliseconds
-inline constexpr int AutoScrollCommand = 48;
 
 // Middle press and command 48: AutoScroll on, or off when it runs.
 void StartAutoScroll(Viewer& viewer, Desktop& desktop);

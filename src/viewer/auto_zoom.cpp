@@ -74,12 +74,12 @@ void AutoZoomTick(Viewer& viewer, Desktop& desktop) {
         if (level >= viewer.AutoZoomTarget)
             StopAutoZoom(viewer, desktop);
         else
-            ZoomCommand(viewer, desktop, ZoomInCommand);
+            ZoomCommand(viewer, desktop, IDM_ZOOM_IN);
     } else if (viewer.AutoZoomDirection < 0) {
         if (level <= 1)
             StopAutoZoom(viewer, desktop);
         else
-            ZoomCommand(viewer, desktop, ZoomOutCommand);
+            ZoomCommand(viewer, desktop, IDM_ZOOM_OUT);
     }
 }
 

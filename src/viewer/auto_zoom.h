@@ -5,8 +5,6 @@
 namespace qarn {
 
 inline constexpr unsigned AutoZoomPeriod = 500;  // milliseconds per level
-inline constexpr int AutoZoomOutCommand = 46;
-inline constexpr int AutoZoomInCommand = 47;
 
 void StartAutoZoom(Viewer& viewer, Desktop& desktop, int direction);
 void StopAutoZoom(Viewer& viewer, Desktop& desktop);

@@ -36,8 +36,8 @@ void ColourShiftCommand(Viewer& viewer, Desktop& desktop, int command) {
     CancelAutoScroll(viewer, desktop);
     CancelAutoZoom(viewer, desktop);
     ResetSelection(viewer, desktop);
-    if (command == SubtractShiftingCommand || command == AddShiftingCommand) {
-        const std::int32_t direction = command - RestoreCommand;
+    if (command == IDM_SUBTRACT_SHIFTING || command == IDM_ADD_SHIFTING) {
+        const std::int32_t direction = command - IDM_RESTORE;
         if (viewer.ColourShiftDirection == direction) {
             StopTimerOfShifting(viewer, desktop);
         } else {
@@ -48,10 +48,10 @@ void ColourShiftCommand(Viewer& viewer, Desktop& desktop, int command) {
     } else {
         StopTimerOfShifting(viewer, desktop);
         std::int32_t& shift = viewer.engine.view.ColourShift;
-        if (command == ConstantSubtractShiftCommand) {
+        if (command == IDM_CONSTANT_SUBTRACT) {
             shift -= ShiftStep;
             if (shift < 0) shift += ShiftTurn;
-        } else if (command == ConstantAddShiftCommand) {
+        } else if (command == IDM_CONSTANT_ADD) {
             shift += ShiftStep;
             if (shift >= ShiftTurn) shift -= ShiftTurn;
         } else {
@@ -76,7 +76,7 @@ void ColourShiftTick(Viewer& viewer, Desktop& desktop) {
 
 void StopColourShifting(Viewer& viewer, Desktop& desktop) {
     if (viewer.ColourShiftDirection == 0) return;
-    ColourShiftCommand(viewer, desktop, viewer.ColourShiftDirection < 0 ? SubtractShiftingCommand : AddShiftingCommand);
+    ColourShiftCommand(viewer, desktop, viewer.ColourShiftDirection < 0 ? IDM_SUBTRACT_SHIFTING : IDM_ADD_SHIFTING);
 }
 
 void PaletteCommand(Viewer& viewer, Desktop& desktop, int command) {
@@ -85,12 +85,12 @@ void PaletteCommand(Viewer& viewer, Desktop& desktop, int command) {
     ResetSelection(viewer, desktop);
     ViewState& view = viewer.engine.view;
     std::uint32_t components = view.PaletteMode & ComponentBits;
-    if (command < MonochromePaletteCommand) {
-        components ^= RedComponent >> (command - MonochromeRedCommand);
+    if (command < IDM_PALETTE_FIRST) {
+        components ^= RedComponent >> (command - IDM_MONO_FIRST);
         view.PaletteMode = components + MonoPaletteSize;
         BuildMonoTable(viewer.tables.mono, view.PaletteMode);
     } else {
-        const std::uint32_t size = MonoPaletteSize << (command - MonochromePaletteCommand);
+        const std::uint32_t size = MonoPaletteSize << (command - IDM_PALETTE_FIRST);
         view.PaletteMode = components + size;
         // Compared with the computed depth, not the present one.
         if (size > viewer.engine.ComputedDepth) {
@@ -106,7 +106,7 @@ void DepthCommand(Viewer& viewer, Desktop& desktop, int command) {
     CancelAutoZoom(viewer, desktop);
     StopColourShifting(viewer, desktop);
     ResetSelection(viewer, desktop);
-    viewer.engine.view.Depth = InitialDepth << (command - EighthDepthCommand);
+    viewer.engine.view.Depth = InitialDepth << (command - IDM_DEPTH_FIRST);
     ComputeIfDeeper(viewer, desktop);
     MapViewerDisplay(viewer, desktop);
     SyncColourChecks(viewer, desktop);
@@ -115,18 +115,18 @@ void DepthCommand(Viewer& viewer, Desktop& desktop, int command) {
 void SyncColourChecks(const Viewer& viewer, Desktop& desktop) {
     const ViewState& view = viewer.engine.view;
     for (int i = 0; i < 5; ++i)
-        desktop.MarkCommand(MonochromePaletteCommand + i, PaletteSize(view.PaletteMode) == (MonoPaletteSize << i));
-    for (int i = 0; i < 4; ++i) desktop.MarkCommand(EighthDepthCommand + i, view.Depth == (InitialDepth << i));
+        desktop.MarkCommand(IDM_PALETTE_FIRST + i, PaletteSize(view.PaletteMode) == (MonoPaletteSize << i));
+    for (int i = 0; i < 4; ++i) desktop.MarkCommand(IDM_DEPTH_FIRST + i, view.Depth == (InitialDepth << i));
     for (int i = 0; i < 3; ++i)
-        desktop.MarkCommand(MonochromeRedCommand + i, (view.PaletteMode & (RedComponent >> i)) != 0);
+        desktop.MarkCommand(IDM_MONO_FIRST + i, (view.PaletteMode & (RedComponent >> i)) != 0);
 }
 
 std::intptr_t ApplicationCommand(Viewer& viewer, Desktop& desktop, std::uint32_t commandAndDevice) {
     constexpr std::uint32_t ForwardFromMouse = 0x8002;
     constexpr std::uint32_t BackFromMouse = 0x8001;
     if (commandAndDevice != ForwardFromMouse && commandAndDevice != BackFromMouse) return 0;
-    ColourShiftCommand(viewer, desktop, commandAndDevice == ForwardFromMouse ? AddShiftingCommand
-                                                                               : SubtractShiftingCommand);
+    ColourShiftCommand(viewer, desktop, commandAndDevice == ForwardFromMouse ? IDM_ADD_SHIFTING
+                                                                               : IDM_SUBTRACT_SHIFTING);
     MapViewerDisplay(viewer, desktop);
     return 1;
 }

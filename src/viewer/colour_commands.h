@@ -7,14 +7,6 @@
 namespace qarn {
 
 inline constexpr unsigned ColourShiftPeriod = 100;  // milliseconds per step
-inline constexpr int ConstantSubtractShiftCommand = 49;
-inline constexpr int SubtractShiftingCommand = 50;
-inline constexpr int RestoreCommand = 51;
-inline constexpr int AddShiftingCommand = 52;
-inline constexpr int ConstantAddShiftCommand = 53;
-inline constexpr int MonochromeRedCommand = 54;       // 54 .. 56: red, green, blue
-inline constexpr int MonochromePaletteCommand = 57;   // 57 .. 61: palette 256 .. 4096
-inline constexpr int EighthDepthCommand = 62;         // 62 .. 65: depth 512 .. 4096
 
 // Commands 49 to 53: shift by 64 either way, restore, or start, reverse or
 // stop repeated shifting.

@@ -67,7 +67,7 @@ void SelectLevelCommand(Viewer& viewer, Desktop& desktop, int command) {
     StopColourShifting(viewer, desktop);
     // About the last recorded point: the pointer is followed only while the
     // square is shown.
-    UpdateSelection(viewer, desktop, command - (SelectLevelFirstCommand - 1), viewer.selection.SelectionPoint);
+    UpdateSelection(viewer, desktop, command - (IDM_SELECT_FIRST - 1), viewer.selection.SelectionPoint);
     SyncSelectionChecks(viewer, desktop);
     desktop.SetStatusText(StatusPart::Messages, viewer.selection.SelectionTracking != 0
                                                     ? u"Select a region and then use a Zoom In or Out command..."
@@ -85,12 +85,12 @@ void MouseWheel(Viewer& viewer, Desktop& desktop, int wheelDelta) {
     const std::int64_t room = MaxZoomLevel - std::int64_t{viewer.engine.view.ZoomLevel};
     if (levels > room) levels = room;
     if (levels <= 0) return;  // at the deepest level the wheel does nothing
-    SelectLevelCommand(viewer, desktop, SelectLevelFirstCommand - 1 + static_cast<int>(levels));
+    SelectLevelCommand(viewer, desktop, IDM_SELECT_FIRST - 1 + static_cast<int>(levels));
 }
 
 void SyncSelectionChecks(const Viewer& viewer, Desktop& desktop) {
     for (int levels = MinSelectionLevels; levels <= MaxSelectionLevels; ++levels)
-        desktop.MarkCommand(SelectLevelFirstCommand - 1 + levels, levels == viewer.selection.SelectionLevels);
+        desktop.MarkCommand(IDM_SELECT_FIRST - 1 + levels, levels == viewer.selection.SelectionLevels);
 }
 
 void DeactivateSelection(Viewer& viewer, Desktop& desktop) {

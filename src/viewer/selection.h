@@ -6,7 +6,6 @@
 
 namespace qarn {
 
-inline constexpr int SelectLevelFirstCommand = 42;  // 42 .. 45: 1 .. 4 levels
 inline constexpr int MinSelectionLevels = 1;
 inline constexpr int MaxSelectionLevels = 4;
 // Side of the square for each level: 512 shifted right by the level.

@@ -11,7 +11,7 @@ bool ZoomCommand(Viewer& viewer, Desktop& desktop, int command) {
     // and automatic zoom with it): automatic zoom steps come through here.
     StopColourShifting(viewer, desktop);
     const int levels = viewer.selection.SelectionLevels;
-    const int delta = command == ZoomInCommand ? levels : command == ZoomOutCommand ? -levels : ResetDelta;
+    const int delta = command == IDM_ZOOM_IN ? levels : command == IDM_ZOOM_OUT ? -levels : ResetDelta;
     ZoomView(viewer, desktop, delta);
     MapViewerDisplay(viewer, desktop);
     return true;

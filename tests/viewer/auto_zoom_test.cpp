@@ -106,7 +106,7 @@ TEST_F(AutoZoomTest, StartsAtTheEndsStopAtTheFirstTick) {
 
 TEST_F(AutoZoomTest, EndWhileShiftingMakesOneOrdinaryStep) {
     AtLevel(5);
-    ColourShiftCommand(*viewer, desktop, AddShiftingCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_ADD_SHIFTING);
     StartAutoZoomIn(*viewer, desktop);
     EXPECT_EQ(Selection().SelectionLevels, 1);
     EXPECT_TRUE(desktop.marks[42]);

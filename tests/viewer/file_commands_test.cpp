@@ -191,7 +191,7 @@ TEST_F(FileCommandsTest, DroppedFiles) {
 
 TEST_F(FileCommandsTest, ShiftingGoesOnThroughALoad) {
     desktop.files[u"v.qarn"] = Record();
-    ColourShiftCommand(*viewer, desktop, AddShiftingCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_ADD_SHIFTING);
     Load(u"v.qarn");
     EXPECT_EQ(viewer->ColourShiftDirection, 1);
 }

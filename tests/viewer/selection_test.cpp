@@ -106,7 +106,7 @@ TEST_F(SelectionTest, DeactivationHidesWithoutRecentring) {
     EXPECT_TRUE(desktop.outlines.empty());
     EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Ready");
     EXPECT_EQ(Square(), std::tuple(0, Top, 256, Top + 256)) << "Enter zooms where the square was";
-    ZoomCommand(*viewer, desktop, ZoomInCommand);
+    ZoomCommand(*viewer, desktop, IDM_ZOOM_IN);
     EXPECT_EQ(View().OriginRe, -2.0L);
     EXPECT_EQ(View().OriginIm, 2.0L);
     desktop.status.clear();
@@ -138,7 +138,7 @@ TEST_F(SelectionTest, PointerMovesAreIgnoredWhileBusyOrHidden) {
 TEST_F(SelectionTest, AnyZoomHidesAndCentresTheSquare) {
     SelectLevelCommand(*viewer, desktop, 42);
     MoveTo({30, Top + 30});
-    ZoomCommand(*viewer, desktop, ZoomInCommand);
+    ZoomCommand(*viewer, desktop, IDM_ZOOM_IN);
     EXPECT_EQ(Selection().SelectionTracking, 0);
     EXPECT_EQ(Square(), std::tuple(128, Top + 128, 384, Top + 384));
     EXPECT_EQ(View().OriginRe, -2.0L) << "zoomed into the square at the pointer";

@@ -193,7 +193,7 @@ private:
 
     void About(UINT closeAfter = 20) {
         SetTimer(nullptr, 0, closeAfter, CloseAbout);
-        AboutCommand(app_, IDM_ABOUT);
+        AboutCommand(app_, IDM_ABOUT, 0, 0);
         ++abouts;
     }
 
