@@ -50,6 +50,17 @@ constexpr wchar_t AcknowledgmentsText[] =
     L"the About animation were drawn with a Python script.\r\n"
     L"https://www.python.org/";
 
+// What an open About box holds for its animation. The box is modal, so the
+// command that opens it keeps this on its stack until the box has closed.
+struct AboutBoxState {
+    HBITMAP strip = nullptr;
+    HDC boxContext = nullptr;
+    HDC frameContext = nullptr;
+    HGDIOBJ previousBitmap = nullptr;
+    std::uint32_t framePosition = 0;
+    std::uint32_t frameCounter = 0;
+};
+
 HINSTANCE InstanceOf(HWND dialog) {
     return reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
 }
@@ -74,8 +85,8 @@ void ReleaseAnimation(HWND dialog) {
     *state = AboutBoxState{};
 }
 
-// The box works on the shell's one AboutBoxState, which it keeps in
-// DWLP_USER while it is open; every opening starts from a clean state.
+// The box keeps its state in DWLP_USER while it is open; every opening
+// starts from a clean state.
 void StartAnimation(HWND dialog, AboutBoxState& state) {
     state = AboutBoxState{};
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
@@ -158,8 +169,9 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 Handled AboutCommand(Application& app, UINT, WPARAM, LPARAM) {
+    AboutBoxState state;
     DialogBoxParamW(app.shell.instance, MAKEINTRESOURCEW(IDD_ABOUT), app.shell.mainWindow, AboutProcedure,
-                    reinterpret_cast<LPARAM>(&app.shell.aboutBox));
+                    reinterpret_cast<LPARAM>(&state));
     return HandledWith(0);
 }
 

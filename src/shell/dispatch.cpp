@@ -226,8 +226,13 @@ Handled DispatchWindowMessage(Application& application, UINT message, WPARAM wPa
     return NotHandled;
 }
 
+// The window keeps its application in its user data, given at its creation.
 LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Application* application = RunningApplication();
+    auto* application = reinterpret_cast<Application*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        application = static_cast<Application*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(application));
+    }
     if (application != nullptr) {
         // WM_CREATE's handlers need the handle before CreateWindowExW returns it.
         if (message == WM_CREATE) application->shell.mainWindow = window;

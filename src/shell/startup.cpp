@@ -16,8 +16,6 @@
 namespace qarn {
 namespace {
 
-Application* Running = nullptr;
-
 constexpr wchar_t ClassName[] = L"Qarn";
 constexpr wchar_t Caption[] = L"The Mandelbrot Set";
 constexpr int StatusPartEdges[] = {400, -1};
@@ -57,8 +55,6 @@ bool CreateToolbar(ShellState& shell) {
 }
 
 }  // namespace
-
-Application* RunningApplication() { return Running; }
 
 Handled OnCreate(Application& app, UINT, WPARAM, LPARAM) {
     ShellState& shell = app.shell;
@@ -100,7 +96,6 @@ Handled OnCreate(Application& app, UINT, WPARAM, LPARAM) {
 
 int StartUp(Application& app) {
     ShellState& shell = app.shell;
-    Running = &app;
     shell.instance = GetModuleHandleW(nullptr);
     if (shell.instance == nullptr) return 1;
     // Registers the toolbar and status bar classes of the common controls.
@@ -126,7 +121,7 @@ int StartUp(Application& app) {
 
     shell.mainWindow = nullptr;
     const HWND window = CreateWindowExW(WS_EX_ACCEPTFILES, ClassName, Caption, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                        0, 0, 0, 0, nullptr, nullptr, shell.instance, nullptr);
+                                        0, 0, 0, 0, nullptr, nullptr, shell.instance, &app);
     if (window == nullptr) return 1;
     shell.mainWindow = window;
 

@@ -35,8 +35,8 @@ CursorShape CursorFor(int dx, int dy) {
 }  // namespace
 
 bool CancelAutoScroll(Viewer& viewer, Desktop& desktop) {
-    if (viewer.AutoScrollActive == 0) return false;
-    viewer.AutoScrollActive = 0;
+    if (!viewer.AutoScrollActive) return false;
+    viewer.AutoScrollActive = false;
     desktop.StopTimer(TimerId::AutoScroll);
     desktop.ReleaseMouse();
     return true;
@@ -47,7 +47,7 @@ void StartAutoScroll(Viewer& viewer, Desktop& desktop) {
     if (CancelAutoZoom(viewer, desktop)) return;
     StopColourShifting(viewer, desktop);
     ResetSelection(viewer, desktop);
-    viewer.AutoScrollActive = 1;
+    viewer.AutoScrollActive = true;
     desktop.CaptureMouse();
     const int top = desktop.PictureTop();
     const ScreenPoint centre = desktop.ToScreen({HalfView, top + HalfView});
@@ -77,7 +77,7 @@ bool KeyDown(Viewer& viewer, Desktop& desktop, Key key) {
     case Key::Down: dy = 1; break;
     case Key::Other: CancelAutoScroll(viewer, desktop); return false;
     }
-    if (viewer.selection.SelectionTracking != 0 || viewer.AutoScrollActive != 0) {
+    if (viewer.SelectionTracking || viewer.AutoScrollActive) {
         // The pointer moves instead, and with it the square or the offset.
         const ScreenPoint pointer = desktop.PointerPosition();
         desktop.MovePointer({pointer.x + dx, pointer.y + dy});

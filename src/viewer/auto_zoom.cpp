@@ -41,26 +41,26 @@ bool CancelAutoZoom(Viewer& viewer, Desktop& desktop) {
 
 void LeftPress(Viewer& viewer, Desktop& desktop, ClientPoint point) {
     if (!PressGoesOn(viewer, desktop)) return;
-    PlaceSelectionRect(viewer.selection, desktop.PictureTop(), point);
-    ZoomView(viewer, desktop, viewer.selection.SelectionLevels);
+    PlaceSelectionRect(viewer, desktop.PictureTop(), point);
+    ZoomView(viewer, desktop, viewer.SelectionLevels);
     MapViewerDisplay(viewer, desktop);
 }
 
 void RightPress(Viewer& viewer, Desktop& desktop) {
     if (!PressGoesOn(viewer, desktop)) return;
-    ZoomView(viewer, desktop, -viewer.selection.SelectionLevels);
+    ZoomView(viewer, desktop, -viewer.SelectionLevels);
     MapViewerDisplay(viewer, desktop);
 }
 
 void StartAutoZoomIn(Viewer& viewer, Desktop& desktop) {
-    viewer.selection.SelectionLevels = 1;  // a shown outline keeps its size until it moves
+    viewer.SelectionLevels = 1;  // a shown outline keeps its size until it moves
     if (viewer.engine.view.ZoomLevel >= viewer.AutoZoomTarget) viewer.AutoZoomTarget = MaxZoomLevel;
     SyncSelectionChecks(viewer, desktop);
     StartAutoZoom(viewer, desktop, +1);
 }
 
 void StartAutoZoomOut(Viewer& viewer, Desktop& desktop, bool byDoubleClick) {
-    viewer.selection.SelectionLevels = 1;
+    viewer.SelectionLevels = 1;
     // The press before a double click has already zoomed out one level.
     const std::int32_t level = viewer.engine.view.ZoomLevel;
     viewer.AutoZoomTarget = byDoubleClick ? std::min(level + 1, MaxZoomLevel) : level;

@@ -63,7 +63,7 @@ void ColourShiftCommand(Viewer& viewer, Desktop& desktop, int command) {
 }
 
 void ColourShiftTick(Viewer& viewer, Desktop& desktop) {
-    if (viewer.selection.SelectionTracking != 0 || viewer.ColourShiftDirection == 0) return;
+    if (viewer.SelectionTracking || viewer.ColourShiftDirection == 0) return;
     std::int64_t next = std::int64_t{viewer.engine.view.ColourShift} + viewer.ColourShiftDirection;
     // ... 4095, 4096, 1, 2 ... adding; ... 1, 0, 4096, 4095 ... subtracting.
     if (next < 0)

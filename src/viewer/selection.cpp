@@ -10,54 +10,52 @@ namespace qarn {
 namespace {
 
 void Place(Viewer& viewer, Desktop& desktop, ClientPoint point) {
-    PlaceSelectionRect(viewer.selection, desktop.PictureTop(), point);
+    PlaceSelectionRect(viewer, desktop.PictureTop(), point);
 }
 
 }  // namespace
 
-void PlaceSelectionRect(SelectionState& selection, int pictureTop, ClientPoint point) {
-    const int levels = std::clamp(selection.SelectionLevels, MinSelectionLevels, MaxSelectionLevels);
+void PlaceSelectionRect(Viewer& viewer, int pictureTop, ClientPoint point) {
+    const int levels = std::clamp(viewer.SelectionLevels, MinSelectionLevels, MaxSelectionLevels);
     const std::int32_t side = SelectionSizes[static_cast<std::size_t>(levels)];
     const std::int32_t half = side / 2;
-    selection.SelectionPoint = point;
+    viewer.SelectionPoint = point;
     const auto left = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(std::int64_t{point.x} - half, 0, ViewSize - side));
     const auto top = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(std::int64_t{point.y} - half, pictureTop, pictureTop + ViewSize - side));
-    selection.SelectionRect = {left, top, left + side, top + side};
+    viewer.SelectionRect = {left, top, left + side, top + side};
 }
 
 void UpdateSelection(Viewer& viewer, Desktop& desktop, int levels, ClientPoint point) {
-    SelectionState& selection = viewer.selection;
     // No level may let a zoom in pass the deepest level.
     if (std::int64_t{viewer.engine.view.ZoomLevel} + levels > MaxZoomLevel) return;
     if (levels == 0) {
-        if (viewer.Busy != 0 || selection.SelectionTracking == 0) return;
-        desktop.DrawSelectionOutline(selection.SelectionRect);
+        if (viewer.Busy || !viewer.SelectionTracking) return;
+        desktop.DrawSelectionOutline(viewer.SelectionRect);
         Place(viewer, desktop, point);
-        desktop.DrawSelectionOutline(selection.SelectionRect);
-    } else if (selection.SelectionTracking != 0 && levels == selection.SelectionLevels) {
-        selection.SelectionTracking = 0;
-        desktop.DrawSelectionOutline(selection.SelectionRect);
-    } else if (selection.SelectionTracking != 0) {
-        selection.SelectionLevels = levels;
-        desktop.DrawSelectionOutline(selection.SelectionRect);
+        desktop.DrawSelectionOutline(viewer.SelectionRect);
+    } else if (viewer.SelectionTracking && levels == viewer.SelectionLevels) {
+        viewer.SelectionTracking = false;
+        desktop.DrawSelectionOutline(viewer.SelectionRect);
+    } else if (viewer.SelectionTracking) {
+        viewer.SelectionLevels = levels;
+        desktop.DrawSelectionOutline(viewer.SelectionRect);
         Place(viewer, desktop, point);
-        desktop.DrawSelectionOutline(selection.SelectionRect);
+        desktop.DrawSelectionOutline(viewer.SelectionRect);
     } else {
-        selection.SelectionLevels = levels;
-        selection.SelectionTracking = 1;
+        viewer.SelectionLevels = levels;
+        viewer.SelectionTracking = true;
         Place(viewer, desktop, point);
-        desktop.DrawSelectionOutline(selection.SelectionRect);
+        desktop.DrawSelectionOutline(viewer.SelectionRect);
     }
 }
 
 void ResetSelection(Viewer& viewer, Desktop& desktop) {
-    SelectionState& selection = viewer.selection;
-    if (selection.SelectionTracking == 0) return;
-    UpdateSelection(viewer, desktop, selection.SelectionLevels, selection.SelectionPoint);
+    if (!viewer.SelectionTracking) return;
+    UpdateSelection(viewer, desktop, viewer.SelectionLevels, viewer.SelectionPoint);
     const int top = desktop.PictureTop();
-    PlaceSelectionRect(selection, top, {HalfView, top + HalfView});
+    PlaceSelectionRect(viewer, top, {HalfView, top + HalfView});
     desktop.SetStatusText(StatusPart::Messages, u"Ready");
 }
 
@@ -67,16 +65,16 @@ void SelectLevelCommand(Viewer& viewer, Desktop& desktop, int command) {
     StopColourShifting(viewer, desktop);
     // About the last recorded point: the pointer is followed only while the
     // square is shown.
-    UpdateSelection(viewer, desktop, command - (IDM_SELECT_FIRST - 1), viewer.selection.SelectionPoint);
+    UpdateSelection(viewer, desktop, command - (IDM_SELECT_FIRST - 1), viewer.SelectionPoint);
     SyncSelectionChecks(viewer, desktop);
-    desktop.SetStatusText(StatusPart::Messages, viewer.selection.SelectionTracking != 0
+    desktop.SetStatusText(StatusPart::Messages, viewer.SelectionTracking
                                                     ? u"Select a region and then use a Zoom In or Out command..."
                                                     : u"Ready");
 }
 
 void MouseWheel(Viewer& viewer, Desktop& desktop, int wheelDelta) {
-    std::int64_t levels = viewer.selection.SelectionLevels;
-    if (viewer.selection.SelectionTracking != 0) {
+    std::int64_t levels = viewer.SelectionLevels;
+    if (viewer.SelectionTracking) {
         // Each notch is one step, whatever its size; the level goes round.
         levels += wheelDelta >= 0 ? 1 : -1;
         if (levels > MaxSelectionLevels) levels = MinSelectionLevels;
@@ -90,17 +88,17 @@ void MouseWheel(Viewer& viewer, Desktop& desktop, int wheelDelta) {
 
 void SyncSelectionChecks(const Viewer& viewer, Desktop& desktop) {
     for (int levels = MinSelectionLevels; levels <= MaxSelectionLevels; ++levels)
-        desktop.MarkCommand(IDM_SELECT_FIRST - 1 + levels, levels == viewer.selection.SelectionLevels);
+        desktop.MarkCommand(IDM_SELECT_FIRST - 1 + levels, levels == viewer.SelectionLevels);
 }
 
 void DeactivateSelection(Viewer& viewer, Desktop& desktop) {
-    if (viewer.selection.SelectionTracking == 0) return;
-    UpdateSelection(viewer, desktop, viewer.selection.SelectionLevels, viewer.selection.SelectionPoint);
+    if (!viewer.SelectionTracking) return;
+    UpdateSelection(viewer, desktop, viewer.SelectionLevels, viewer.SelectionPoint);
     desktop.SetStatusText(StatusPart::Messages, u"Ready");
 }
 
 void RefreshCursor(const Viewer& viewer, Desktop& desktop) {
-    desktop.ShowCursor(viewer.Busy != 0 ? CursorShape::Wait : CursorShape::Arrow);
+    desktop.ShowCursor(viewer.Busy ? CursorShape::Wait : CursorShape::Arrow);
 }
 
 }  // namespace qarn

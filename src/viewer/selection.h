@@ -12,7 +12,7 @@ inline constexpr int MaxSelectionLevels = 4;
 inline constexpr std::array<int, 5> SelectionSizes{0, 256, 128, 64, 32};
 
 // Centres the square on `point`, pushed inside the picture; draws nothing.
-void PlaceSelectionRect(SelectionState& selection, int pictureTop, ClientPoint point);
+void PlaceSelectionRect(Viewer& viewer, int pictureTop, ClientPoint point);
 
 // levels 0: the pointer moved to `point`; 1 .. 4: that level is asked for,
 // which shows, resizes or (for the shown level) hides the square.

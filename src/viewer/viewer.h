@@ -10,15 +10,6 @@
 
 namespace qarn {
 
-// The zoom selection square, in client coordinates (its top and bottom carry
-// the picture's top edge). A zoom in shows exactly the square's contents.
-struct SelectionState {
-    std::int32_t SelectionLevels = 1;
-    std::int32_t SelectionTracking = 0;
-    ClientPoint SelectionPoint{HalfView, HalfView};
-    ClientRect SelectionRect{0, 0, HalfView, HalfView};
-};
-
 // Everything the viewer keeps for the life of the process, in one place.
 // Each member has one owning module that writes it; the shell's entry point
 // holds the single instance.
@@ -27,10 +18,17 @@ struct Viewer {
 
     ViewEngine engine;         // view, counts, computed depth (engine/)
     PaletteTables tables;      // colour and monochrome tables (colour/)
-    SelectionState selection;  // the zoom selection square (viewer/selection)
-    // 1 while a zoom computes: the wait cursor, and the square ignores the
+    // The zoom selection square (viewer/selection), in client coordinates
+    // (its top and bottom carry the picture's top edge): the levels that
+    // every zoom moves, whether the square is shown and follows the pointer,
+    // the point it was last placed about, and the square itself.
+    std::int32_t SelectionLevels = 1;
+    bool SelectionTracking = false;
+    ClientPoint SelectionPoint{HalfView, HalfView};
+    ClientRect SelectionRect{0, 0, HalfView, HalfView};
+    // While a zoom computes: the wait cursor, and the square ignores the
     // pointer (viewer/zoom_view); and the buffer of its status texts.
-    std::int32_t Busy = 0;
+    bool Busy = false;
     ZoomStatusText zoomText;
     // Automatic zoom (viewer/auto_zoom): -1 outwards, +1 inwards, 0 off; and
     // the level at which zooming in stops.
@@ -38,7 +36,7 @@ struct Viewer {
     std::int32_t AutoZoomTarget = 0;
     // AutoScroll (viewer/auto_scroll): running, and the point (the display
     // centre less 16 in each axis) its offsets are measured from.
-    std::int32_t AutoScrollActive = 0;
+    bool AutoScrollActive = false;
     ScreenPoint AutoScrollReference{};
     // Repeated colour shifting (viewer/colour_commands): -1 subtracting,
     // +1 adding, 0 off.

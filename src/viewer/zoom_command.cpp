@@ -10,7 +10,7 @@ bool ZoomCommand(Viewer& viewer, Desktop& desktop, int command) {
     // Only repeated colour shifting ends here (and, while it ran, AutoScroll
     // and automatic zoom with it): automatic zoom steps come through here.
     StopColourShifting(viewer, desktop);
-    const int levels = viewer.selection.SelectionLevels;
+    const int levels = viewer.SelectionLevels;
     const int delta = command == IDM_ZOOM_IN ? levels : command == IDM_ZOOM_OUT ? -levels : ResetDelta;
     ZoomView(viewer, desktop, delta);
     MapViewerDisplay(viewer, desktop);

@@ -6,13 +6,12 @@
 namespace qarn {
 
 void ZoomView(Viewer& viewer, Desktop& desktop, int delta) {
-    SelectionState& selection = viewer.selection;
     const int pictureTop = desktop.PictureTop();
-    const PicturePixel corner{selection.SelectionRect.left, selection.SelectionRect.top - pictureTop};
+    const PicturePixel corner{viewer.SelectionRect.left, viewer.SelectionRect.top - pictureTop};
     const ZoomKind kind = MoveToLevel(viewer.engine.view, delta, corner);
     if (kind == ZoomKind::Refused) return;
 
-    viewer.Busy = 1;
+    viewer.Busy = true;
     RefreshCursor(viewer, desktop);
 
     ZoomStatusText& text = viewer.zoomText;
@@ -26,9 +25,9 @@ void ZoomView(Viewer& viewer, Desktop& desktop, int delta) {
 
     ComputeRows(viewer.engine, -ViewSize);
 
-    PlaceSelectionRect(selection, pictureTop, {HalfView, pictureTop + HalfView});
-    selection.SelectionTracking = 0;
-    viewer.Busy = 0;
+    PlaceSelectionRect(viewer, pictureTop, {HalfView, pictureTop + HalfView});
+    viewer.SelectionTracking = false;
+    viewer.Busy = false;
     RefreshCursor(viewer, desktop);
 
     if (viewer.AutoZoomDirection == 0) desktop.SetStatusText(StatusPart::Messages, u"Ready");

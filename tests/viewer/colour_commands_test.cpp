@@ -74,7 +74,7 @@ TEST_F(ColourCommandsTest, ATickWhileTheSquareIsShownChangesNothing) {
     ColourShiftCommand(*viewer, desktop, IDM_ADD_SHIFTING);
     SelectLevelCommand(*viewer, desktop, 42);  // ends shifting: start it again
     ColourShiftCommand(*viewer, desktop, IDM_ADD_SHIFTING);
-    Selection().SelectionTracking = 1;
+    viewer->SelectionTracking = true;
     const int repaints = desktop.repaints;
     Tick();
     EXPECT_EQ(Shift(), 0);

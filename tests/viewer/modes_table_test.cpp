@@ -43,7 +43,7 @@ protected:
         AtLevel(10);
         ComputeRows(viewer->engine, -ViewSize);
         if (before.scroll) {
-            viewer->AutoScrollActive = 1;
+            viewer->AutoScrollActive = true;
             desktop.StartTimer(TimerId::AutoScroll, AutoScrollPeriod);
             desktop.captured = true;
         }
@@ -54,7 +54,7 @@ protected:
         }
         const int level = View().ZoomLevel;
         action.act(*viewer, desktop);
-        const Modes now{viewer->AutoScrollActive != 0, viewer->AutoZoomDirection != 0,
+        const Modes now{viewer->AutoScrollActive, viewer->AutoZoomDirection != 0,
                         viewer->ColourShiftDirection != 0};
         const std::string where = std::string(action.name) + " with " + Describe(before);
         EXPECT_EQ(Describe(now), Describe(action.after(before))) << where;

@@ -27,7 +27,6 @@ protected:
     }
 
     ViewState& View() { return viewer->engine.view; }
-    SelectionState& Selection() { return viewer->selection; }
     ClientPoint Centre() const { return {HalfView, Top + HalfView}; }
     // The screen point of a client point.
     ScreenPoint Screen(ClientPoint point) const { return desktop.ToScreen(point); }

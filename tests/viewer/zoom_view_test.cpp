@@ -32,7 +32,7 @@ TEST_F(ZoomViewTest, StatusTextsAndCursorsOfEverySituation) {
         SetUp();
         AtLevel(row.level);
         viewer->AutoZoomDirection = row.autoZoom;
-        std::vector<std::int32_t> busyAtStatus;
+        std::vector<bool> busyAtStatus;
         desktop.onStatus = [&] { busyAtStatus.push_back(viewer->Busy); };
         ZoomView(*viewer, desktop, row.delta);
 
@@ -41,15 +41,15 @@ TEST_F(ZoomViewTest, StatusTextsAndCursorsOfEverySituation) {
         EXPECT_EQ(desktop.TextsOf(StatusPart::Messages), part0) << row.situation;
         EXPECT_EQ(desktop.TextsOf(StatusPart::Level), std::vector<std::u16string>{row.level1}) << row.situation;
         EXPECT_EQ(desktop.status.back().part, StatusPart::Level) << row.situation << ": the level text comes last";
-        EXPECT_EQ(busyAtStatus.front(), 1) << row.situation << ": busy while the progress text shows";
-        EXPECT_EQ(viewer->Busy, 0);
+        EXPECT_TRUE(busyAtStatus.front()) << row.situation << ": busy while the progress text shows";
+        EXPECT_FALSE(viewer->Busy);
         EXPECT_EQ(desktop.cursors, (std::vector{CursorShape::Wait, CursorShape::Arrow})) << row.situation;
     }
 }
 
 TEST_F(ZoomViewTest, PastTheDeepestLevelNothingChangesAtAll) {
     AtLevel(54);
-    Selection().SelectionLevels = 4;
+    viewer->SelectionLevels = 4;
     viewer->engine.counts.fill(7);
     ZoomView(*viewer, desktop, 4);
     EXPECT_EQ(View().ZoomLevel, 54);
@@ -60,9 +60,9 @@ TEST_F(ZoomViewTest, PastTheDeepestLevelNothingChangesAtAll) {
 
 TEST_F(ZoomViewTest, ComputesTheWholeViewIntoTheSquareAndCentresIt) {
     AtLevel(3);
-    Selection().SelectionLevels = 4;
-    Selection().SelectionRect = {84, Top + 100, 116, Top + 132};
-    Selection().SelectionTracking = 1;
+    viewer->SelectionLevels = 4;
+    viewer->SelectionRect = {84, Top + 100, 116, Top + 132};
+    viewer->SelectionTracking = true;
     viewer->engine.counts.fill(0xDEADBEEF);
     ZoomView(*viewer, desktop, 4);
     EXPECT_EQ(View().OriginRe, -2.0L + 84 * testing::StepOfLevel(3));
@@ -71,9 +71,9 @@ TEST_F(ZoomViewTest, ComputesTheWholeViewIntoTheSquareAndCentresIt) {
     ComputeRowsReference(View(), *reference, -ViewSize);
     EXPECT_TRUE(viewer->engine.counts == *reference);
     EXPECT_EQ(viewer->engine.ComputedDepth, 512u);
-    EXPECT_EQ(Selection().SelectionTracking, 0);
-    EXPECT_EQ(Selection().SelectionRect.left, 256 - 16) << "re-centred afterwards";
-    EXPECT_EQ(Selection().SelectionRect.top, Top + 256 - 16);
+    EXPECT_FALSE(viewer->SelectionTracking);
+    EXPECT_EQ(viewer->SelectionRect.left, 256 - 16) << "re-centred afterwards";
+    EXPECT_EQ(viewer->SelectionRect.top, Top + 256 - 16);
 }
 
 TEST(ZoomStatusText, LevelTextAlwaysHasTwoDigits) {

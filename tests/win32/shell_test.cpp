@@ -472,7 +472,7 @@ std::vector<std::uint8_t> FileBytes(const std::wstring& path) {
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
 
-SystemError Write(Application& app, const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+FileError Write(Application& app, const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
     const std::array<std::span<const std::uint8_t>, 1> parts{bytes};
     return app.desktop.WriteDataFile(reinterpret_cast<const char16_t*>(path.c_str()), parts);
 }
@@ -502,7 +502,7 @@ TEST_F(ShellTest, DataFilesAreReplacedWholeOrNotAtAll) {
     // Held open by another program: the write is refused and the file stays.
     HANDLE other = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 2)), static_cast<SystemError>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 2)), SystemFileError(ERROR_SHARING_VIOLATION));
     CloseHandle(other);
     EXPECT_EQ(FileBytes(path), std::vector<std::uint8_t>(46, 1));
 
@@ -514,7 +514,7 @@ TEST_F(ShellTest, DataFilesAreReplacedWholeOrNotAtAll) {
     const bool enforced = probe == INVALID_HANDLE_VALUE;
     if (!enforced) CloseHandle(probe);
     if (enforced) {
-        EXPECT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 3)), static_cast<SystemError>(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 3)), SystemFileError(ERROR_ACCESS_DENIED));
         EXPECT_EQ(FileBytes(path), std::vector<std::uint8_t>(46, 1));
     }
     std::array<std::uint8_t, 47> into{};
@@ -528,7 +528,7 @@ TEST_F(ShellTest, DataFilesAreReplacedWholeOrNotAtAll) {
 
     // A load never creates a file.
     EXPECT_EQ(app->desktop.ReadDataFile(reinterpret_cast<const char16_t*>(path.c_str()), into, got, size),
-              static_cast<SystemError>(ERROR_FILE_NOT_FOUND));
+              SystemFileError(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
