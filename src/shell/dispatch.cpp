@@ -12,7 +12,10 @@
 #include "viewer/auto_zoom.h"
 #include "viewer/colour_commands.h"
 #include "viewer/file_commands.h"
+#include "viewer/key_down.h"
+#include "viewer/mouse_press.h"
 #include "viewer/selection.h"
+#include "viewer/timer_tick.h"
 #include "viewer/zoom_command.h"
 
 namespace qarn {

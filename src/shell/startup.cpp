@@ -10,8 +10,8 @@
 #include "shell/dispatch.h"
 #include "shell/resources/resource_ids.h"
 #include "shell/toolbar_buttons.h"
+#include "viewer/first_picture.h"
 #include "viewer/modes.h"
-#include "viewer/zoom_command.h"
 
 namespace qarn {
 namespace {
@@ -148,7 +148,7 @@ int MessageLoop(Application& app) {
 
 Handled ExitCommand(Application& app, UINT, WPARAM, LPARAM) {
     ShellState& shell = app.shell;
-    EndModesForClose(app.viewer, app.desktop);
+    EndActivities(app.viewer, app.desktop, Action::CloseWindow);
     DeleteDC(shell.MemoryDC);
     DeleteObject(shell.surface);
     shell.MemoryDC = nullptr;

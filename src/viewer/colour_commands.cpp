@@ -1,9 +1,7 @@
 #include "viewer/colour_commands.h"
 
+#include "viewer/modes.h"
 #include "viewer/zoom_view.h"
-#include "viewer/auto_scroll.h"
-#include "viewer/auto_zoom.h"
-#include "viewer/selection.h"
 
 namespace qarn {
 namespace {
@@ -33,9 +31,7 @@ void ComputeIfDeeper(Viewer& viewer, Desktop& desktop) {
 }  // namespace
 
 void ColourShiftCommand(Viewer& viewer, Desktop& desktop, int command) {
-    CancelAutoScroll(viewer, desktop);
-    CancelAutoZoom(viewer, desktop);
-    ResetSelection(viewer, desktop);
+    EndActivities(viewer, desktop, Action::ColourShiftCommands);
     if (command == IDM_SUBTRACT_SHIFTING || command == IDM_ADD_SHIFTING) {
         const std::int32_t direction = command - IDM_RESTORE;
         if (viewer.ColourShiftDirection == direction) {
@@ -74,15 +70,16 @@ void ColourShiftTick(Viewer& viewer, Desktop& desktop) {
     MapViewerDisplay(viewer, desktop);
 }
 
-void StopColourShifting(Viewer& viewer, Desktop& desktop) {
-    if (viewer.ColourShiftDirection == 0) return;
-    ColourShiftCommand(viewer, desktop, viewer.ColourShiftDirection < 0 ? IDM_SUBTRACT_SHIFTING : IDM_ADD_SHIFTING);
+bool StopColourShifting(Viewer& viewer, Desktop& desktop) {
+    if (viewer.ColourShiftDirection == 0) return false;
+    EndActivities(viewer, desktop, Action::ColourShiftingEnds);
+    StopTimerOfShifting(viewer, desktop);
+    ShowShiftingStatus(viewer, desktop);
+    return true;
 }
 
 void PaletteCommand(Viewer& viewer, Desktop& desktop, int command) {
-    CancelAutoZoom(viewer, desktop);
-    StopColourShifting(viewer, desktop);
-    ResetSelection(viewer, desktop);
+    EndActivities(viewer, desktop, Action::PaletteOrDepthCommand);
     ViewState& view = viewer.engine.view;
     std::uint32_t components = view.PaletteMode & ComponentBits;
     if (command < IDM_PALETTE_FIRST) {
@@ -103,9 +100,7 @@ void PaletteCommand(Viewer& viewer, Desktop& desktop, int command) {
 }
 
 void DepthCommand(Viewer& viewer, Desktop& desktop, int command) {
-    CancelAutoZoom(viewer, desktop);
-    StopColourShifting(viewer, desktop);
-    ResetSelection(viewer, desktop);
+    EndActivities(viewer, desktop, Action::PaletteOrDepthCommand);
     viewer.engine.view.Depth = InitialDepth << (command - IDM_DEPTH_FIRST);
     ComputeIfDeeper(viewer, desktop);
     MapViewerDisplay(viewer, desktop);

@@ -14,8 +14,9 @@ void ColourShiftCommand(Viewer& viewer, Desktop& desktop, int command);
 // One step of repeated shifting, unless the selection square is shown.
 void ColourShiftTick(Viewer& viewer, Desktop& desktop);
 // Ends repeated shifting (and with it AutoScroll, automatic zoom and a shown
-// selection square) if it runs; otherwise does nothing.
-void StopColourShifting(Viewer& viewer, Desktop& desktop);
+// selection square) if it runs; otherwise does nothing. Reports whether it
+// ran.
+bool StopColourShifting(Viewer& viewer, Desktop& desktop);
 // Commands 54 to 61: a monochrome component or a palette size.
 void PaletteCommand(Viewer& viewer, Desktop& desktop, int command);
 // Commands 62 to 65: the depth. Only a depth above the computed one computes.

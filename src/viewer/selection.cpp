@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "viewer/auto_scroll.h"
-#include "viewer/auto_zoom.h"
-#include "viewer/colour_commands.h"
+#include "viewer/modes.h"
 
 namespace qarn {
 namespace {
@@ -60,9 +58,7 @@ void ResetSelection(Viewer& viewer, Desktop& desktop) {
 }
 
 void SelectLevelCommand(Viewer& viewer, Desktop& desktop, int command) {
-    CancelAutoScroll(viewer, desktop);
-    CancelAutoZoom(viewer, desktop);
-    StopColourShifting(viewer, desktop);
+    EndActivities(viewer, desktop, Action::SelectLevel);
     // About the last recorded point: the pointer is followed only while the
     // square is shown.
     UpdateSelection(viewer, desktop, command - (IDM_SELECT_FIRST - 1), viewer.SelectionPoint);

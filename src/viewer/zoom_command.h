@@ -9,7 +9,4 @@ namespace qarn {
 // stands). Reports the command as handled.
 bool ZoomCommand(Viewer& viewer, Desktop& desktop, int command);
 
-// Start-up: builds the colour tables, computes the home view and shows it.
-void ShowFirstPicture(Viewer& viewer, Desktop& desktop);
-
 }  // namespace qarn

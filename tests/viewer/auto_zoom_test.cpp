@@ -2,7 +2,9 @@
 
 #include "viewer/auto_scroll.h"
 #include "viewer/colour_commands.h"
+#include "viewer/mouse_press.h"
 #include "viewer/selection.h"
+#include "viewer/timer_tick.h"
 #include "viewer/viewer_fixture.h"
 
 namespace qarn {

@@ -3,6 +3,7 @@
 #include "engine/scroll.h"
 #include "viewer/auto_zoom.h"
 #include "viewer/selection.h"
+#include "viewer/timer_tick.h"
 #include "viewer/viewer_fixture.h"
 
 namespace qarn {

@@ -8,8 +8,12 @@
 #include "viewer/auto_zoom.h"
 #include "viewer/colour_commands.h"
 #include "viewer/file_commands.h"
+#include "viewer/key_down.h"
 #include "viewer/modes.h"
+#include "viewer/mouse_press.h"
 #include "viewer/selection.h"
+#include "viewer/timer_tick.h"
+#include "viewer/zoom_command.h"
 #include "viewer/viewer_fixture.h"
 
 namespace qarn {
@@ -105,9 +109,9 @@ TEST_F(ModesTable, EveryActionAgainstEveryCombinationOfModes) {
          [](Modes m) { return Modes{m.scroll && !m.shift, false, false}; }, Never},
         {"depth command", [](Viewer& v, Desktop& d) { DepthCommand(v, d, 62); },
          [](Modes m) { return Modes{m.scroll && !m.shift, false, false}; }, Never},
-        {"menu navigation", [](Viewer& v, Desktop& d) { EndModesForMenu(v, d); },
+        {"menu navigation", [](Viewer& v, Desktop& d) { EndActivities(v, d, qarn::Action::MenuNavigation); },
          [](Modes) { return Modes{false, false, false}; }, Never},
-        {"closing the window", [](Viewer& v, Desktop& d) { EndModesForClose(v, d); },
+        {"closing the window", [](Viewer& v, Desktop& d) { EndActivities(v, d, qarn::Action::CloseWindow); },
          [](Modes) { return Modes{false, false, false}; }, Never},
         {"left double click", [](Viewer& v, Desktop& d) {
              LeftPress(v, d, {300, 28 + 200});

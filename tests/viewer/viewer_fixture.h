@@ -6,7 +6,7 @@
 #include "support/recording_desktop.h"
 #include "support/views.h"
 #include "viewer/viewer.h"
-#include "viewer/zoom_command.h"
+#include "viewer/first_picture.h"
 
 namespace qarn::testing {
 
