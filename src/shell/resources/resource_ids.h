@@ -23,6 +23,11 @@
 #define IDC_ACKNOWLEDGMENTS      257
 #define IDC_TEXT                 258
 
+/* The texts that the Updates and Acknowledgments buttons open: each string
+ * has its button's identifier. */
+#define IDS_UPDATES_TEXT         IDC_UPDATES
+#define IDS_ACKNOWLEDGMENTS_TEXT IDC_ACKNOWLEDGMENTS
+
 /* String table: help strings of the four top-level menus are 32 to 35,
  * those of the commands 36 to 66; tooltips are command + 128. */
 #define IDS_MENU_HELP_FIRST      32
