@@ -435,19 +435,19 @@ void ExpectMarksFollowTheSettings(const Application& app, const char* after) {
 TEST_F(ShellTest, CheckMarksFollowTheSettings) {
     const HWND window = app->shell.mainWindow;
     ExpectMarksFollowTheSettings(*app, "the tests before");
-    const std::pair<int, const char*> commands[] = {
-        {IDM_SELECT_3, "select 3"},           {IDM_SELECT_3, "select 3 again (hidden)"},
-        {IDM_SELECT_4, "select 4"},           {IDM_AUTO_ZOOM_IN, "auto zoom in"},
-        {IDM_PALETTE_EIGHTH, "eighth palette"}, {IDM_MONO_GREEN, "green"},
-        {IDM_PALETTE_HALF, "half palette"},   {IDM_DEPTH_HALF, "half depth"},
-        {IDM_DEPTH_QUARTER, "quarter depth"}, {IDM_MONO_GREEN, "green again"},
-        {IDM_PALETTE_NORMAL, "normal palette"}, {IDM_DEPTH_EIGHTH, "eighth depth"},
-    };
-    for (const auto& [command, name] : commands) {
+    // Every command that moves a mark, once or more: the levels shown,
+    // hidden and reset by automatic zoom, the palettes up (computing deeper
+    // each time), the depths down, each component off and on again.
+    std::vector<int> commands{IDM_SELECT_3, IDM_SELECT_3, IDM_SELECT_4, IDM_AUTO_ZOOM_IN};
+    for (int id = IDM_PALETTE_FIRST; id <= IDM_PALETTE_LAST; ++id) commands.push_back(id);
+    for (int id = IDM_DEPTH_LAST; id >= IDM_DEPTH_FIRST; --id) commands.push_back(id);
+    for (int id = IDM_MONO_FIRST; id < IDM_PALETTE_FIRST; ++id) commands.insert(commands.end(), {id, id});
+    commands.push_back(IDM_PALETTE_NORMAL);
+    for (int command : commands) {
         SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(command), 0);
-        ExpectMarksFollowTheSettings(*app, name);
+        ExpectMarksFollowTheSettings(*app, std::to_string(command).c_str());
     }
-    SendMessageW(window, WM_COMMAND, IDM_ZERO_LEVEL, 0);  // ends the automatic zoom
+    SendMessageW(window, WM_COMMAND, IDM_ZERO_LEVEL, 0);
     SendMessageW(window, WM_COMMAND, IDM_SELECT_1, 0);
     SendMessageW(window, WM_COMMAND, IDM_SELECT_1, 0);
     ExpectMarksFollowTheSettings(*app, "back to the start");
