@@ -172,11 +172,10 @@ void AutoScrollTick(benchmark::State& state) {
     BuildColourTable(tables.colour);
     BuildMonoTable(tables.mono, engine->view.PaletteMode);
     auto pixels = std::make_unique<std::array<std::uint32_t, PixelCount>>();
-    HeadlessDesktop desktop;
     bool forward = true;
     for (auto _ : state) {
         ScrollView(*engine, forward ? 1 : -1, forward ? 1 : -1);
-        MapDisplay(engine->counts, engine->view, tables, *pixels, desktop);
+        MapDisplay(engine->counts, engine->view, tables, *pixels);
         forward = !forward;
         benchmark::DoNotOptimize(pixels->data());
     }
@@ -190,9 +189,8 @@ void Mapping(benchmark::State& state) {
     BuildColourTable(tables.colour);
     BuildMonoTable(tables.mono, engine->view.PaletteMode);
     auto pixels = std::make_unique<std::array<std::uint32_t, PixelCount>>();
-    HeadlessDesktop desktop;
     for (auto _ : state) {
-        MapDisplay(engine->counts, engine->view, tables, *pixels, desktop);
+        MapDisplay(engine->counts, engine->view, tables, *pixels);
         benchmark::DoNotOptimize(pixels->data());
     }
 }

@@ -123,9 +123,8 @@ void MapCountLine(std::span<const std::uint32_t> counts, const ViewState& view, 
 }
 
 void MapDisplay(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables,
-                DisplayPixels pixels, Desktop& desktop) {
+                DisplayPixels pixels) {
     MapCounts(counts, view, tables, pixels, true);
-    desktop.RepaintPicture();
 }
 
 }  // namespace qarn

@@ -3,7 +3,6 @@
 #include <span>
 
 #include "colour/palette_tables.h"
-#include "desktop/desktop.h"
 #include "engine/iteration_buffer.h"
 
 namespace qarn {
@@ -12,13 +11,13 @@ namespace qarn {
 // bottom row of the picture.
 using DisplayPixels = std::span<std::uint32_t, PixelCount>;
 
-// Turns the counts into pixels through the active table, then has the
-// picture repainted. Counts of 0 or at or above Depth are black.
+// Turns the counts into pixels through the active table. Counts of 0 or at
+// or above Depth are black.
 void MapDisplay(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables,
-                DisplayPixels pixels, Desktop& desktop);
+                DisplayPixels pixels);
 
-// The mapping alone, without the repaint; allowVector false keeps to the
-// plain loop (the tests compare the two).
+// The same; allowVector false keeps to the plain loop (the tests compare
+// the two).
 void MapCounts(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables,
                DisplayPixels pixels, bool allowVector);
 

@@ -6,9 +6,23 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/selection_rect.h"
+#include "desktop/command_ids.h"
 
 namespace qarn {
+
+// Client coordinates of the main window: the picture's top row lies at the
+// toolbar's height.
+struct ClientPoint {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
+struct ClientRect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
 
 enum class CursorShape {
     Arrow,
@@ -31,11 +45,24 @@ enum class StatusPart { Messages = 0, Level = 1 };
 // timer dispatch.
 enum class TimerId { ColourShift = 1, AutoZoom = 2, AutoScroll = 3 };
 
-// The system's error codes for file operations; 0 is success.
-using SystemError = std::uint32_t;
-inline constexpr SystemError NoError = 0;
-inline constexpr SystemError ErrorInvalidData = 13;
-inline constexpr SystemError ErrorFileNameTooLong = 206;
+// How a file operation ended. The program's own refusals have names; a
+// failure that the file system reports carries its code, which only the
+// desktop reads (for the text of the error box).
+struct FileError {
+    enum class Kind : std::uint8_t {
+        None,
+        InvalidData,  // not a file the program writes
+        NameTooLong,  // longer than the file name buffer
+        System,       // the file system's failure, `code`
+    };
+    Kind kind = Kind::None;
+    std::uint32_t code = 0;
+    bool operator==(const FileError&) const = default;
+};
+inline constexpr FileError NoError{};
+inline constexpr FileError InvalidDataError{FileError::Kind::InvalidData};
+inline constexpr FileError NameTooLongError{FileError::Kind::NameTooLong};
+inline constexpr FileError SystemFileError(std::uint32_t code) { return {FileError::Kind::System, code}; }
 
 // The full path of the file being loaded or saved, zero-terminated.
 using FileNameBuffer = std::array<char16_t, 260>;
@@ -85,44 +112,17 @@ public:
     virtual bool ChooseFile(FileDialogKind kind, FileNameBuffer& name, FileDialogState& state) = 0;
     // Reads at most into.size() bytes from the start of an existing file,
     // opened for reading only; reports how many and the file's whole size.
-    virtual SystemError ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
+    virtual FileError ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
                                      std::uint64_t& fileSize) = 0;
     // Makes `parts`, one after the other, the whole content of the file. An
     // earlier file of that name is replaced only once every byte is written;
     // on any failure it is left as it was.
-    virtual SystemError WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) = 0;
-    // The system's text for the error in a box captioned "Qarn Error".
-    virtual void ShowFileError(SystemError error) = 0;
+    virtual FileError WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) = 0;
+    // The system's text for the failure in a box captioned "Qarn Error".
+    virtual void ShowFileError(FileError error) = 0;
 
 protected:
     ~Desktop() = default;
-};
-
-// A desktop without a window, for the command-line renderer.
-class HeadlessDesktop : public Desktop {
-public:
-    virtual ~HeadlessDesktop() = default;  // test harnesses derive from it
-    void SetStatusText(StatusPart, const char16_t*) override {}
-    void RepaintPicture() override {}
-    void ShowCursor(CursorShape) override {}
-    int PictureTop() const override { return 0; }
-    void StartTimer(TimerId, unsigned) override {}
-    void StopTimer(TimerId) override {}
-    ScreenPoint PointerPosition() const override { return {}; }
-    void MovePointer(ScreenPoint) override {}
-    ScreenPoint ToScreen(ClientPoint point) const override { return {point.x, point.y}; }
-    void CaptureMouse() override {}
-    void ReleaseMouse() override {}
-    void DrawSelectionOutline(const ClientRect&) override {}
-    void MarkCommand(int, bool) override {}
-    bool ChooseFile(FileDialogKind, FileNameBuffer&, FileDialogState&) override { return false; }
-    SystemError ReadDataFile(const char16_t*, std::span<std::uint8_t>, std::size_t&, std::uint64_t&) override {
-        return ErrorInvalidData;
-    }
-    SystemError WriteDataFile(const char16_t*, std::span<const std::span<const std::uint8_t>>) override {
-        return ErrorInvalidData;
-    }
-    void ShowFileError(SystemError) override {}
 };
 
 }  // namespace qarn

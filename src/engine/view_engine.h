@@ -4,7 +4,6 @@
 #include "engine/iteration_buffer.h"
 #include "engine/renderer.h"
 #include "engine/view_state.h"
-#include "engine/zoom_status_text.h"
 
 namespace qarn {
 
@@ -17,8 +16,6 @@ struct ViewEngine {
     ViewState view;
     IterationBuffer counts{};
     std::uint32_t ComputedDepth = 0;  // Depth of the last pass, full or partial
-    std::int32_t Busy = 0;            // 1 while a zoom computes: the wait cursor
-    ZoomStatusText zoomText;
     Renderer renderer;
     StripPlan plan;  // kept: a scroll along a line of coordinates reuses it
 };

@@ -27,7 +27,7 @@ BitmapHeader MakeBitmapHeader(std::uint16_t bitsPerPixel) {
     return header;
 }
 
-std::span<const std::uint8_t, BitmapPixelBytes> PackDisplayPixels(DisplayPixels pixels) {
+std::span<const std::uint8_t, BitmapPixelBytes> PackDisplayPixels(std::span<std::uint32_t, PixelCount> pixels) {
     // Byte access to the pixels' own storage; the write position never
     // passes the read position, so nothing is overwritten before it is read.
     auto* bytes = reinterpret_cast<std::uint8_t*>(pixels.data());

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "colour/display_mapping.h"
+#include "engine/view_state.h"
 
 namespace qarn {
 
@@ -22,6 +22,6 @@ BitmapHeader MakeBitmapHeader(std::uint16_t bitsPerPixel);
 // Packs the 32-bit display pixels in place to 24 bits (blue, green, red) and
 // returns the packed bytes, already in file order. The pixels must be mapped
 // again afterwards.
-std::span<const std::uint8_t, BitmapPixelBytes> PackDisplayPixels(DisplayPixels pixels);
+std::span<const std::uint8_t, BitmapPixelBytes> PackDisplayPixels(std::span<std::uint32_t, PixelCount> pixels);
 
 }  // namespace qarn

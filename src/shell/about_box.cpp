@@ -3,6 +3,7 @@
 // viewer's state.
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 
 #include "shell/application.h"
@@ -26,29 +27,16 @@ constexpr int FrameTop = 16;
 constexpr std::uint32_t FrameCycle[] = {0, 32, 64, 32};
 constexpr std::uint32_t FrameCycleLength = sizeof FrameCycle / sizeof FrameCycle[0];
 
-constexpr wchar_t UpdatesText[] =
-    L"More features are planned for future versions of Qarn.\r\n"
-    L"\r\n"
-    L"The latest version is always published at:\r\n"
-    L"\r\n"
-    L"https://qarn.example.org/\r\n"
-    L"\r\n"
-    L"\r\n"
-    L"Enjoy your journeys into the Mandelbrot set!\r\n"
-    L"\r\n"
-    L"qarn@example.org";
-
-constexpr wchar_t AcknowledgmentsText[] =
-    L"Many thanks to Mira and Tobias for testing Qarn,\r\n"
-    L"for their bug reports and for their suggestions.\r\n"
-    L"\r\n"
-    L"Thanks to the GCC and MinGW-w64 developers for the\r\n"
-    L"compilers and libraries with which Qarn was built:\r\n"
-    L"https://gcc.gnu.org/ and https://www.mingw-w64.org/\r\n"
-    L"\r\n"
-    L"Thanks to the Python developers: the toolbar images and\r\n"
-    L"the About animation were drawn with a Python script.\r\n"
-    L"https://www.python.org/";
+// What an open About box holds for its animation. The box is modal, so the
+// command that opens it keeps this on its stack until the box has closed.
+struct AboutBoxState {
+    HBITMAP strip = nullptr;
+    HDC boxContext = nullptr;
+    HDC frameContext = nullptr;
+    HGDIOBJ previousBitmap = nullptr;
+    std::uint32_t framePosition = 0;
+    std::uint32_t frameCounter = 0;
+};
 
 HINSTANCE InstanceOf(HWND dialog) {
     return reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
@@ -74,8 +62,8 @@ void ReleaseAnimation(HWND dialog) {
     *state = AboutBoxState{};
 }
 
-// The box works on the shell's one AboutBoxState, which it keeps in
-// DWLP_USER while it is open; every opening starts from a clean state.
+// The box keeps its state in DWLP_USER while it is open; every opening
+// starts from a clean state.
 void StartAnimation(HWND dialog, AboutBoxState& state) {
     state = AboutBoxState{};
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
@@ -101,14 +89,15 @@ void ShowNextFrame(AboutBoxState& state) {
 INT_PTR CALLBACK TextProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
-        const HWND text = GetDlgItem(dialog, IDC_TEXT);
-        if (lParam == IDC_UPDATES) {
-            SendMessageW(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(UpdatesText));
-            SendMessageW(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Qarn Updates"));
-        } else if (lParam == IDC_ACKNOWLEDGMENTS) {
-            SendMessageW(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(AcknowledgmentsText));
-            SendMessageW(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Qarn Acknowledgments"));
-        }
+        const wchar_t* caption = lParam == IDC_UPDATES           ? L"Qarn Updates"
+                                 : lParam == IDC_ACKNOWLEDGMENTS ? L"Qarn Acknowledgments"
+                                                                 : nullptr;
+        if (caption == nullptr) return TRUE;
+        // The text has the button's identifier in the string table.
+        std::array<wchar_t, 1024> text{};
+        LoadStringW(InstanceOf(dialog), static_cast<UINT>(lParam), text.data(), static_cast<int>(text.size()));
+        SendMessageW(GetDlgItem(dialog, IDC_TEXT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.data()));
+        SendMessageW(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption));
         return TRUE;
     }
     case WM_COMMAND:
@@ -157,9 +146,10 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-Handled AboutCommand(Application& app, int) {
+Handled AboutCommand(Application& app, UINT, WPARAM, LPARAM) {
+    AboutBoxState state;
     DialogBoxParamW(app.shell.instance, MAKEINTRESOURCEW(IDD_ABOUT), app.shell.mainWindow, AboutProcedure,
-                    reinterpret_cast<LPARAM>(&app.shell.aboutBox));
+                    reinterpret_cast<LPARAM>(&state));
     return HandledWith(0);
 }
 

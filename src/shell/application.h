@@ -20,7 +20,4 @@ int StartUp(Application& application);
 // Runs until WM_QUIT; returns the exit code (-1 when GetMessageW fails).
 int MessageLoop(Application& application);
 
-// The application whose window is open (the window procedure's state).
-Application* RunningApplication();
-
 }  // namespace qarn

@@ -4,15 +4,18 @@
 #include <shellapi.h>
 
 #include <array>
-
 #include <iterator>
 
 #include "shell/application.h"
+#include "shell/resources/resource_ids.h"
 #include "viewer/auto_scroll.h"
 #include "viewer/auto_zoom.h"
 #include "viewer/colour_commands.h"
 #include "viewer/file_commands.h"
+#include "viewer/key_down.h"
+#include "viewer/mouse_press.h"
 #include "viewer/selection.h"
+#include "viewer/timer_tick.h"
 #include "viewer/zoom_command.h"
 
 namespace qarn {
@@ -21,12 +24,8 @@ namespace {
 Handled CommandDispatch(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
 Handled NotifyDispatch(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
 
-Handled ExitFromMenu(Application& app, int command) {
-    return ExitCommand(app, static_cast<UINT>(command), 0, 0);
-}
-
-Handled Zoom(Application& app, int command) {
-    ZoomCommand(app.viewer, app.desktop, command);
+Handled Zoom(Application& app, UINT command, WPARAM, LPARAM) {
+    ZoomCommand(app.viewer, app.desktop, static_cast<int>(command));
     return HandledWith(0);
 }
 
@@ -55,8 +54,8 @@ Handled OnRightPress(Application& app, UINT, WPARAM, LPARAM) {
     return HandledWith(0);
 }
 
-// Shared by the double clicks and commands 46 and 47; the message code tells
-// a double click from a command.
+// Shared by the double clicks and commands 46 and 47, as the middle press
+// by command 48: the message code tells a double click from a command.
 Handled OnAutoZoomIn(Application& app, UINT, WPARAM, LPARAM) {
     StartAutoZoomIn(app.viewer, app.desktop);
     return HandledWith(0);
@@ -90,22 +89,12 @@ Handled OnMouseWheel(Application& app, UINT, WPARAM wParam, LPARAM) {
     return HandledWith(0);
 }
 
-Handled AutoZoomInCommand(Application& app, int command) {
-    return OnAutoZoomIn(app, static_cast<UINT>(command), 0, 0);
-}
-Handled AutoZoomOutCommand(Application& app, int command) {
-    return OnAutoZoomOut(app, static_cast<UINT>(command), 0, 0);
-}
-Handled AutoScrollCommandHandler(Application& app, int command) {
-    return OnMiddlePress(app, static_cast<UINT>(command), 0, 0);
-}
-
-Handled Load(Application& app, int) {
+Handled Load(Application& app, UINT, WPARAM, LPARAM) {
     LoadCommand(app.viewer, app.desktop);
     return HandledWith(0);
 }
 
-Handled SaveAs(Application& app, int) {
+Handled SaveAs(Application& app, UINT, WPARAM, LPARAM) {
     SaveAsCommand(app.viewer, app.desktop);
     return HandledWith(0);
 }
@@ -122,23 +111,23 @@ Handled OnDropFiles(Application& app, UINT, WPARAM wParam, LPARAM) {
     return HandledWith(0);
 }
 
-Handled SelectLevel(Application& app, int command) {
-    SelectLevelCommand(app.viewer, app.desktop, command);
+Handled SelectLevel(Application& app, UINT command, WPARAM, LPARAM) {
+    SelectLevelCommand(app.viewer, app.desktop, static_cast<int>(command));
     return HandledWith(0);
 }
 
-Handled ColourShift(Application& app, int command) {
-    ColourShiftCommand(app.viewer, app.desktop, command);
+Handled ColourShift(Application& app, UINT command, WPARAM, LPARAM) {
+    ColourShiftCommand(app.viewer, app.desktop, static_cast<int>(command));
     return HandledWith(0);
 }
 
-Handled Palette(Application& app, int command) {
-    PaletteCommand(app.viewer, app.desktop, command);
+Handled Palette(Application& app, UINT command, WPARAM, LPARAM) {
+    PaletteCommand(app.viewer, app.desktop, static_cast<int>(command));
     return HandledWith(0);
 }
 
-Handled Depth(Application& app, int command) {
-    DepthCommand(app.viewer, app.desktop, command);
+Handled Depth(Application& app, UINT command, WPARAM, LPARAM) {
+    DepthCommand(app.viewer, app.desktop, static_cast<int>(command));
     return HandledWith(0);
 }
 
@@ -182,52 +171,46 @@ constexpr NotifyRow NotifyTable[] = {
     {TTN_GETDISPINFOW, OnToolTipText},
 };
 
+// A row serves the identifiers from `first` to `last`; its handler gets
+// the identifier in place of a message code.
 struct CommandRow {
-    int id;
-    CommandHandler handler;
+    int first;
+    int last;
+    MessageHandler handler;
 };
 
 constexpr CommandRow CommandTable[] = {
-    {36, Load},            // Load
-    {37, SaveAs},          // Save As
-    {38, ExitFromMenu},    // Exit
-    {39, Zoom},            // Zero level reset
-    {40, Zoom},            // Zoom Out
-    {41, Zoom},            // Zoom In
-    {42, SelectLevel},               // Select 1 level Zoom
-    {43, SelectLevel},
-    {44, SelectLevel},
-    {45, SelectLevel},               // Select 4 level Zoom
-    {46, AutoZoomOutCommand},        // Auto Zoom Out to Home
-    {47, AutoZoomInCommand},         // Auto Zoom In to End
-    {48, AutoScrollCommandHandler},  // AutoScroll
-    {49, ColourShift},               // colour shift commands
-    {50, ColourShift},
-    {51, ColourShift},
-    {52, ColourShift},
-    {53, ColourShift},
-    {54, Palette},  // monochrome components and palette sizes
-    {55, Palette},
-    {56, Palette},
-    {57, Palette},
-    {58, Palette},
-    {59, Palette},
-    {60, Palette},
-    {61, Palette},
-    {62, Depth},  // depths
-    {63, Depth},
-    {64, Depth},
-    {65, Depth},
-    {66, AboutCommand},  // About
+    {IDM_LOAD, IDM_LOAD, Load},
+    {IDM_SAVE_AS, IDM_SAVE_AS, SaveAs},
+    {IDM_EXIT, IDM_EXIT, ExitCommand},
+    {IDM_ZOOM_FIRST, IDM_ZOOM_LAST, Zoom},
+    {IDM_SELECT_FIRST, IDM_SELECT_LAST, SelectLevel},
+    {IDM_AUTO_ZOOM_OUT, IDM_AUTO_ZOOM_OUT, OnAutoZoomOut},
+    {IDM_AUTO_ZOOM_IN, IDM_AUTO_ZOOM_IN, OnAutoZoomIn},
+    {IDM_AUTOSCROLL, IDM_AUTOSCROLL, OnMiddlePress},
+    {IDM_SHIFT_FIRST, IDM_SHIFT_LAST, ColourShift},
+    {IDM_MONO_FIRST, IDM_PALETTE_LAST, Palette},
+    {IDM_DEPTH_FIRST, IDM_DEPTH_LAST, Depth},
+    {IDM_ABOUT, IDM_ABOUT, AboutCommand},
 };
-static_assert(std::size(CommandTable) == 31);
+
+// Every identifier from the first to the last has exactly one row.
+constexpr bool CoversEveryCommandOnce() {
+    int next = IDM_FIRST;
+    for (const CommandRow& row : CommandTable) {
+        if (row.first != next || row.last < row.first) return false;
+        next = row.last + 1;
+    }
+    return next == IDM_LAST + 1;
+}
+static_assert(CoversEveryCommandOnce());
 
 // A menu item, an accelerator and a toolbar button with one identifier act
 // alike: only the low word of wParam counts.
 Handled CommandDispatch(Application& app, UINT, WPARAM wParam, LPARAM) {
     const int id = LOWORD(wParam);
     for (const CommandRow& row : CommandTable)
-        if (row.id == id) return row.handler(app, id);
+        if (row.first <= id && id <= row.last) return row.handler(app, static_cast<UINT>(id), 0, 0);
     return NotHandled;
 }
 
@@ -246,8 +229,13 @@ Handled DispatchWindowMessage(Application& application, UINT message, WPARAM wPa
     return NotHandled;
 }
 
+// The window keeps its application in its user data, given at its creation.
 LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Application* application = RunningApplication();
+    auto* application = reinterpret_cast<Application*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        application = static_cast<Application*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(application));
+    }
     if (application != nullptr) {
         // WM_CREATE's handlers need the handle before CreateWindowExW returns it.
         if (message == WM_CREATE) application->shell.mainWindow = window;

@@ -14,8 +14,10 @@ struct Handled {
 inline constexpr Handled NotHandled{false, 0};
 inline constexpr Handled HandledWith(LRESULT result) { return {true, result}; }
 
+// A handler of a message, or of a command (which it gets as `message`, with
+// wParam and lParam 0). A handler shared by a message and a command tells
+// them apart by that code.
 using MessageHandler = Handled (*)(Application&, UINT message, WPARAM wParam, LPARAM lParam);
-using CommandHandler = Handled (*)(Application&, int command);
 using NotifyHandler = Handled (*)(Application&, NMHDR& header);
 
 // Looks the message up in the message table (and WM_COMMAND and WM_NOTIFY in
@@ -36,6 +38,6 @@ Handled OnMenuSelect(Application& app, UINT message, WPARAM wParam, LPARAM lPara
 Handled OnSetCursor(Application& app, UINT message, WPARAM wParam, LPARAM lParam);
 Handled OnToolTipText(Application& app, NMHDR& header);
 // Command 66: the modal About box (shell/about_box.cpp).
-Handled AboutCommand(Application& app, int command);
+Handled AboutCommand(Application& app, UINT command, WPARAM wParam, LPARAM lParam);
 
 }  // namespace qarn

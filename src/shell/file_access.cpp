@@ -37,13 +37,13 @@ struct FileHandle {
 
 // Creates a new file beside the target, under a name that no file has yet,
 // so that the new content never overwrites a file of the user's.
-FileHandle CreateBeside(std::u16string_view target, std::u16string& beside, SystemError& error) {
+FileHandle CreateBeside(std::u16string_view target, std::u16string& beside, DWORD& error) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         beside = BesideName(target, attempt);
         HANDLE file = CreateFileW(Wide(beside.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                   nullptr);
         if (file != INVALID_HANDLE_VALUE) {
-            error = NoError;
+            error = ERROR_SUCCESS;
             return FileHandle{file};
         }
         error = GetLastError();
@@ -51,6 +51,10 @@ FileHandle CreateBeside(std::u16string_view target, std::u16string& beside, Syst
     }
     return FileHandle{};
 }
+
+FileError Outcome(DWORD error) { return error == ERROR_SUCCESS ? NoError : SystemFileError(error); }
+
+FileError LastError() { return SystemFileError(GetLastError()); }
 
 }  // namespace
 
@@ -80,36 +84,35 @@ bool Win32Desktop::ChooseFile(FileDialogKind kind, FileNameBuffer& name, FileDia
     return chosen != FALSE;
 }
 
-SystemError Win32Desktop::ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
+FileError Win32Desktop::ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
                                        std::uint64_t& fileSize) {
     // Reading only: a read-only file loads, and a load never creates a file.
     FileHandle file{CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.handle == INVALID_HANDLE_VALUE) return GetLastError();
+    if (file.handle == INVALID_HANDLE_VALUE) return LastError();
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.handle, &size)) return GetLastError();
+    if (!GetFileSizeEx(file.handle, &size)) return LastError();
     fileSize = static_cast<std::uint64_t>(size.QuadPart);
     DWORD got = 0;
-    if (!ReadFile(file.handle, into.data(), static_cast<DWORD>(into.size()), &got, nullptr)) return GetLastError();
+    if (!ReadFile(file.handle, into.data(), static_cast<DWORD>(into.size()), &got, nullptr)) return LastError();
     bytesRead = got;
     return NoError;
 }
 
-SystemError Win32Desktop::WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) {
+FileError Win32Desktop::WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) {
     const std::wstring target = Wide(path);
     // A file that exists must be writable and not held by another program
     // before anything is written beside it.
     {
         FileHandle existing{CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr)};
-        if (existing.handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND)
-            return GetLastError();
+        if (existing.handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND) return LastError();
     }
     std::u16string beside;
-    SystemError error = NoError;
+    DWORD error = ERROR_SUCCESS;
     {
         FileHandle file = CreateBeside(path, beside, error);
-        if (file.handle == INVALID_HANDLE_VALUE) return error;
+        if (file.handle == INVALID_HANDLE_VALUE) return Outcome(error);
         for (const auto& part : parts) {
             DWORD written = 0;
             if (!WriteFile(file.handle, part.data(), static_cast<DWORD>(part.size()), &written, nullptr)) {
@@ -121,19 +124,23 @@ SystemError Win32Desktop::WriteDataFile(const char16_t* path, std::span<const st
                 break;
             }
         }
-        if (error == NoError && !FlushFileBuffers(file.handle)) error = GetLastError();
-        if (!file.Close() && error == NoError) error = GetLastError();
+        if (error == ERROR_SUCCESS && !FlushFileBuffers(file.handle)) error = GetLastError();
+        if (!file.Close() && error == ERROR_SUCCESS) error = GetLastError();
     }
-    if (error == NoError &&
+    if (error == ERROR_SUCCESS &&
         !MoveFileExW(Wide(beside.c_str()), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         error = GetLastError();
-    if (error != NoError) DeleteFileW(Wide(beside.c_str()));
-    return error;
+    if (error != ERROR_SUCCESS) DeleteFileW(Wide(beside.c_str()));
+    return Outcome(error);
 }
 
-void Win32Desktop::ShowFileError(SystemError error) {
+void Win32Desktop::ShowFileError(FileError error) {
+    // The program's own refusals take the system's text of their kind.
+    const DWORD code = error.kind == FileError::Kind::InvalidData   ? ERROR_INVALID_DATA
+                       : error.kind == FileError::Kind::NameTooLong ? ERROR_FILENAME_EXCED_RANGE
+                                                                    : error.code;
     std::array<wchar_t, 128> text{};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0x0400, text.data(),
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0x0400, text.data(),
                    static_cast<DWORD>(text.size()), nullptr);
     MessageBoxW(nullptr, text.data(), L"Qarn Error", MB_OK | MB_ICONEXCLAMATION);
 }

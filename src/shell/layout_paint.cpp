@@ -1,7 +1,6 @@
 // Layout of toolbar, picture and status bar; painting; activation.
 #include <windows.h>
 
-#include "engine/zoom.h"
 #include "shell/application.h"
 #include "shell/dispatch.h"
 #include "viewer/selection.h"
@@ -55,7 +54,7 @@ Handled OnActivate(Application& app, UINT, WPARAM wParam, LPARAM) {
 }
 
 Handled OnSetCursor(Application& app, UINT, WPARAM, LPARAM) {
-    RefreshCursor(app.viewer.engine, app.desktop);
+    RefreshCursor(app.viewer, app.desktop);
     return HandledWith(0);
 }
 

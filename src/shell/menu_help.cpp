@@ -38,7 +38,7 @@ void HelpText(const ShellState& shell, UINT item, UINT flags, HMENU menu, std::a
 // (no help for the top-level menus): the texts are chosen here, the same on
 // both.
 Handled OnMenuSelect(Application& app, UINT, WPARAM wParam, LPARAM lParam) {
-    EndModesForMenu(app.viewer, app.desktop);
+    EndActivities(app.viewer, app.desktop, Action::MenuNavigation);
     const ShellState& shell = app.shell;
     const UINT flags = HIWORD(wParam);
     const auto menu = reinterpret_cast<HMENU>(lParam);

@@ -6,18 +6,6 @@
 
 namespace qarn {
 
-// What an open About box holds for its animation. The box is modal, so one
-// is open at a time: it is reset when the box opens, and its handles are
-// given back when the box closes.
-struct AboutBoxState {
-    HBITMAP strip = nullptr;
-    HDC boxContext = nullptr;
-    HDC frameContext = nullptr;
-    HGDIOBJ previousBitmap = nullptr;
-    std::uint32_t framePosition = 0;
-    std::uint32_t frameCounter = 0;
-};
-
 // The window system's handles and the layout, owned by the shell.
 struct ShellState {
     HINSTANCE instance = nullptr;
@@ -36,7 +24,6 @@ struct ShellState {
     WINDOWPLACEMENT InitialPlacement{sizeof(WINDOWPLACEMENT), 0, SW_SHOWDEFAULT, {0, 0}, {0, 0}, {144, 48, 656, 560}};
     RECT ToolbarRect{};  // screen coordinates
     RECT PictureRect{};  // client coordinates: (0, T) to (512, T + 512)
-    AboutBoxState aboutBox;  // only while the About box is open (shell/about_box)
 };
 
 }  // namespace qarn

@@ -10,13 +10,11 @@
 #include "shell/dispatch.h"
 #include "shell/resources/resource_ids.h"
 #include "shell/toolbar_buttons.h"
+#include "viewer/first_picture.h"
 #include "viewer/modes.h"
-#include "viewer/zoom_command.h"
 
 namespace qarn {
 namespace {
-
-Application* Running = nullptr;
 
 constexpr wchar_t ClassName[] = L"Qarn";
 constexpr wchar_t Caption[] = L"The Mandelbrot Set";
@@ -58,8 +56,6 @@ bool CreateToolbar(ShellState& shell) {
 
 }  // namespace
 
-Application* RunningApplication() { return Running; }
-
 Handled OnCreate(Application& app, UINT, WPARAM, LPARAM) {
     ShellState& shell = app.shell;
     constexpr Handled Fail = HandledWith(-1);  // makes CreateWindowExW fail
@@ -100,7 +96,6 @@ Handled OnCreate(Application& app, UINT, WPARAM, LPARAM) {
 
 int StartUp(Application& app) {
     ShellState& shell = app.shell;
-    Running = &app;
     shell.instance = GetModuleHandleW(nullptr);
     if (shell.instance == nullptr) return 1;
     // Registers the toolbar and status bar classes of the common controls.
@@ -126,7 +121,7 @@ int StartUp(Application& app) {
 
     shell.mainWindow = nullptr;
     const HWND window = CreateWindowExW(WS_EX_ACCEPTFILES, ClassName, Caption, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                        0, 0, 0, 0, nullptr, nullptr, shell.instance, nullptr);
+                                        0, 0, 0, 0, nullptr, nullptr, shell.instance, &app);
     if (window == nullptr) return 1;
     shell.mainWindow = window;
 
@@ -153,7 +148,7 @@ int MessageLoop(Application& app) {
 
 Handled ExitCommand(Application& app, UINT, WPARAM, LPARAM) {
     ShellState& shell = app.shell;
-    EndModesForClose(app.viewer, app.desktop);
+    EndActivities(app.viewer, app.desktop, Action::CloseWindow);
     DeleteDC(shell.MemoryDC);
     DeleteObject(shell.surface);
     shell.MemoryDC = nullptr;

@@ -5,6 +5,8 @@
 
 #include <array>
 
+#include "shell/resources/resource_ids.h"
+
 namespace qarn {
 
 inline constexpr int ToolbarImageCount = 20;
@@ -15,30 +17,30 @@ inline constexpr BYTE Enabled = TBSTATE_ENABLED;
 inline constexpr BYTE Checked = TBSTATE_ENABLED | TBSTATE_CHECKED;
 inline constexpr TBBUTTON Separator{0, 0, 0, BTNS_SEP, {}, 0, 0};
 inline constexpr std::array<TBBUTTON, 24> ToolbarButtons{{
-    {0, 36, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {1, 37, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {0, IDM_LOAD, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {1, IDM_SAVE_AS, Enabled, BTNS_BUTTON, {}, 0, 0},
     Separator,
-    {2, 42, Checked, BTNS_BUTTON, {}, 0, 0},
-    {3, 43, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {4, 44, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {5, 45, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {2, IDM_SELECT_1, Checked, BTNS_BUTTON, {}, 0, 0},
+    {3, IDM_SELECT_2, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {4, IDM_SELECT_3, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {5, IDM_SELECT_4, Enabled, BTNS_BUTTON, {}, 0, 0},
     Separator,
-    {6, 49, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {7, 50, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {8, 51, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {9, 52, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {10, 53, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {6, IDM_CONSTANT_SUBTRACT, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {7, IDM_SUBTRACT_SHIFTING, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {8, IDM_RESTORE, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {9, IDM_ADD_SHIFTING, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {10, IDM_CONSTANT_ADD, Enabled, BTNS_BUTTON, {}, 0, 0},
     Separator,
-    {11, 57, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {12, 58, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {13, 59, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {14, 60, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {15, 61, Checked, BTNS_BUTTON, {}, 0, 0},
+    {11, IDM_PALETTE_MONO, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {12, IDM_PALETTE_EIGHTH, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {13, IDM_PALETTE_QUARTER, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {14, IDM_PALETTE_HALF, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {15, IDM_PALETTE_NORMAL, Checked, BTNS_BUTTON, {}, 0, 0},
     Separator,
-    {16, 62, Checked, BTNS_BUTTON, {}, 0, 0},
-    {17, 63, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {18, 64, Enabled, BTNS_BUTTON, {}, 0, 0},
-    {19, 65, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {16, IDM_DEPTH_EIGHTH, Checked, BTNS_BUTTON, {}, 0, 0},
+    {17, IDM_DEPTH_QUARTER, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {18, IDM_DEPTH_HALF, Enabled, BTNS_BUTTON, {}, 0, 0},
+    {19, IDM_DEPTH_NORMAL, Enabled, BTNS_BUTTON, {}, 0, 0},
 }};
 
 }  // namespace qarn

@@ -27,10 +27,10 @@ public:
     void DrawSelectionOutline(const ClientRect& rect) override;
     void MarkCommand(int command, bool marked) override;
     bool ChooseFile(FileDialogKind kind, FileNameBuffer& name, FileDialogState& state) override;
-    SystemError ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
+    FileError ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
                              std::uint64_t& fileSize) override;
-    SystemError WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) override;
-    void ShowFileError(SystemError error) override;
+    FileError WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) override;
+    void ShowFileError(FileError error) override;
 
 private:
     ShellState& shell_;

@@ -4,9 +4,7 @@
 #include <array>
 
 #include "engine/scroll.h"
-#include "viewer/auto_zoom.h"
-#include "viewer/colour_commands.h"
-#include "viewer/selection.h"
+#include "viewer/modes.h"
 
 namespace qarn {
 namespace {
@@ -35,19 +33,16 @@ CursorShape CursorFor(int dx, int dy) {
 }  // namespace
 
 bool CancelAutoScroll(Viewer& viewer, Desktop& desktop) {
-    if (viewer.AutoScrollActive == 0) return false;
-    viewer.AutoScrollActive = 0;
+    if (!viewer.AutoScrollActive) return false;
+    viewer.AutoScrollActive = false;
     desktop.StopTimer(TimerId::AutoScroll);
     desktop.ReleaseMouse();
     return true;
 }
 
 void StartAutoScroll(Viewer& viewer, Desktop& desktop) {
-    if (CancelAutoScroll(viewer, desktop)) return;
-    if (CancelAutoZoom(viewer, desktop)) return;
-    StopColourShifting(viewer, desktop);
-    ResetSelection(viewer, desktop);
-    viewer.AutoScrollActive = 1;
+    if (!EndActivities(viewer, desktop, Action::StartAutoScroll)) return;
+    viewer.AutoScrollActive = true;
     desktop.CaptureMouse();
     const int top = desktop.PictureTop();
     const ScreenPoint centre = desktop.ToScreen({HalfView, top + HalfView});
@@ -64,28 +59,6 @@ void AutoScrollTick(Viewer& viewer, Desktop& desktop) {
     desktop.ShowCursor(CursorFor(dx, dy));
     ScrollView(viewer.engine, dx, dy);
     MapViewerDisplay(viewer, desktop);
-}
-
-bool KeyDown(Viewer& viewer, Desktop& desktop, Key key) {
-    CancelAutoZoom(viewer, desktop);
-    int dx = 0;
-    int dy = 0;
-    switch (key) {
-    case Key::Left: dx = -1; break;
-    case Key::Right: dx = 1; break;
-    case Key::Up: dy = -1; break;
-    case Key::Down: dy = 1; break;
-    case Key::Other: CancelAutoScroll(viewer, desktop); return false;
-    }
-    if (viewer.selection.SelectionTracking != 0 || viewer.AutoScrollActive != 0) {
-        // The pointer moves instead, and with it the square or the offset.
-        const ScreenPoint pointer = desktop.PointerPosition();
-        desktop.MovePointer({pointer.x + dx, pointer.y + dy});
-    } else {
-        ScrollView(viewer.engine, dx, dy);
-        MapViewerDisplay(viewer, desktop);
-    }
-    return true;
 }
 
 }  // namespace qarn

@@ -5,26 +5,16 @@
 namespace qarn {
 
 inline constexpr unsigned AutoZoomPeriod = 500;  // milliseconds per level
-inline constexpr int AutoZoomOutCommand = 46;
-inline constexpr int AutoZoomInCommand = 47;
 
 void StartAutoZoom(Viewer& viewer, Desktop& desktop, int direction);
 void StopAutoZoom(Viewer& viewer, Desktop& desktop);
 // Ends automatic zoom if it runs; reports whether it ran.
 bool CancelAutoZoom(Viewer& viewer, Desktop& desktop);
 
-// A left press on the picture: zoom in to the square about the pointer. A
-// press that ends AutoScroll or automatic zoom does only that.
-void LeftPress(Viewer& viewer, Desktop& desktop, ClientPoint point);
-// A right press: zoom out about the display centre.
-void RightPress(Viewer& viewer, Desktop& desktop);
 // Left double click and command 47: zoom in one level a tick up to the
 // target. Right double click (byDoubleClick) and command 46: out to level 1.
 void StartAutoZoomIn(Viewer& viewer, Desktop& desktop);
 void StartAutoZoomOut(Viewer& viewer, Desktop& desktop, bool byDoubleClick);
 void AutoZoomTick(Viewer& viewer, Desktop& desktop);
-
-// Every tick of the main window's timers, by timer id.
-void TimerTick(Viewer& viewer, Desktop& desktop, unsigned timerId);
 
 }  // namespace qarn

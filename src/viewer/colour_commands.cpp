@@ -1,9 +1,7 @@
 #include "viewer/colour_commands.h"
 
-#include "engine/zoom.h"
-#include "viewer/auto_scroll.h"
-#include "viewer/auto_zoom.h"
-#include "viewer/selection.h"
+#include "viewer/modes.h"
+#include "viewer/zoom_view.h"
 
 namespace qarn {
 namespace {
@@ -27,17 +25,15 @@ void StopTimerOfShifting(Viewer& viewer, Desktop& desktop) {
 // A larger depth than the counts were computed with needs a new computation.
 void ComputeIfDeeper(Viewer& viewer, Desktop& desktop) {
     if (viewer.engine.view.Depth > viewer.engine.ComputedDepth)
-        ZoomView(viewer.engine, viewer.selection, viewer.AutoZoomDirection, desktop, 0);
+        ZoomView(viewer, desktop, 0);
 }
 
 }  // namespace
 
 void ColourShiftCommand(Viewer& viewer, Desktop& desktop, int command) {
-    CancelAutoScroll(viewer, desktop);
-    CancelAutoZoom(viewer, desktop);
-    ResetSelection(viewer, desktop);
-    if (command == SubtractShiftingCommand || command == AddShiftingCommand) {
-        const std::int32_t direction = command - RestoreCommand;
+    EndActivities(viewer, desktop, Action::ColourShiftCommands);
+    if (command == IDM_SUBTRACT_SHIFTING || command == IDM_ADD_SHIFTING) {
+        const std::int32_t direction = command - IDM_RESTORE;
         if (viewer.ColourShiftDirection == direction) {
             StopTimerOfShifting(viewer, desktop);
         } else {
@@ -48,10 +44,10 @@ void ColourShiftCommand(Viewer& viewer, Desktop& desktop, int command) {
     } else {
         StopTimerOfShifting(viewer, desktop);
         std::int32_t& shift = viewer.engine.view.ColourShift;
-        if (command == ConstantSubtractShiftCommand) {
+        if (command == IDM_CONSTANT_SUBTRACT) {
             shift -= ShiftStep;
             if (shift < 0) shift += ShiftTurn;
-        } else if (command == ConstantAddShiftCommand) {
+        } else if (command == IDM_CONSTANT_ADD) {
             shift += ShiftStep;
             if (shift >= ShiftTurn) shift -= ShiftTurn;
         } else {
@@ -63,7 +59,7 @@ void ColourShiftCommand(Viewer& viewer, Desktop& desktop, int command) {
 }
 
 void ColourShiftTick(Viewer& viewer, Desktop& desktop) {
-    if (viewer.selection.SelectionTracking != 0 || viewer.ColourShiftDirection == 0) return;
+    if (viewer.SelectionTracking || viewer.ColourShiftDirection == 0) return;
     std::int64_t next = std::int64_t{viewer.engine.view.ColourShift} + viewer.ColourShiftDirection;
     // ... 4095, 4096, 1, 2 ... adding; ... 1, 0, 4096, 4095 ... subtracting.
     if (next < 0)
@@ -74,23 +70,24 @@ void ColourShiftTick(Viewer& viewer, Desktop& desktop) {
     MapViewerDisplay(viewer, desktop);
 }
 
-void StopColourShifting(Viewer& viewer, Desktop& desktop) {
-    if (viewer.ColourShiftDirection == 0) return;
-    ColourShiftCommand(viewer, desktop, viewer.ColourShiftDirection < 0 ? SubtractShiftingCommand : AddShiftingCommand);
+bool StopColourShifting(Viewer& viewer, Desktop& desktop) {
+    if (viewer.ColourShiftDirection == 0) return false;
+    EndActivities(viewer, desktop, Action::ColourShiftingEnds);
+    StopTimerOfShifting(viewer, desktop);
+    ShowShiftingStatus(viewer, desktop);
+    return true;
 }
 
 void PaletteCommand(Viewer& viewer, Desktop& desktop, int command) {
-    CancelAutoZoom(viewer, desktop);
-    StopColourShifting(viewer, desktop);
-    ResetSelection(viewer, desktop);
+    EndActivities(viewer, desktop, Action::PaletteOrDepthCommand);
     ViewState& view = viewer.engine.view;
     std::uint32_t components = view.PaletteMode & ComponentBits;
-    if (command < MonochromePaletteCommand) {
-        components ^= RedComponent >> (command - MonochromeRedCommand);
+    if (command < IDM_PALETTE_FIRST) {
+        components ^= RedComponent >> (command - IDM_MONO_FIRST);
         view.PaletteMode = components + MonoPaletteSize;
         BuildMonoTable(viewer.tables.mono, view.PaletteMode);
     } else {
-        const std::uint32_t size = MonoPaletteSize << (command - MonochromePaletteCommand);
+        const std::uint32_t size = MonoPaletteSize << (command - IDM_PALETTE_FIRST);
         view.PaletteMode = components + size;
         // Compared with the computed depth, not the present one.
         if (size > viewer.engine.ComputedDepth) {
@@ -103,10 +100,8 @@ void PaletteCommand(Viewer& viewer, Desktop& desktop, int command) {
 }
 
 void DepthCommand(Viewer& viewer, Desktop& desktop, int command) {
-    CancelAutoZoom(viewer, desktop);
-    StopColourShifting(viewer, desktop);
-    ResetSelection(viewer, desktop);
-    viewer.engine.view.Depth = InitialDepth << (command - EighthDepthCommand);
+    EndActivities(viewer, desktop, Action::PaletteOrDepthCommand);
+    viewer.engine.view.Depth = InitialDepth << (command - IDM_DEPTH_FIRST);
     ComputeIfDeeper(viewer, desktop);
     MapViewerDisplay(viewer, desktop);
     SyncColourChecks(viewer, desktop);
@@ -115,18 +110,18 @@ void DepthCommand(Viewer& viewer, Desktop& desktop, int command) {
 void SyncColourChecks(const Viewer& viewer, Desktop& desktop) {
     const ViewState& view = viewer.engine.view;
     for (int i = 0; i < 5; ++i)
-        desktop.MarkCommand(MonochromePaletteCommand + i, PaletteSize(view.PaletteMode) == (MonoPaletteSize << i));
-    for (int i = 0; i < 4; ++i) desktop.MarkCommand(EighthDepthCommand + i, view.Depth == (InitialDepth << i));
+        desktop.MarkCommand(IDM_PALETTE_FIRST + i, PaletteSize(view.PaletteMode) == (MonoPaletteSize << i));
+    for (int i = 0; i < 4; ++i) desktop.MarkCommand(IDM_DEPTH_FIRST + i, view.Depth == (InitialDepth << i));
     for (int i = 0; i < 3; ++i)
-        desktop.MarkCommand(MonochromeRedCommand + i, (view.PaletteMode & (RedComponent >> i)) != 0);
+        desktop.MarkCommand(IDM_MONO_FIRST + i, (view.PaletteMode & (RedComponent >> i)) != 0);
 }
 
 std::intptr_t ApplicationCommand(Viewer& viewer, Desktop& desktop, std::uint32_t commandAndDevice) {
     constexpr std::uint32_t ForwardFromMouse = 0x8002;
     constexpr std::uint32_t BackFromMouse = 0x8001;
     if (commandAndDevice != ForwardFromMouse && commandAndDevice != BackFromMouse) return 0;
-    ColourShiftCommand(viewer, desktop, commandAndDevice == ForwardFromMouse ? AddShiftingCommand
-                                                                               : SubtractShiftingCommand);
+    ColourShiftCommand(viewer, desktop, commandAndDevice == ForwardFromMouse ? IDM_ADD_SHIFTING
+                                                                               : IDM_SUBTRACT_SHIFTING);
     MapViewerDisplay(viewer, desktop);
     return 1;
 }

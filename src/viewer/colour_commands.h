@@ -7,14 +7,6 @@
 namespace qarn {
 
 inline constexpr unsigned ColourShiftPeriod = 100;  // milliseconds per step
-inline constexpr int ConstantSubtractShiftCommand = 49;
-inline constexpr int SubtractShiftingCommand = 50;
-inline constexpr int RestoreCommand = 51;
-inline constexpr int AddShiftingCommand = 52;
-inline constexpr int ConstantAddShiftCommand = 53;
-inline constexpr int MonochromeRedCommand = 54;       // 54 .. 56: red, green, blue
-inline constexpr int MonochromePaletteCommand = 57;   // 57 .. 61: palette 256 .. 4096
-inline constexpr int EighthDepthCommand = 62;         // 62 .. 65: depth 512 .. 4096
 
 // Commands 49 to 53: shift by 64 either way, restore, or start, reverse or
 // stop repeated shifting.
@@ -22,8 +14,9 @@ void ColourShiftCommand(Viewer& viewer, Desktop& desktop, int command);
 // One step of repeated shifting, unless the selection square is shown.
 void ColourShiftTick(Viewer& viewer, Desktop& desktop);
 // Ends repeated shifting (and with it AutoScroll, automatic zoom and a shown
-// selection square) if it runs; otherwise does nothing.
-void StopColourShifting(Viewer& viewer, Desktop& desktop);
+// selection square) if it runs; otherwise does nothing. Reports whether it
+// ran.
+bool StopColourShifting(Viewer& viewer, Desktop& desktop);
 // Commands 54 to 61: a monochrome component or a palette size.
 void PaletteCommand(Viewer& viewer, Desktop& desktop, int command);
 // Commands 62 to 65: the depth. Only a depth above the computed one computes.

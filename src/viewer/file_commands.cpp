@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "engine/zoom.h"
+#include "viewer/zoom_view.h"
 #include "persistence/bitmap_file.h"
 #include "persistence/coordinate_file.h"
 #include "viewer/colour_commands.h"
@@ -29,7 +29,7 @@ void LoadCoordinateFile(Viewer& viewer, Desktop& desktop) {
     std::array<std::uint8_t, CoordinateFileSize + 1> bytes{};
     std::size_t bytesRead = 0;
     std::uint64_t fileSize = 0;
-    const SystemError error = desktop.ReadDataFile(viewer.fileName.data(), bytes, bytesRead, fileSize);
+    const FileError error = desktop.ReadDataFile(viewer.fileName.data(), bytes, bytesRead, fileSize);
     if (error != NoError) {
         desktop.ShowFileError(error);
         Ready(desktop);
@@ -38,12 +38,12 @@ void LoadCoordinateFile(Viewer& viewer, Desktop& desktop) {
     ViewState& view = viewer.engine.view;
     const bool rightSize = fileSize == bytesRead;
     if (!rightSize || DecodeCoordinateFile(std::span(bytes.data(), bytesRead), view) != CoordinateFileProblem::None) {
-        desktop.ShowFileError(ErrorInvalidData);
+        desktop.ShowFileError(InvalidDataError);
         Ready(desktop);
         return;
     }
     BuildMonoTable(viewer.tables.mono, view.PaletteMode);
-    ZoomView(viewer.engine, viewer.selection, viewer.AutoZoomDirection, desktop, 0);
+    ZoomView(viewer, desktop, 0);
     MapViewerDisplay(viewer, desktop);
     SyncColourChecks(viewer, desktop);
 }
@@ -66,7 +66,7 @@ void SaveAsCommand(Viewer& viewer, Desktop& desktop) {
 
 void SaveChosenFile(Viewer& viewer, Desktop& desktop) {
     desktop.SetStatusText(StatusPart::Messages, u"Saving...");
-    SystemError error = NoError;
+    FileError error = NoError;
     if (NamesABitmap(viewer.fileName, viewer.fileDialog.extensionAt)) {
         // The picture is packed in place and mapped again afterwards: no
         // second buffer.
@@ -85,7 +85,7 @@ void SaveChosenFile(Viewer& viewer, Desktop& desktop) {
 
 void LoadDroppedFile(Viewer& viewer, Desktop& desktop, const char16_t* name, std::size_t length) {
     if (length >= viewer.fileName.size()) {
-        desktop.ShowFileError(ErrorFileNameTooLong);
+        desktop.ShowFileError(NameTooLongError);
         return;
     }
     viewer.fileName.fill(0);

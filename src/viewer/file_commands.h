@@ -4,9 +4,6 @@
 
 namespace qarn {
 
-inline constexpr int LoadCommandId = 36;
-inline constexpr int SaveAsCommandId = 37;
-
 // Command 36: the Open dialog, then the load.
 void LoadCommand(Viewer& viewer, Desktop& desktop);
 // Command 37: the Save As dialog, then a bitmap (an extension beginning with

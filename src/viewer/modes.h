@@ -4,9 +4,25 @@
 
 namespace qarn {
 
-// Opening a menu ends AutoScroll, automatic zoom and colour shifting.
-void EndModesForMenu(Viewer& viewer, Desktop& desktop);
-// Closing the window ends colour shifting, automatic zoom and AutoScroll.
-void EndModesForClose(Viewer& viewer, Desktop& desktop);
+// The actions that end running activities (AutoScroll, automatic zoom,
+// colour shifting, a shown selection square) before doing their own work.
+enum class Action {
+    Press,                  // a left or right press on the picture
+    StartAutoScroll,        // the middle press and command 48
+    ArrowKey,               // a cursor key that reached the window
+    OtherKey,               // any other key that reached it
+    SelectLevel,            // commands 42 to 45 and the wheel
+    ZoomCommands,           // commands 39 to 41, and each automatic zoom step
+    ColourShiftCommands,    // commands 49 to 53 and the thumb buttons
+    PaletteOrDepthCommand,  // commands 54 to 65
+    MenuNavigation,
+    CloseWindow,
+    ColourShiftingEnds,     // colour shifting ended while it ran
+};
+
+// Ends what the action ends, in the action's order. Reports whether the
+// action goes on: a press that ends AutoScroll or automatic zoom does
+// nothing else.
+bool EndActivities(Viewer& viewer, Desktop& desktop, Action action);
 
 }  // namespace qarn

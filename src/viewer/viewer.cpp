@@ -3,7 +3,8 @@
 namespace qarn {
 
 void MapViewerDisplay(Viewer& viewer, Desktop& desktop) {
-    MapDisplay(viewer.engine.counts, viewer.engine.view, viewer.tables, viewer.Pixels(), desktop);
+    MapDisplay(viewer.engine.counts, viewer.engine.view, viewer.tables, viewer.Pixels());
+    desktop.RepaintPicture();
 }
 
 }  // namespace qarn

@@ -4,8 +4,9 @@
 
 #include "colour/display_mapping.h"
 #include "colour/palette_tables.h"
-#include "engine/selection_rect.h"
+#include "desktop/desktop.h"
 #include "engine/view_engine.h"
+#include "viewer/zoom_status_text.h"
 
 namespace qarn {
 
@@ -15,16 +16,27 @@ namespace qarn {
 struct Viewer {
     explicit Viewer(unsigned threads = 0) : engine(threads) {}
 
-    ViewEngine engine;         // view, counts, computed depth, busy flag (engine/)
+    ViewEngine engine;         // view, counts, computed depth (engine/)
     PaletteTables tables;      // colour and monochrome tables (colour/)
-    SelectionState selection;  // the zoom selection square (viewer/selection)
+    // The zoom selection square (viewer/selection), in client coordinates
+    // (its top and bottom carry the picture's top edge): the levels that
+    // every zoom moves, whether the square is shown and follows the pointer,
+    // the point it was last placed about, and the square itself.
+    std::int32_t SelectionLevels = 1;
+    bool SelectionTracking = false;
+    ClientPoint SelectionPoint{HalfView, HalfView};
+    ClientRect SelectionRect{0, 0, HalfView, HalfView};
+    // While a zoom computes: the wait cursor, and the square ignores the
+    // pointer (viewer/zoom_view); and the buffer of its status texts.
+    bool Busy = false;
+    ZoomStatusText zoomText;
     // Automatic zoom (viewer/auto_zoom): -1 outwards, +1 inwards, 0 off; and
     // the level at which zooming in stops.
     std::int32_t AutoZoomDirection = 0;
     std::int32_t AutoZoomTarget = 0;
     // AutoScroll (viewer/auto_scroll): running, and the point (the display
     // centre less 16 in each axis) its offsets are measured from.
-    std::int32_t AutoScrollActive = 0;
+    bool AutoScrollActive = false;
     ScreenPoint AutoScrollReference{};
     // Repeated colour shifting (viewer/colour_commands): -1 subtracting,
     // +1 adding, 0 off.

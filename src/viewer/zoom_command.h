@@ -4,16 +4,9 @@
 
 namespace qarn {
 
-inline constexpr int ZeroLevelCommand = 39;
-inline constexpr int ZoomOutCommand = 40;
-inline constexpr int ZoomInCommand = 41;
-
 // The three view commands that zoom: 39 back to level 0, 40 out and 41 in by
 // the selected number of levels (41 into the selection square where it
 // stands). Reports the command as handled.
 bool ZoomCommand(Viewer& viewer, Desktop& desktop, int command);
-
-// Start-up: builds the colour tables, computes the home view and shows it.
-void ShowFirstPicture(Viewer& viewer, Desktop& desktop);
 
 }  // namespace qarn

@@ -8,7 +8,6 @@
 #include "engine/escape_count.h"
 #include "engine/extended_real.h"
 #include "engine/zoom.h"
-#include "support/recording_desktop.h"
 #include "support/views.h"
 
 namespace qarn {
@@ -163,9 +162,8 @@ TEST(ScrollView, LevelZeroRecomputeReturnsToTheHomeView) {
     ScrollView(*engine, 5, -3);
     EXPECT_EQ(engine->view.ZoomLevel, 0);
     EXPECT_FALSE(SameView(engine->view, HomeViewState()));
-    testing::RecordingDesktop desktop;
-    SelectionState selection;
-    ZoomView(*engine, selection, 0, desktop, 0);
+    EXPECT_EQ(MoveToLevel(engine->view, 0, {}), ZoomKind::Reset);
+    ComputeRows(*engine, -ViewSize);
     EXPECT_TRUE(SameView(engine->view, HomeViewState()));
     EXPECT_TRUE(engine->counts == ComputedEngine(HomeViewState())->counts);
 }

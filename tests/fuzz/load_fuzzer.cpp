@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "desktop/desktop.h"
 #include "persistence/coordinate_file.h"
+#include "support/recording_desktop.h"
 #include "viewer/file_commands.h"
 #include "viewer/viewer.h"
 
@@ -20,29 +20,16 @@ constexpr std::uint32_t FuzzDepth = 12;
 // view's depth after the wait cursor goes up; lowering it there keeps each
 // run short (a loaded depth of 4096 inside the set would take seconds)
 // while everything before and after runs as it is.
-class FuzzDesktop final : public qarn::HeadlessDesktop {
+class FuzzDesktop final : public qarn::testing::RecordingDesktop {
 public:
-    FuzzDesktop(qarn::Viewer& viewer, const std::uint8_t* data, std::size_t size)
-        : viewer_(viewer), data_(data), size_(size) {}
+    explicit FuzzDesktop(qarn::Viewer& viewer) : viewer_(viewer) {}
 
-    qarn::SystemError ReadDataFile(const char16_t*, std::span<std::uint8_t> into, std::size_t& bytesRead,
-                                   std::uint64_t& fileSize) override {
-        fileSize = size_;
-        bytesRead = std::min(into.size(), size_);
-        if (bytesRead != 0) std::memcpy(into.data(), data_, bytesRead);
-        return qarn::NoError;
-    }
-    void ShowFileError(qarn::SystemError) override { ++errorBoxes; }
     void ShowCursor(qarn::CursorShape shape) override {
         if (shape == qarn::CursorShape::Wait) viewer_.engine.view.Depth = FuzzDepth;
     }
 
-    int errorBoxes = 0;
-
 private:
     qarn::Viewer& viewer_;
-    const std::uint8_t* data_;
-    std::size_t size_;
 };
 
 struct LoadState {
@@ -60,12 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static auto* state = new LoadState;
     qarn::Viewer& viewer = state->viewer;
     const auto before = qarn::EncodeViewState(viewer.engine.view);
-    FuzzDesktop desktop(viewer, data, size);
+    FuzzDesktop desktop(viewer);
     const std::u16string name = u"C:\\fuzz.qarn";
+    desktop.files[name].assign(data, data + size);
     qarn::LoadDroppedFile(viewer, desktop, name.data(), name.size());
 
-    if (desktop.errorBoxes > 1) std::abort();
-    if (desktop.errorBoxes == 1) {
+    if (desktop.errorBoxes.size() > 1) std::abort();
+    if (desktop.errorBoxes.size() == 1) {
         // A refused file changes nothing.
         if (qarn::EncodeViewState(viewer.engine.view) != before) std::abort();
         return 0;

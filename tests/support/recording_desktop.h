@@ -15,7 +15,7 @@ namespace qarn::testing {
 // Records what the program asks of the window system, in order, and plays
 // the parts of a screen that the program reads back (the pointer, the
 // outline drawn by exclusive-or, the marks).
-class RecordingDesktop final : public Desktop {
+class RecordingDesktop : public Desktop {
 public:
     struct StatusChange {
         StatusPart part;
@@ -24,6 +24,7 @@ public:
 
     explicit RecordingDesktop(int pictureTop = 28, ScreenPoint clientOrigin = {144, 90})
         : pictureTop_(pictureTop), origin_(clientOrigin) {}
+    virtual ~RecordingDesktop() = default;  // the fuzzer derives from it
 
     void SetStatusText(StatusPart part, const char16_t* text) override {
         status.push_back({part, text});
@@ -64,17 +65,17 @@ public:
         if (answerFilter != 0) state.filterIndex = answerFilter;
         return true;
     }
-    SystemError ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
+    FileError ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
                              std::uint64_t& fileSize) override {
         if (const auto failure = readFailures.find(path); failure != readFailures.end()) return failure->second;
         const auto file = files.find(path);
-        if (file == files.end()) return 2;  // ERROR_FILE_NOT_FOUND
+        if (file == files.end()) return SystemFileError(2);  // ERROR_FILE_NOT_FOUND
         fileSize = file->second.size();
         bytesRead = std::min(into.size(), file->second.size());
         std::copy_n(file->second.begin(), bytesRead, into.begin());
         return NoError;
     }
-    SystemError WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) override {
+    FileError WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) override {
         ++writes;
         if (const auto failure = writeFailures.find(path); failure != writeFailures.end()) return failure->second;
         std::vector<std::uint8_t> content;
@@ -82,7 +83,7 @@ public:
         files[path] = std::move(content);
         return NoError;
     }
-    void ShowFileError(SystemError error) override { errorBoxes.push_back(error); }
+    void ShowFileError(FileError error) override { errorBoxes.push_back(error); }
 
     std::vector<std::u16string> TextsOf(StatusPart part) const {
         std::vector<std::u16string> texts;
@@ -116,10 +117,10 @@ public:
     std::uint32_t answerFilter = 0;              // the filter the user picks; 0 keeps it
     std::vector<DialogShown> dialogs;
     std::map<std::u16string, std::vector<std::uint8_t>> files;
-    std::map<std::u16string, SystemError> readFailures;
-    std::map<std::u16string, SystemError> writeFailures;  // the earlier content stays
+    std::map<std::u16string, FileError> readFailures;
+    std::map<std::u16string, FileError> writeFailures;  // the earlier content stays
     int writes = 0;
-    std::vector<SystemError> errorBoxes;
+    std::vector<FileError> errorBoxes;
 
 private:
     int pictureTop_;

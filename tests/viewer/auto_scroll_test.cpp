@@ -2,7 +2,9 @@
 
 #include "engine/scroll.h"
 #include "viewer/auto_zoom.h"
+#include "viewer/key_down.h"
 #include "viewer/selection.h"
+#include "viewer/timer_tick.h"
 #include "viewer/viewer_fixture.h"
 
 namespace qarn {
@@ -19,7 +21,7 @@ protected:
 
 TEST_F(AutoScrollTest, StartCapturesCentresThePointerAndStartsTheTimer) {
     StartAutoScroll(*viewer, desktop);
-    EXPECT_EQ(viewer->AutoScrollActive, 1);
+    EXPECT_TRUE(viewer->AutoScrollActive);
     EXPECT_TRUE(desktop.captured);
     EXPECT_EQ(desktop.pointer.x, Screen(Centre()).x);
     EXPECT_EQ(desktop.pointer.y, Screen(Centre()).y);
@@ -69,7 +71,7 @@ TEST_F(AutoScrollTest, SecondStartEndsItAndLeavesTheView) {
     Tick();
     const ViewState moved = View();
     StartAutoScroll(*viewer, desktop);
-    EXPECT_EQ(viewer->AutoScrollActive, 0);
+    EXPECT_FALSE(viewer->AutoScrollActive);
     EXPECT_FALSE(desktop.captured);
     EXPECT_FALSE(desktop.TimerRuns(TimerId::AutoScroll));
     EXPECT_EQ(View().OriginRe, moved.OriginRe);
@@ -79,18 +81,18 @@ TEST_F(AutoScrollTest, StartWhileAutomaticZoomRunsOnlyEndsTheZoom) {
     StartAutoZoomIn(*viewer, desktop);
     StartAutoScroll(*viewer, desktop);
     EXPECT_EQ(viewer->AutoZoomDirection, 0);
-    EXPECT_EQ(viewer->AutoScrollActive, 0);
+    EXPECT_FALSE(viewer->AutoScrollActive);
     StartAutoScroll(*viewer, desktop);
-    EXPECT_EQ(viewer->AutoScrollActive, 1);
+    EXPECT_TRUE(viewer->AutoScrollActive);
 }
 
 TEST_F(AutoScrollTest, StartHidesAndCentresAShownSquare) {
     SelectLevelCommand(*viewer, desktop, 42);
     UpdateSelection(*viewer, desktop, 0, {20, Top + 20});
     StartAutoScroll(*viewer, desktop);
-    EXPECT_EQ(Selection().SelectionTracking, 0);
+    EXPECT_FALSE(viewer->SelectionTracking);
     EXPECT_TRUE(desktop.outlines.empty());
-    EXPECT_EQ(Selection().SelectionRect.left, 128);
+    EXPECT_EQ(viewer->SelectionRect.left, 128);
     EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Ready");
 }
 
@@ -107,10 +109,10 @@ TEST_F(AutoScrollTest, ArrowKeysScrollOrMoveThePointer) {
     EXPECT_TRUE(KeyDown(*viewer, desktop, Key::Down));
     EXPECT_EQ(desktop.pointer.y, pointer.y + 1);
     EXPECT_EQ(View().OriginIm, during.OriginIm) << "the view stays";
-    EXPECT_EQ(viewer->AutoScrollActive, 1) << "and AutoScroll goes on";
+    EXPECT_TRUE(viewer->AutoScrollActive) << "and AutoScroll goes on";
 
     EXPECT_FALSE(KeyDown(*viewer, desktop, Key::Other)) << "passed on to default processing";
-    EXPECT_EQ(viewer->AutoScrollActive, 0);
+    EXPECT_FALSE(viewer->AutoScrollActive);
 }
 
 TEST_F(AutoScrollTest, ArrowKeysMoveAShownSquareWithThePointer) {

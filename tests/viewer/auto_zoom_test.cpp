@@ -2,7 +2,9 @@
 
 #include "viewer/auto_scroll.h"
 #include "viewer/colour_commands.h"
+#include "viewer/mouse_press.h"
 #include "viewer/selection.h"
+#include "viewer/timer_tick.h"
 #include "viewer/viewer_fixture.h"
 
 namespace qarn {
@@ -15,7 +17,7 @@ protected:
 
 TEST_F(AutoZoomTest, LeftPressZoomsToTheSquareAboutThePointer) {
     AtLevel(10);
-    Selection().SelectionLevels = 2;
+    viewer->SelectionLevels = 2;
     const long double step = View().PixelStep;
     LeftPress(*viewer, desktop, {500, Top + 3});  // clamped into the picture
     EXPECT_EQ(View().ZoomLevel, 12);
@@ -26,13 +28,13 @@ TEST_F(AutoZoomTest, LeftPressZoomsToTheSquareAboutThePointer) {
 
 TEST_F(AutoZoomTest, PressesPastTheDeepestLevelOrBelowZero) {
     AtLevel(55);
-    Selection().SelectionLevels = 2;
+    viewer->SelectionLevels = 2;
     const int repaints = desktop.repaints;
     LeftPress(*viewer, desktop, Centre());
     EXPECT_EQ(View().ZoomLevel, 55);
     EXPECT_EQ(desktop.repaints, repaints + 1) << "mapped and repainted all the same";
     AtLevel(2);
-    Selection().SelectionLevels = 4;
+    viewer->SelectionLevels = 4;
     RightPress(*viewer, desktop);
     EXPECT_EQ(View().ZoomLevel, 0);
     EXPECT_EQ(View().OriginRe, -2.0L);
@@ -43,7 +45,7 @@ TEST_F(AutoZoomTest, APressOnlyEndsWhatRuns) {
     StartAutoScroll(*viewer, desktop);
     StartAutoZoomIn(*viewer, desktop);
     LeftPress(*viewer, desktop, Centre());
-    EXPECT_EQ(viewer->AutoScrollActive, 0);
+    EXPECT_FALSE(viewer->AutoScrollActive);
     EXPECT_EQ(viewer->AutoZoomDirection, 1);
     LeftPress(*viewer, desktop, Centre());
     EXPECT_EQ(viewer->AutoZoomDirection, 0);
@@ -106,9 +108,9 @@ TEST_F(AutoZoomTest, StartsAtTheEndsStopAtTheFirstTick) {
 
 TEST_F(AutoZoomTest, EndWhileShiftingMakesOneOrdinaryStep) {
     AtLevel(5);
-    ColourShiftCommand(*viewer, desktop, AddShiftingCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_ADD_SHIFTING);
     StartAutoZoomIn(*viewer, desktop);
-    EXPECT_EQ(Selection().SelectionLevels, 1);
+    EXPECT_EQ(viewer->SelectionLevels, 1);
     EXPECT_TRUE(desktop.marks[42]);
     Tick();
     EXPECT_EQ(View().ZoomLevel, 6);

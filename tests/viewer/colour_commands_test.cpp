@@ -3,6 +3,7 @@
 #include "engine/scroll.h"
 #include "viewer/auto_zoom.h"
 #include "viewer/selection.h"
+#include "viewer/timer_tick.h"
 #include "viewer/viewer_fixture.h"
 
 namespace qarn {
@@ -15,23 +16,23 @@ protected:
 };
 
 TEST_F(ColourCommandsTest, ConstantShiftsWrapRound) {
-    ColourShiftCommand(*viewer, desktop, ConstantSubtractShiftCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_CONSTANT_SUBTRACT);
     EXPECT_EQ(Shift(), 4032);
-    ColourShiftCommand(*viewer, desktop, ConstantAddShiftCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_CONSTANT_ADD);
     EXPECT_EQ(Shift(), 0);
     Shift() = 4096;
-    ColourShiftCommand(*viewer, desktop, ConstantAddShiftCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_CONSTANT_ADD);
     EXPECT_EQ(Shift(), 64);
     Shift() = 4096;
-    ColourShiftCommand(*viewer, desktop, ConstantSubtractShiftCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_CONSTANT_SUBTRACT);
     EXPECT_EQ(Shift(), 4032);
-    ColourShiftCommand(*viewer, desktop, RestoreCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_RESTORE);
     EXPECT_EQ(Shift(), 0);
     EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Ready");
 }
 
 TEST_F(ColourCommandsTest, RepeatedShiftingStates) {
-    ColourShiftCommand(*viewer, desktop, SubtractShiftingCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_SUBTRACT_SHIFTING);
     EXPECT_EQ(viewer->ColourShiftDirection, -1);
     EXPECT_EQ(desktop.timers[TimerId::ColourShift], ColourShiftPeriod);
     EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Subtract Color Shifting...");
@@ -41,40 +42,40 @@ TEST_F(ColourCommandsTest, RepeatedShiftingStates) {
     Tick();
     EXPECT_EQ(Shift(), 4095);
     const int starts = desktop.timerStarts;
-    ColourShiftCommand(*viewer, desktop, AddShiftingCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_ADD_SHIFTING);
     EXPECT_EQ(viewer->ColourShiftDirection, 1);
     EXPECT_EQ(desktop.timerStarts, starts) << "reversing keeps the running timer";
     EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Add Color Shifting...");
     Tick();
     Tick();
     EXPECT_EQ(Shift(), 1) << "4095, 4096, then 1";
-    ColourShiftCommand(*viewer, desktop, AddShiftingCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_ADD_SHIFTING);
     EXPECT_EQ(viewer->ColourShiftDirection, 0);
     EXPECT_FALSE(desktop.TimerRuns(TimerId::ColourShift));
     EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Ready");
     EXPECT_EQ(Shift(), 1) << "left where the timer stopped it";
 
     // Idle, adding, then subtracting reverses it on the same timer.
-    ColourShiftCommand(*viewer, desktop, AddShiftingCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_ADD_SHIFTING);
     EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Add Color Shifting...");
     const int addStarts = desktop.timerStarts;
-    ColourShiftCommand(*viewer, desktop, SubtractShiftingCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_SUBTRACT_SHIFTING);
     EXPECT_EQ(viewer->ColourShiftDirection, -1);
     EXPECT_EQ(desktop.timerStarts, addStarts);
     EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Subtract Color Shifting...");
     Tick();
     EXPECT_EQ(Shift(), 0);
-    ColourShiftCommand(*viewer, desktop, SubtractShiftingCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_SUBTRACT_SHIFTING);
     EXPECT_EQ(viewer->ColourShiftDirection, 0);
     EXPECT_FALSE(desktop.TimerRuns(TimerId::ColourShift));
     EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Ready");
 }
 
 TEST_F(ColourCommandsTest, ATickWhileTheSquareIsShownChangesNothing) {
-    ColourShiftCommand(*viewer, desktop, AddShiftingCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_ADD_SHIFTING);
     SelectLevelCommand(*viewer, desktop, 42);  // ends shifting: start it again
-    ColourShiftCommand(*viewer, desktop, AddShiftingCommand);
-    Selection().SelectionTracking = 1;
+    ColourShiftCommand(*viewer, desktop, IDM_ADD_SHIFTING);
+    viewer->SelectionTracking = true;
     const int repaints = desktop.repaints;
     Tick();
     EXPECT_EQ(Shift(), 0);
@@ -82,7 +83,7 @@ TEST_F(ColourCommandsTest, ATickWhileTheSquareIsShownChangesNothing) {
 }
 
 TEST_F(ColourCommandsTest, MonochromeComponentsAndTheirMarks) {
-    PaletteCommand(*viewer, desktop, MonochromeRedCommand);
+    PaletteCommand(*viewer, desktop, IDM_MONO_FIRST);
     EXPECT_EQ(View().PaletteMode, 256u + GreenComponent + BlueComponent);
     EXPECT_EQ(viewer->tables.mono[100], Rgb(0, 100, 100));
     EXPECT_FALSE(desktop.marks[54]);
@@ -101,7 +102,7 @@ TEST_F(ColourCommandsTest, OnlyADepthAboveTheComputedOneComputes) {
     PaletteCommand(*viewer, desktop, 61);
     EXPECT_EQ(View().Depth, 4096u);
     EXPECT_EQ(viewer->engine.ComputedDepth, 4096u);
-    DepthCommand(*viewer, desktop, EighthDepthCommand);
+    DepthCommand(*viewer, desktop, IDM_DEPTH_FIRST);
     EXPECT_EQ(View().Depth, 512u);
     desktop.status.clear();
     PaletteCommand(*viewer, desktop, 61);

@@ -120,15 +120,17 @@ TEST_F(FileCommandsTest, FailuresShowOneBoxAndChangeNothing) {
     desktop.files = {{u"45.qarn", wrong45},    {u"47.qarn", wrong47},        {u"empty.qarn", {}},
                      {u"big.bmp", Bytes(786486)}, {u"57.qarn", level57},     {u"legacy5.qarn", legacy5},
                      {u"locked.qarn", before}};
-    desktop.readFailures[u"locked.qarn"] = 32;  // ERROR_SHARING_VIOLATION
-    const std::pair<const char16_t*, SystemError> cases[] = {
-        {u"missing.qarn", 2}, {u"locked.qarn", 32}, {u"45.qarn", 13},      {u"47.qarn", 13},
-        {u"empty.qarn", 13},  {u"big.bmp", 13},     {u"57.qarn", 13},      {u"legacy5.qarn", 13},
+    desktop.readFailures[u"locked.qarn"] = SystemFileError(32);  // ERROR_SHARING_VIOLATION
+    const std::pair<const char16_t*, FileError> cases[] = {
+        {u"missing.qarn", SystemFileError(2)}, {u"locked.qarn", SystemFileError(32)},
+        {u"45.qarn", InvalidDataError},        {u"47.qarn", InvalidDataError},
+        {u"empty.qarn", InvalidDataError},     {u"big.bmp", InvalidDataError},
+        {u"57.qarn", InvalidDataError},        {u"legacy5.qarn", InvalidDataError},
     };
     for (const auto& [name, error] : cases) {
         desktop.errorBoxes.clear();
         Load(name);
-        EXPECT_EQ(desktop.errorBoxes, std::vector<SystemError>{error}) << std::string(name, name + 3);
+        EXPECT_EQ(desktop.errorBoxes, std::vector<FileError>{error}) << std::string(name, name + 3);
         EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Ready");
         EXPECT_EQ(Record(), before);
         EXPECT_TRUE(viewer->engine.counts == counts);
@@ -137,13 +139,14 @@ TEST_F(FileCommandsTest, FailuresShowOneBoxAndChangeNothing) {
 
 TEST_F(FileCommandsTest, AFailedSaveKeepsTheEarlierFile) {
     const Bytes earlier = {1, 2, 3};
-    for (SystemError error : {112u /* disk full */, 32u /* held by another program */, 5u /* read-only */}) {
+    for (std::uint32_t code : {112u /* disk full */, 32u /* held by another program */, 5u /* read-only */}) {
+        const FileError error = SystemFileError(code);
         desktop.files[u"keep.bmp"] = earlier;
         desktop.writeFailures[u"keep.bmp"] = error;
         desktop.errorBoxes.clear();
         const auto shown = *pixels;
         SaveAs(u"keep.bmp");
-        EXPECT_EQ(desktop.errorBoxes, std::vector<SystemError>{error});
+        EXPECT_EQ(desktop.errorBoxes, std::vector<FileError>{error});
         EXPECT_EQ(desktop.files[u"keep.bmp"], earlier);
         EXPECT_EQ(desktop.LastText(StatusPart::Messages), u"Ready");
         EXPECT_TRUE(*pixels == shown) << "the picture is restored after a failed save too";
@@ -185,13 +188,13 @@ TEST_F(FileCommandsTest, DroppedFiles) {
     const std::u16string tooLong(260, u'x');
     desktop.status.clear();
     LoadDroppedFile(*viewer, desktop, tooLong.data(), tooLong.size());
-    EXPECT_EQ(desktop.errorBoxes, std::vector<SystemError>{ErrorFileNameTooLong});
+    EXPECT_EQ(desktop.errorBoxes, std::vector<FileError>{NameTooLongError});
     EXPECT_TRUE(desktop.status.empty()) << "refused before anything is read";
 }
 
 TEST_F(FileCommandsTest, ShiftingGoesOnThroughALoad) {
     desktop.files[u"v.qarn"] = Record();
-    ColourShiftCommand(*viewer, desktop, AddShiftingCommand);
+    ColourShiftCommand(*viewer, desktop, IDM_ADD_SHIFTING);
     Load(u"v.qarn");
     EXPECT_EQ(viewer->ColourShiftDirection, 1);
 }

@@ -8,8 +8,12 @@
 #include "viewer/auto_zoom.h"
 #include "viewer/colour_commands.h"
 #include "viewer/file_commands.h"
+#include "viewer/key_down.h"
 #include "viewer/modes.h"
+#include "viewer/mouse_press.h"
 #include "viewer/selection.h"
+#include "viewer/timer_tick.h"
+#include "viewer/zoom_command.h"
 #include "viewer/viewer_fixture.h"
 
 namespace qarn {
@@ -43,7 +47,7 @@ protected:
         AtLevel(10);
         ComputeRows(viewer->engine, -ViewSize);
         if (before.scroll) {
-            viewer->AutoScrollActive = 1;
+            viewer->AutoScrollActive = true;
             desktop.StartTimer(TimerId::AutoScroll, AutoScrollPeriod);
             desktop.captured = true;
         }
@@ -54,7 +58,7 @@ protected:
         }
         const int level = View().ZoomLevel;
         action.act(*viewer, desktop);
-        const Modes now{viewer->AutoScrollActive != 0, viewer->AutoZoomDirection != 0,
+        const Modes now{viewer->AutoScrollActive, viewer->AutoZoomDirection != 0,
                         viewer->ColourShiftDirection != 0};
         const std::string where = std::string(action.name) + " with " + Describe(before);
         EXPECT_EQ(Describe(now), Describe(action.after(before))) << where;
@@ -91,9 +95,9 @@ TEST_F(ModesTable, EveryActionAgainstEveryCombinationOfModes) {
          [](Modes) { return Modes{false, false, false}; }, Never},
         {"mouse wheel", [](Viewer& v, Desktop& d) { MouseWheel(v, d, 120); },
          [](Modes) { return Modes{false, false, false}; }, Never},
-        {"zoom in command", [](Viewer& v, Desktop& d) { ZoomCommand(v, d, ZoomInCommand); },
+        {"zoom in command", [](Viewer& v, Desktop& d) { ZoomCommand(v, d, IDM_ZOOM_IN); },
          [](Modes m) { return m.shift ? Modes{false, false, false} : m; }, [](Modes) { return true; }},
-        {"zero level command", [](Viewer& v, Desktop& d) { ZoomCommand(v, d, ZeroLevelCommand); },
+        {"zero level command", [](Viewer& v, Desktop& d) { ZoomCommand(v, d, IDM_ZERO_LEVEL); },
          [](Modes m) { return m.shift ? Modes{false, false, false} : m; }, [](Modes) { return true; }},
         {"constant shift command", [](Viewer& v, Desktop& d) { ColourShiftCommand(v, d, 49); },
          [](Modes) { return Modes{false, false, false}; }, Never},
@@ -105,9 +109,9 @@ TEST_F(ModesTable, EveryActionAgainstEveryCombinationOfModes) {
          [](Modes m) { return Modes{m.scroll && !m.shift, false, false}; }, Never},
         {"depth command", [](Viewer& v, Desktop& d) { DepthCommand(v, d, 62); },
          [](Modes m) { return Modes{m.scroll && !m.shift, false, false}; }, Never},
-        {"menu navigation", [](Viewer& v, Desktop& d) { EndModesForMenu(v, d); },
+        {"menu navigation", [](Viewer& v, Desktop& d) { EndActivities(v, d, qarn::Action::MenuNavigation); },
          [](Modes) { return Modes{false, false, false}; }, Never},
-        {"closing the window", [](Viewer& v, Desktop& d) { EndModesForClose(v, d); },
+        {"closing the window", [](Viewer& v, Desktop& d) { EndActivities(v, d, qarn::Action::CloseWindow); },
          [](Modes) { return Modes{false, false, false}; }, Never},
         {"left double click", [](Viewer& v, Desktop& d) {
              LeftPress(v, d, {300, 28 + 200});
@@ -119,7 +123,7 @@ TEST_F(ModesTable, EveryActionAgainstEveryCombinationOfModes) {
              StartAutoZoomOut(v, d, true);
          },
          [](Modes m) { return Modes{false, true, m.scroll || m.zoom ? m.shift : false}; }, pressGoesOn},
-        {"zoom out command", [](Viewer& v, Desktop& d) { ZoomCommand(v, d, ZoomOutCommand); },
+        {"zoom out command", [](Viewer& v, Desktop& d) { ZoomCommand(v, d, IDM_ZOOM_OUT); },
          [](Modes m) { return m.shift ? Modes{false, false, false} : m; }, [](Modes) { return true; }},
         {"subtract shifting command", [](Viewer& v, Desktop& d) { ColourShiftCommand(v, d, 50); },
          [](Modes) { return Modes{false, false, true}; }, Never},

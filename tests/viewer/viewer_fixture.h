@@ -6,7 +6,7 @@
 #include "support/recording_desktop.h"
 #include "support/views.h"
 #include "viewer/viewer.h"
-#include "viewer/zoom_command.h"
+#include "viewer/first_picture.h"
 
 namespace qarn::testing {
 
@@ -27,7 +27,6 @@ protected:
     }
 
     ViewState& View() { return viewer->engine.view; }
-    SelectionState& Selection() { return viewer->selection; }
     ClientPoint Centre() const { return {HalfView, Top + HalfView}; }
     // The screen point of a client point.
     ScreenPoint Screen(ClientPoint point) const { return desktop.ToScreen(point); }

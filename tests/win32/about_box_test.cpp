@@ -1,11 +1,6 @@
 // The About box and its text boxes, opened in this process through command
-// 66 and driven from inside their modal loops.
-//
-// A modal box keeps the thread in its own loop, so each test hands a script
-// to a thread timer, which that loop dispatches. A script step looks at the
-// boxes, may post them input, and says whether it is done; a step that is
-// not done runs again at the next tick. After its time limit the script
-// closes every box of the thread, so a failing test never hangs the suite.
+// 66 and driven from inside their modal loops by a script (see
+// window_test_support.h).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -21,37 +16,20 @@
 #include "shell/dispatch.h"
 #include "shell/resources/resource_ids.h"
 #include "win32/gui_resources.h"
+#include "win32/window_test_support.h"
 
 namespace qarn {
 namespace {
 
-using Pixels = std::vector<std::uint32_t>;
-
-// 32 x 32 pixels at (x, y) of a device context, 0x00RRGGBB, top row first.
-Pixels Square(HDC source, int x, int y) {
-    const HDC memory = CreateCompatibleDC(source);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 32, -32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    const HBITMAP copy = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(memory, copy);
-    BitBlt(memory, 0, 0, 32, 32, source, x, y, SRCCOPY);
-    GdiFlush();
-    Pixels pixels(static_cast<const std::uint32_t*>(bits), static_cast<const std::uint32_t*>(bits) + 32 * 32);
-    for (std::uint32_t& p : pixels) p &= 0xFFFFFF;
-    SelectObject(memory, old);
-    DeleteObject(copy);
-    DeleteDC(memory);
-    return pixels;
-}
+using testing::ClassOf;
+using testing::Pixels;
+using testing::Script;
+using testing::ShownBoxOwnedBy;
+using testing::TextOf;
+using testing::ThreadDialogs;
 
 // The animation square of a box: 32 x 32 at (16, 16) of its client area.
-Pixels AnimationSquare(HWND box) {
-    const HDC context = GetDC(box);
-    Pixels pixels = Square(context, 16, 16);
-    ReleaseDC(box, context);
-    return pixels;
-}
+Pixels AnimationSquare(HWND box) { return testing::CaptureWindow(box, 16, 16, 32, 32); }
 
 // Frame k of the strip, loaded as the box loads it and read back through
 // the same path as the box's pixels.
@@ -61,44 +39,12 @@ Pixels StripFrame(int k) {
     const HDC screen = GetDC(nullptr);
     const HDC memory = CreateCompatibleDC(screen);
     const HGDIOBJ old = SelectObject(memory, strip);
-    Pixels pixels = Square(memory, 32 * k, 0);
+    Pixels pixels = testing::Capture(memory, 32 * k, 0, 32, 32);
     SelectObject(memory, old);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     DeleteObject(strip);
     return pixels;
-}
-
-std::wstring TextOf(HWND window) {
-    wchar_t text[1024] = {};
-    GetWindowTextW(window, text, 1024);
-    return text;
-}
-
-std::wstring ClassOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
-// Dialog boxes of this thread, in the order the system lists them.
-std::vector<HWND> ThreadDialogs() {
-    std::vector<HWND> found;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM list) -> BOOL {
-            if (ClassOf(window) == L"#32770") reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-// The shown dialog box that owner owns, if there is one.
-HWND ShownBoxOwnedBy(HWND owner) {
-    for (HWND box : ThreadDialogs())
-        if (GetWindow(box, GW_OWNER) == owner && IsWindowVisible(box)) return box;
-    return nullptr;
 }
 
 // Posts a key press to the control that has the focus in box (or to the box
@@ -156,99 +102,12 @@ LRESULT CALLBACK WatchOpenings(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// Closes every box of the thread, innermost first: as Esc would at first,
-// and then, for a box that ignores Esc, by ending its modal loop directly.
-void CloseAllBoxes(bool force) {
-    std::vector<HWND> boxes = ThreadDialogs();
-    for (auto box = boxes.rbegin(); box != boxes.rend(); ++box)
-        if (force)
-            EndDialog(*box, 0);
-        else
-            PostMessageW(*box, WM_COMMAND, IDCANCEL, 0);
+// A text of the program's string table, as the text box loads it.
+std::wstring ResourceText(UINT id) {
+    wchar_t text[1024] = {};
+    LoadStringW(GetModuleHandleW(nullptr), id, text, 1024);
+    return text;
 }
-
-class Script {
-public:
-    using Step = std::function<bool()>;
-
-    explicit Script(std::vector<Step> steps, DWORD limit = 20000) : steps_(std::move(steps)), limit_(limit) {}
-    Script(const Script&) = delete;
-    Script& operator=(const Script&) = delete;
-    ~Script() { Stop(); }
-
-    // Carries out command 66 with this script driving the boxes.
-    Handled Run(Application& app) {
-        running_ = this;
-        start_ = GetTickCount();
-        timer_ = SetTimer(nullptr, 0, 10, Tick);
-        const Handled outcome = DispatchWindowMessage(app, WM_COMMAND, IDM_ABOUT, 0);
-        Stop();
-        return outcome;
-    }
-
-    bool Completed() const { return next_ == steps_.size(); }
-    bool TimedOut() const { return timedOut_; }
-
-private:
-    void Stop() {
-        if (timer_ != 0) KillTimer(nullptr, timer_);
-        timer_ = 0;
-        if (running_ == this) running_ = nullptr;
-    }
-
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        Script* script = running_;
-        if (script == nullptr || script->busy_) return;
-        script->busy_ = true;
-        const DWORD now = GetTickCount();
-        if (now - script->start_ > script->limit_) {
-            // The watchdog: end whatever is still open, more firmly every
-            // half second if a box ignores the first request.
-            if (!script->timedOut_ || now - script->lastKick_ > 500) {
-                CloseAllBoxes(script->timedOut_);
-                script->timedOut_ = true;
-                script->lastKick_ = now;
-            }
-        } else {
-            while (script->next_ < script->steps_.size() && script->steps_[script->next_]()) ++script->next_;
-        }
-        script->busy_ = false;
-    }
-
-    static inline Script* running_ = nullptr;
-    std::vector<Step> steps_;
-    std::size_t next_ = 0;
-    DWORD limit_;
-    DWORD start_ = 0;
-    DWORD lastKick_ = 0;
-    UINT_PTR timer_ = 0;
-    bool busy_ = false;
-    bool timedOut_ = false;
-};
-
-const wchar_t* const ExpectedUpdates =
-    L"More features are planned for future versions of Qarn.\r\n"
-    L"\r\n"
-    L"The latest version is always published at:\r\n"
-    L"\r\n"
-    L"https://qarn.example.org/\r\n"
-    L"\r\n"
-    L"\r\n"
-    L"Enjoy your journeys into the Mandelbrot set!\r\n"
-    L"\r\n"
-    L"qarn@example.org";
-
-const wchar_t* const ExpectedAcknowledgments =
-    L"Many thanks to Mira and Tobias for testing Qarn,\r\n"
-    L"for their bug reports and for their suggestions.\r\n"
-    L"\r\n"
-    L"Thanks to the GCC and MinGW-w64 developers for the\r\n"
-    L"compilers and libraries with which Qarn was built:\r\n"
-    L"https://gcc.gnu.org/ and https://www.mingw-w64.org/\r\n"
-    L"\r\n"
-    L"Thanks to the Python developers: the toolbar images and\r\n"
-    L"the About animation were drawn with a Python script.\r\n"
-    L"https://www.python.org/";
 
 // What a text box showed while it was open.
 struct TextBoxSeen {
@@ -335,7 +194,7 @@ protected:
 
     // Runs command 66 under the script and checks what every run must give.
     void RunAbout(Script& script) {
-        const Handled outcome = script.Run(*app);
+        const Handled outcome = script.Run([] { return DispatchWindowMessage(*app, WM_COMMAND, IDM_ABOUT, 0); });
         EXPECT_TRUE(outcome.handled);
         EXPECT_EQ(outcome.result, 0);
         EXPECT_TRUE(script.Completed()) << "the script stopped before its end";
@@ -471,7 +330,7 @@ TEST_F(AboutBoxTest, UpdatesAndAcknowledgmentsOpenTheTextBoxAndEscClosesOneBoxAt
     RunAbout(script);
 
     EXPECT_EQ(updates.caption, L"Qarn Updates");
-    EXPECT_EQ(updates.text, ExpectedUpdates);
+    EXPECT_EQ(updates.text, ResourceText(IDS_UPDATES_TEXT));
     EXPECT_EQ(updates.owner, about);
     EXPECT_TRUE(updates.aboutDisabled) << "the text box is modal";
     EXPECT_TRUE(updates.focusOnOk);
@@ -481,7 +340,7 @@ TEST_F(AboutBoxTest, UpdatesAndAcknowledgmentsOpenTheTextBoxAndEscClosesOneBoxAt
     EXPECT_TRUE(aboutEnabledAfterEsc);
 
     EXPECT_EQ(acknowledgments.caption, L"Qarn Acknowledgments");
-    EXPECT_EQ(acknowledgments.text, ExpectedAcknowledgments);
+    EXPECT_EQ(acknowledgments.text, ResourceText(IDS_ACKNOWLEDGMENTS_TEXT));
     EXPECT_EQ(acknowledgments.owner, about);
     EXPECT_TRUE(acknowledgments.focusOnOk);
     EXPECT_TRUE(acknowledgments.textFits);
@@ -490,8 +349,8 @@ TEST_F(AboutBoxTest, UpdatesAndAcknowledgmentsOpenTheTextBoxAndEscClosesOneBoxAt
 }
 
 TEST_F(AboutBoxTest, TextsAreAboutTenShortLinesWithTheirBlankLines) {
-    const std::vector<std::wstring> updates = LinesOf(ExpectedUpdates);
-    const std::vector<std::wstring> acknowledgments = LinesOf(ExpectedAcknowledgments);
+    const std::vector<std::wstring> updates = LinesOf(ResourceText(IDS_UPDATES_TEXT));
+    const std::vector<std::wstring> acknowledgments = LinesOf(ResourceText(IDS_ACKNOWLEDGMENTS_TEXT));
     for (const auto* lines : {&updates, &acknowledgments}) {
         EXPECT_GE(lines->size(), 9u);
         EXPECT_LE(lines->size(), 11u);

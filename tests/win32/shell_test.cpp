@@ -6,6 +6,7 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <filesystem>
@@ -20,32 +21,13 @@
 #include "shell/dispatch.h"
 #include "persistence/coordinate_file.h"
 #include "shell/resources/resource_ids.h"
+#include "win32/window_test_support.h"
 
 namespace qarn {
 namespace {
 
-std::wstring StatusText(const Application& app, int part) {
-    wchar_t text[256] = {};
-    const LRESULT length = SendMessageW(app.shell.statusBar, SB_GETTEXTLENGTHW, part, 0);
-    if (LOWORD(length) >= std::size(text)) return L"<too long>";
-    SendMessageW(app.shell.statusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-// Delivers what is queued, through the accelerators as the program's loop
-// does, until nothing is left.
-void Pump(Application& app) {
-    MSG message{};
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        }
-        if (TranslateAcceleratorW(app.shell.mainWindow, app.shell.accelerators, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
+using testing::Pump;
+using testing::StatusText;
 
 void PressKey(Application& app, WPARAM key) {
     PostMessageW(app.shell.mainWindow, WM_KEYDOWN, key, 1);
@@ -53,25 +35,10 @@ void PressKey(Application& app, WPARAM key) {
     Pump(app);
 }
 
-// The picture as the window shows it, read back from the screen.
+// The picture as the window shows it, read back from the screen, top row
+// first.
 std::vector<std::uint32_t> PictureOnScreen(const Application& app) {
-    const HDC screen = GetDC(app.shell.mainWindow);
-    const HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 512, -512, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    const HBITMAP copy = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(memory, copy);
-    BitBlt(memory, 0, 0, 512, 512, screen, 0, app.shell.PictureRect.top, SRCCOPY);
-    GdiFlush();
-    std::vector<std::uint32_t> pixels(static_cast<const std::uint32_t*>(bits),
-                                      static_cast<const std::uint32_t*>(bits) + 512 * 512);
-    for (std::uint32_t& p : pixels) p &= 0xFFFFFF;
-    SelectObject(memory, old);
-    DeleteObject(copy);
-    DeleteDC(memory);
-    ReleaseDC(app.shell.mainWindow, screen);
-    return pixels;  // top row first
+    return testing::CaptureWindow(app.shell.mainWindow, 0, app.shell.PictureRect.top, 512, 512);
 }
 
 // The picture on the screen shows the display surface (stored bottom-up),
@@ -301,6 +268,14 @@ TEST_F(ShellTest, MenuItemsTextsIdsAndMarks) {
     }
 }
 
+bool MenuMarked(const Application& app, int command) {
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_STATE;
+    GetMenuItemInfoW(app.shell.menu, static_cast<UINT>(command), FALSE, &item);
+    return (item.fState & MFS_CHECKED) != 0;
+}
+
 TEST_F(ShellTest, ToolbarButtonsAndTheirStates) {
     const HWND toolbar = app->shell.toolbar;
     ASSERT_EQ(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), 24);
@@ -316,30 +291,50 @@ TEST_F(ShellTest, ToolbarButtonsAndTheirStates) {
         EXPECT_EQ(button.idCommand, commands[i]);
         EXPECT_EQ(button.iBitmap, image++);
         EXPECT_EQ(button.fsStyle & BTNS_CHECK, 0) << "plain push buttons";
-        const bool checked = commands[i] == 42 || commands[i] == 61 || commands[i] == 62;
-        EXPECT_EQ((button.fsState & TBSTATE_CHECKED) != 0, checked) << commands[i];
+        EXPECT_EQ((button.fsState & TBSTATE_CHECKED) != 0, MenuMarked(*app, commands[i])) << "as its menu item";
         EXPECT_TRUE(button.fsState & TBSTATE_ENABLED) << commands[i];
     }
     EXPECT_EQ(image, 20);
 }
 
-TEST_F(ShellTest, TooltipTextsComeFromTheStringTable) {
-    const std::pair<int, const wchar_t*> tips[] = {{36, L"Load Coordinates"}, {37, L"Save Coordinates or BMP"},
-                                                   {42, L"Zoom Selection 1 level"}, {53, L"Constant Add Color Shift"},
-                                                   {61, L"Normal Color Palette"}, {65, L"Normal Color Depth"}};
-    for (const auto& [command, expected] : tips) {
+// The menu table above is the one list of commands; these hold for each.
+TEST_F(ShellTest, EveryCommandHasAHandlerAHelpStringAndEveryButtonATooltip) {
+    std::vector<int> ids;
+    for (int m = 0; m < GetMenuItemCount(app->shell.menu); ++m) {
+        const HMENU popup = GetSubMenu(app->shell.menu, m);
+        for (int i = 0; i < GetMenuItemCount(popup); ++i)
+            if (const UINT id = GetMenuItemID(popup, i); id != 0) ids.push_back(static_cast<int>(id));
+    }
+    std::sort(ids.begin(), ids.end());
+    ASSERT_EQ(ids.size(), static_cast<std::size_t>(IDM_LAST - IDM_FIRST + 1));
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        EXPECT_EQ(ids[i], IDM_FIRST + static_cast<int>(i)) << "each command once, all in the command table";
+    for (int id : ids) {
+        wchar_t help[256] = {};
+        EXPECT_GT(LoadStringW(app->shell.instance, static_cast<UINT>(id), help, 256), 0) << id;
+    }
+
+    const HWND toolbar = app->shell.toolbar;
+    for (int i = 0; i < SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0); ++i) {
+        TBBUTTON button{};
+        SendMessageW(toolbar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
+        if (button.fsStyle & BTNS_SEP) continue;
+        EXPECT_TRUE(std::binary_search(ids.begin(), ids.end(), button.idCommand)) << button.idCommand;
         NMTTDISPINFOW info{};
-        info.hdr.hwndFrom = app->shell.toolbar;
-        info.hdr.idFrom = static_cast<UINT_PTR>(command);
+        info.hdr.hwndFrom = toolbar;
+        info.hdr.idFrom = static_cast<UINT_PTR>(button.idCommand);
         info.hdr.code = TTN_GETDISPINFOW;
         EXPECT_EQ(SendMessageW(app->shell.mainWindow, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info)), 0);
         ASSERT_TRUE(IS_INTRESOURCE(info.lpszText));
         EXPECT_EQ(info.hinst, app->shell.instance);
         wchar_t text[128] = {};
         LoadStringW(info.hinst, static_cast<UINT>(reinterpret_cast<UINT_PTR>(info.lpszText)), text, 128);
-        EXPECT_STREQ(text, expected);
+        EXPECT_NE(text[0], L'\0') << button.idCommand;
+        if (button.idCommand == IDM_SELECT_1) {
+            EXPECT_STREQ(text, L"Zoom Selection 1 level");
+        }
     }
-    NMHDR other{app->shell.toolbar, 0, static_cast<UINT>(NM_CLICK)};
+    NMHDR other{toolbar, 0, static_cast<UINT>(NM_CLICK)};
     EXPECT_FALSE(DispatchWindowMessage(*app, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&other)).handled);
 }
 
@@ -418,25 +413,45 @@ TEST_F(ShellTest, SelectionOutlineAppearsFollowsThePointerAndLeavesNoTrace) {
     EXPECT_EQ(StatusText(*app, 0), L"Ready");
 }
 
-TEST_F(ShellTest, MarksOfTheSelectionLevels) {
-    const HWND window = app->shell.mainWindow;
-    for (int command = IDM_SELECT_1; command <= IDM_SELECT_4; ++command) {
-        SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(command), 0);
-        for (int other = IDM_SELECT_1; other <= IDM_SELECT_4; ++other) {
-            const bool marked = other == command;
-            MENUITEMINFOW item{};
-            item.cbSize = sizeof item;
-            item.fMask = MIIM_STATE;
-            GetMenuItemInfoW(app->shell.menu, static_cast<UINT>(other), FALSE, &item);
-            EXPECT_EQ((item.fState & MFS_CHECKED) != 0, marked) << command << " " << other;
-            EXPECT_EQ(SendMessageW(app->shell.toolbar, TB_ISBUTTONCHECKED, static_cast<WPARAM>(other), 0) != 0,
+// Every check mark of the menu, and the pressed look of its button where
+// it has one, says what the viewer's settings are.
+void ExpectMarksFollowTheSettings(const Application& app, const char* after) {
+    const Viewer& viewer = app.viewer;
+    const ViewState& view = viewer.engine.view;
+    auto expect = [&](int command, bool marked) {
+        EXPECT_EQ(MenuMarked(app, command), marked) << command << " after " << after;
+        if (SendMessageW(app.shell.toolbar, TB_COMMANDTOINDEX, static_cast<WPARAM>(command), 0) >= 0) {
+            EXPECT_EQ(SendMessageW(app.shell.toolbar, TB_ISBUTTONCHECKED, static_cast<WPARAM>(command), 0) != 0,
                       marked)
-                << command << " " << other;
+                << command << " after " << after;
         }
-        SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(command), 0);  // hide it again
+    };
+    for (int levels = 1; levels <= 4; ++levels) expect(IDM_SELECT_1 + levels - 1, viewer.SelectionLevels == levels);
+    for (int bit = 0; bit < 3; ++bit) expect(IDM_MONO_BLUE - bit, (view.PaletteMode >> bit & 1) != 0);
+    for (int i = 0; i < 5; ++i) expect(IDM_PALETTE_MONO + i, (view.PaletteMode & ~0xFFu) == (256u << i));
+    for (int i = 0; i < 4; ++i) expect(IDM_DEPTH_EIGHTH + i, view.Depth == (512u << i));
+}
+
+TEST_F(ShellTest, CheckMarksFollowTheSettings) {
+    const HWND window = app->shell.mainWindow;
+    ExpectMarksFollowTheSettings(*app, "the tests before");
+    // Every command that moves a mark, once or more: the levels shown,
+    // hidden and reset by automatic zoom, the palettes up (computing deeper
+    // each time), the depths down, each component off and on again.
+    std::vector<int> commands{IDM_SELECT_3, IDM_SELECT_3, IDM_SELECT_4, IDM_AUTO_ZOOM_IN};
+    for (int id = IDM_PALETTE_FIRST; id <= IDM_PALETTE_LAST; ++id) commands.push_back(id);
+    for (int id = IDM_DEPTH_LAST; id >= IDM_DEPTH_FIRST; --id) commands.push_back(id);
+    for (int id = IDM_MONO_FIRST; id < IDM_PALETTE_FIRST; ++id) commands.insert(commands.end(), {id, id});
+    commands.push_back(IDM_PALETTE_NORMAL);
+    for (int command : commands) {
+        SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(command), 0);
+        ExpectMarksFollowTheSettings(*app, std::to_string(command).c_str());
     }
+    SendMessageW(window, WM_COMMAND, IDM_ZERO_LEVEL, 0);
     SendMessageW(window, WM_COMMAND, IDM_SELECT_1, 0);
     SendMessageW(window, WM_COMMAND, IDM_SELECT_1, 0);
+    ExpectMarksFollowTheSettings(*app, "back to the start");
+    EXPECT_EQ(app->viewer.engine.view.PaletteMode, 4096u + 7);
 }
 
 // The status bar's window procedure, watching the cursor while a zoom
@@ -472,7 +487,7 @@ std::vector<std::uint8_t> FileBytes(const std::wstring& path) {
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
 
-SystemError Write(Application& app, const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+FileError Write(Application& app, const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
     const std::array<std::span<const std::uint8_t>, 1> parts{bytes};
     return app.desktop.WriteDataFile(reinterpret_cast<const char16_t*>(path.c_str()), parts);
 }
@@ -502,7 +517,7 @@ TEST_F(ShellTest, DataFilesAreReplacedWholeOrNotAtAll) {
     // Held open by another program: the write is refused and the file stays.
     HANDLE other = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 2)), static_cast<SystemError>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 2)), SystemFileError(ERROR_SHARING_VIOLATION));
     CloseHandle(other);
     EXPECT_EQ(FileBytes(path), std::vector<std::uint8_t>(46, 1));
 
@@ -514,7 +529,7 @@ TEST_F(ShellTest, DataFilesAreReplacedWholeOrNotAtAll) {
     const bool enforced = probe == INVALID_HANDLE_VALUE;
     if (!enforced) CloseHandle(probe);
     if (enforced) {
-        EXPECT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 3)), static_cast<SystemError>(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(Write(*app, path, std::vector<std::uint8_t>(46, 3)), SystemFileError(ERROR_ACCESS_DENIED));
         EXPECT_EQ(FileBytes(path), std::vector<std::uint8_t>(46, 1));
     }
     std::array<std::uint8_t, 47> into{};
@@ -528,25 +543,8 @@ TEST_F(ShellTest, DataFilesAreReplacedWholeOrNotAtAll) {
 
     // A load never creates a file.
     EXPECT_EQ(app->desktop.ReadDataFile(reinterpret_cast<const char16_t*>(path.c_str()), into, got, size),
-              static_cast<SystemError>(ERROR_FILE_NOT_FOUND));
+              SystemFileError(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
-// A real drop: a DROPFILES block made here, as the shell would make it.
-HDROP MakeDrop(const std::vector<std::wstring>& names) {
-    std::size_t characters = 1;
-    for (const auto& name : names) characters += name.size() + 1;
-    const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + characters * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    auto* text = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(drop) + sizeof(DROPFILES));
-    for (const auto& name : names) {
-        std::memcpy(text, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
-        text += name.size() + 1;
-    }
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
 }
 
 TEST_F(ShellTest, DroppingFilesLoadsTheFirst) {
@@ -559,7 +557,7 @@ TEST_F(ShellTest, DroppingFilesLoadsTheFirst) {
     const auto record = EncodeViewState(view);
     ASSERT_EQ(Write(*app, first, std::vector<std::uint8_t>(record.begin(), record.end())), NoError);
     SendMessageW(app->shell.mainWindow, WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(MakeDrop({first, TempPath(L"missing-2.qarn"), TempPath(L"missing-3.qarn")})),
+                 reinterpret_cast<WPARAM>(testing::MakeDrop({first, TempPath(L"missing-2.qarn"), TempPath(L"missing-3.qarn")})),
                  0);
     EXPECT_EQ(app->viewer.engine.view.ZoomLevel, 1);
     EXPECT_EQ(app->viewer.engine.view.OriginRe, -1.0L);
@@ -568,40 +566,8 @@ TEST_F(ShellTest, DroppingFilesLoadsTheFirst) {
     SendMessageW(app->shell.mainWindow, WM_COMMAND, IDM_ZERO_LEVEL, 0);
 }
 
-TEST_F(ShellTest, ColourCommandsMoveTheirMarks) {
+TEST_F(ShellTest, RepeatedShiftingShowsItsStatus) {
     const HWND window = app->shell.mainWindow;
-    auto menuMarked = [&](int command) {
-        MENUITEMINFOW item{};
-        item.cbSize = sizeof item;
-        item.fMask = MIIM_STATE;
-        GetMenuItemInfoW(app->shell.menu, static_cast<UINT>(command), FALSE, &item);
-        return (item.fState & MFS_CHECKED) != 0;
-    };
-    auto buttonPressed = [&](int command) {
-        return SendMessageW(app->shell.toolbar, TB_ISBUTTONCHECKED, static_cast<WPARAM>(command), 0) != 0;
-    };
-    for (int palette = IDM_PALETTE_MONO; palette <= IDM_PALETTE_NORMAL; ++palette) {
-        SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(palette), 0);
-        for (int other = IDM_PALETTE_MONO; other <= IDM_PALETTE_NORMAL; ++other) {
-            EXPECT_EQ(menuMarked(other), other == palette) << palette << " " << other;
-            EXPECT_EQ(buttonPressed(other), other == palette) << palette << " " << other;
-        }
-    }
-    for (int depth = IDM_DEPTH_EIGHTH; depth <= IDM_DEPTH_NORMAL; ++depth) {
-        SendMessageW(window, WM_COMMAND, static_cast<WPARAM>(depth), 0);
-        for (int other = IDM_DEPTH_EIGHTH; other <= IDM_DEPTH_NORMAL; ++other) {
-            EXPECT_EQ(menuMarked(other), other == depth) << depth << " " << other;
-            EXPECT_EQ(buttonPressed(other), other == depth) << depth << " " << other;
-        }
-    }
-    SendMessageW(window, WM_COMMAND, IDM_MONO_GREEN, 0);
-    EXPECT_TRUE(menuMarked(IDM_MONO_RED));
-    EXPECT_FALSE(menuMarked(IDM_MONO_GREEN));
-    EXPECT_TRUE(menuMarked(IDM_MONO_BLUE));
-    EXPECT_TRUE(menuMarked(IDM_PALETTE_MONO));
-    SendMessageW(window, WM_COMMAND, IDM_MONO_GREEN, 0);
-    SendMessageW(window, WM_COMMAND, IDM_PALETTE_NORMAL, 0);
-    SendMessageW(window, WM_COMMAND, IDM_DEPTH_EIGHTH, 0);
     SendMessageW(window, WM_COMMAND, IDM_SUBTRACT_SHIFTING, 0);
     EXPECT_EQ(StatusText(*app, 0), L"Subtract Color Shifting...");
     SendMessageW(window, WM_COMMAND, IDM_RESTORE, 0);

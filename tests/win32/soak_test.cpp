@@ -24,9 +24,13 @@
 #include "shell/resources/resource_ids.h"
 #include "viewer/file_commands.h"
 #include "win32/gui_resources.h"
+#include "win32/window_test_support.h"
 
 namespace qarn {
 namespace {
+
+using testing::Pump;
+using testing::StatusText;
 
 struct Resources {
     DWORD gdi = 0;
@@ -76,39 +80,6 @@ bool DefinedMessageText(const std::wstring& text) {
 bool DefinedLevelText(const std::wstring& text) {
     static const std::wregex defined(L"Level [0-5][0-9] of 56");
     return std::regex_match(text, defined);
-}
-
-void Pump(Application& app) {
-    MSG message{};
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (TranslateAcceleratorW(app.shell.mainWindow, app.shell.accelerators, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-// Closes the About box as soon as it is there; the timer runs until then.
-void CALLBACK CloseAbout(HWND, UINT, UINT_PTR timer, DWORD) {
-    if (const HWND box = FindWindowW(L"#32770", L"About Qarn")) {
-        KillTimer(nullptr, timer);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-    }
-}
-
-HDROP MakeDrop(const std::wstring& name) {
-    const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), name.c_str(), (name.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
-}
-
-std::wstring StatusText(const Application& app, int part) {
-    wchar_t text[256] = {};
-    SendMessageW(app.shell.statusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
-    return text;
 }
 
 class Soak {
@@ -187,13 +158,20 @@ private:
     void Load() {
         if (!saved_) return;
         SendMessageW(app_.shell.mainWindow, WM_DROPFILES,
-                     reinterpret_cast<WPARAM>(MakeDrop(folder_ + L"qarn-soak.qarn")), 0);
+                     reinterpret_cast<WPARAM>(testing::MakeDrop({folder_ + L"qarn-soak.qarn"})), 0);
         ++loads;
     }
 
-    void About(UINT closeAfter = 20) {
-        SetTimer(nullptr, 0, closeAfter, CloseAbout);
-        AboutCommand(app_, IDM_ABOUT);
+    // Opens the About box and closes it once it has been open for a while.
+    void About(DWORD closeAfter = 20) {
+        const DWORD opened = GetTickCount();
+        testing::Script script({[&] {
+            const HWND box = testing::ShownBoxOwnedBy(app_.shell.mainWindow);
+            if (box == nullptr || GetTickCount() - opened < closeAfter) return false;
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            return true;
+        }});
+        script.Run([&] { return AboutCommand(app_, IDM_ABOUT, 0, 0); });
         ++abouts;
     }
 

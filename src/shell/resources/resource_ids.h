@@ -1,42 +1,13 @@
 /* Identifiers shared by qarn.rc and the shell's C++ code.
- * Only #define lines: the resource compiler reads this file too. */
+ * Only preprocessor lines: the resource compiler reads this file too. */
 #ifndef QARN_SHELL_RESOURCES_RESOURCE_IDS_H
 #define QARN_SHELL_RESOURCES_RESOURCE_IDS_H
 
-/* Commands (WM_COMMAND identifiers, 36 to 66). The menu-help string of a
- * command has the command's identifier; the tooltip string of a toolbar
- * button has the command's identifier plus IDS_TOOLTIP_OFFSET. */
-#define IDM_LOAD                 36
-#define IDM_SAVE_AS              37
-#define IDM_EXIT                 38
-#define IDM_ZERO_LEVEL           39
-#define IDM_ZOOM_OUT             40
-#define IDM_ZOOM_IN              41
-#define IDM_SELECT_1             42
-#define IDM_SELECT_2             43
-#define IDM_SELECT_3             44
-#define IDM_SELECT_4             45
-#define IDM_AUTO_ZOOM_OUT        46
-#define IDM_AUTO_ZOOM_IN         47
-#define IDM_AUTOSCROLL           48
-#define IDM_CONSTANT_SUBTRACT    49
-#define IDM_SUBTRACT_SHIFTING    50
-#define IDM_RESTORE              51
-#define IDM_ADD_SHIFTING         52
-#define IDM_CONSTANT_ADD         53
-#define IDM_MONO_RED             54
-#define IDM_MONO_GREEN           55
-#define IDM_MONO_BLUE            56
-#define IDM_PALETTE_MONO         57
-#define IDM_PALETTE_EIGHTH       58
-#define IDM_PALETTE_QUARTER      59
-#define IDM_PALETTE_HALF         60
-#define IDM_PALETTE_NORMAL       61
-#define IDM_DEPTH_EIGHTH         62
-#define IDM_DEPTH_QUARTER        63
-#define IDM_DEPTH_HALF           64
-#define IDM_DEPTH_NORMAL         65
-#define IDM_ABOUT                66
+/* Commands, 36 to 66, in the one table that the viewer uses too. The
+ * menu-help string of a command has the command's identifier; the tooltip
+ * string of a toolbar button has the command's identifier plus
+ * IDS_TOOLTIP_OFFSET. */
+#include "desktop/command_ids.h"
 
 /* Resources, looked up by number. */
 #define IDR_MAIN_MENU            1
@@ -51,6 +22,11 @@
 #define IDC_UPDATES              256
 #define IDC_ACKNOWLEDGMENTS      257
 #define IDC_TEXT                 258
+
+/* The texts that the Updates and Acknowledgments buttons open: each string
+ * has its button's identifier. */
+#define IDS_UPDATES_TEXT         IDC_UPDATES
+#define IDS_ACKNOWLEDGMENTS_TEXT IDC_ACKNOWLEDGMENTS
 
 /* String table: help strings of the four top-level menus are 32 to 35,
  * those of the commands 36 to 66; tooltips are command + 128. */

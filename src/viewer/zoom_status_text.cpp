@@ -1,4 +1,4 @@
-#include "engine/zoom_status_text.h"
+#include "viewer/zoom_status_text.h"
 
 #include <algorithm>
 
