@@ -26,19 +26,26 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # The clock: 10^9 dependent additions, ten to a loop iteration, so that the
-# loop's own counting runs beside them.
+# loop's own counting runs beside them, timed by the thread's own processor
+# time (so that other programs' turns on the core do not count); the best of
+# three.
 cat >"$work/clock.c" <<'C'
 #include <stdio.h>
 #include <time.h>
 int main(void) {
-    struct timespec a, b;
-    unsigned long x = 0;
-    clock_gettime(CLOCK_MONOTONIC, &a);
-    for (unsigned long i = 0; i < 100000000UL; ++i)
-        __asm__ volatile("add $1,%0\n\tadd $1,%0\n\tadd $1,%0\n\tadd $1,%0\n\tadd $1,%0\n\t"
-                         "add $1,%0\n\tadd $1,%0\n\tadd $1,%0\n\tadd $1,%0\n\tadd $1,%0" : "+r"(x));
-    clock_gettime(CLOCK_MONOTONIC, &b);
-    printf("%.2f GHz\n", x / ((b.tv_sec - a.tv_sec) + (b.tv_nsec - a.tv_nsec) * 1e-9) / 1e9);
+    double best = 0;
+    for (int run = 0; run < 3; ++run) {
+        struct timespec a, b;
+        unsigned long x = 0;
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &a);
+        for (unsigned long i = 0; i < 100000000UL; ++i)
+            __asm__ volatile("add $1,%0\n\tadd $1,%0\n\tadd $1,%0\n\tadd $1,%0\n\tadd $1,%0\n\t"
+                             "add $1,%0\n\tadd $1,%0\n\tadd $1,%0\n\tadd $1,%0\n\tadd $1,%0" : "+r"(x));
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &b);
+        const double hz = x / ((b.tv_sec - a.tv_sec) + (b.tv_nsec - a.tv_nsec) * 1e-9);
+        if (hz > best) best = hz;
+    }
+    printf("%.2f GHz\n", best / 1e9);
     return 0;
 }
 C
@@ -89,8 +96,10 @@ echo "  $seconds s, peak resident $((kib / 1024)) MiB"
 rm -f "$work/wide.png"
 
 view=(--at -0.7436438870371587 0.1318259042053119 --level 50 --depth 4096 --size 1920x1080)
-if ((all)); then frames=($(seq 0 100)); else frames=($(seq 0 10 100)); fi
-echo "zoom frames of 1920 x 1080 to the level-50 view, depth 4096, frames ${frames[0]} to 100 by $((all ? 1 : 10)):"
+# Deepest first, in both runs: the costly frames start early, and the cheap
+# ones fill the job slots at the end.
+if ((all)); then frames=($(seq 100 -1 0)); else frames=($(seq 100 -10 0)); fi
+echo "zoom frames of 1920 x 1080 to the level-50 view, depth 4096, frames 100 down to 0 by $((all ? 1 : 10)):"
 # One process of 2 threads for each frame (a process per frame, as in the
 # parallel run).
 start=$(date +%s.%N)
@@ -99,7 +108,7 @@ one=$(python3 -c "import time; print(time.time() - $start)")
 python3 - "$work/frames" <<'PY'
 import re, sys
 rows = re.findall(r"frame-(\d+)\.png: .*?([\d.]+) s of processor time, (\d+) escape tests", open(sys.argv[1]).read())
-for frame, cpu, tests in rows:
+for frame, cpu, tests in sorted(rows, key=lambda row: int(row[0])):
     print(f"  frame {int(frame):3d}: {float(cpu):7.2f} s of processor time, {int(tests) / 1e6:9.1f} M escape tests")
 PY
 echo "  2 threads, one process a frame: $(printf %.1f "$one") s, $(python3 -c "print(f'{$one / ${#frames[@]}:.2f}')") s per frame"

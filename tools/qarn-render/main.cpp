@@ -28,7 +28,6 @@ namespace {
 using namespace qarn;
 using namespace qarn::render;
 
-constexpr int ExitUsage = 1;
 constexpr int ExitRefused = 2;
 constexpr int ExitWriteFailed = 3;
 

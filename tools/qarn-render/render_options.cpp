@@ -124,9 +124,7 @@ void Complete(RenderOptions& options, const std::vector<std::string>& at, const 
 
     if (!frames.empty()) {
         int count = 0;
-        const std::string& text = frames[0];
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), count);
-        if (ec != std::errc{} || end != text.data() + text.size() || count < 1 || count > 9999)
+        if (!ParseWhole(frames[0], count) || count < 1 || count > 9999)
             throw Usage{"--zoom-frames needs a number of frames from 1 to 9999 and a folder"};
         if (!CanWrite(PictureFormat::Png)) throw Usage{"--zoom-frames: this build cannot write PNG files"};
         options.zoomFrames = ZoomFramesOption{count, frames[1], 0, count};
