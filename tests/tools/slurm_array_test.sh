@@ -70,7 +70,13 @@ frames=(--at -0.75 0.1 --level 10 --size 96x54)
 "$render" "${frames[@]}" --zoom-frames 12 whole
 # The view as a coordinate file, as the script takes it.
 "$render" --at -0.75 0.1 --level 10 --save view.qarn
-QARN_RENDER=$render sbatch --wait --array=0-3 -o "$work/task-%a.out" "$script" view.qarn 12 shared --size 96x54
+job=$(QARN_RENDER=$render sbatch --parsable --array=0-3 -o "$work/task-%a.out" "$script" view.qarn 12 shared \
+  --size 96x54)
+# (sbatch --wait polls only every few seconds)
+for ((i = 0; i < 600; i++)); do
+  [[ -z $(squeue -h -j "$job" 2>/dev/null) ]] && break
+  sleep 0.1
+done
 cat task-*.out
 for k in $(seq -f %04g 0 12); do
   cmp "whole/frame-$k.png" "shared/frame-$k.png"
