@@ -33,15 +33,15 @@ bool IsPowerOfTwoBetween(std::uint32_t value, std::uint32_t low, std::uint32_t h
     return value >= low && value <= high && std::has_single_bit(value);
 }
 
-CoordinateFileProblem CheckSettings(const ViewState& view) {
+}  // namespace
+
+CoordinateFileProblem CheckViewSettings(const ViewState& view) {
     if (view.ZoomLevel < 0 || view.ZoomLevel > MaxZoomLevel) return CoordinateFileProblem::ZoomLevelOutOfRange;
     if (!IsPowerOfTwoBetween(view.PaletteMode & ~0xFFu, 256, 4096)) return CoordinateFileProblem::PaletteSizeInvalid;
     if (view.ColourShift < 0 || view.ColourShift > 4096) return CoordinateFileProblem::ColourShiftOutOfRange;
     if (!IsPowerOfTwoBetween(view.Depth, 512, 4096)) return CoordinateFileProblem::DepthInvalid;
     return CoordinateFileProblem::None;
 }
-
-}  // namespace
 
 CoordinateRecord EncodeViewState(const ViewState& view) {
     CoordinateRecord record{};
@@ -78,7 +78,7 @@ CoordinateFileProblem DecodeCoordinateFile(std::span<const std::uint8_t> bytes, 
         loaded.Depth = Get<std::uint32_t>(bytes, 42);
     }
 
-    const CoordinateFileProblem problem = CheckSettings(loaded);
+    const CoordinateFileProblem problem = CheckViewSettings(loaded);
     if (problem == CoordinateFileProblem::None) view = loaded;
     return problem;
 }
@@ -86,15 +86,15 @@ CoordinateFileProblem DecodeCoordinateFile(std::span<const std::uint8_t> bytes, 
 const char* DescribeProblem(CoordinateFileProblem problem) {
     switch (problem) {
     case CoordinateFileProblem::None: return "no problem";
-    case CoordinateFileProblem::WrongSize: return "not a coordinate file: the size is neither 42 nor 46 bytes";
-    case CoordinateFileProblem::ZoomLevelOutOfRange: return "invalid coordinate file: zoom level outside 0 to 56";
+    case CoordinateFileProblem::WrongSize: return "the size is neither 42 nor 46 bytes";
+    case CoordinateFileProblem::ZoomLevelOutOfRange: return "zoom level outside 0 to 56";
     case CoordinateFileProblem::PaletteSizeInvalid:
-        return "invalid coordinate file: palette size not 256, 512, 1024, 2048 or 4096";
-    case CoordinateFileProblem::ColourShiftOutOfRange: return "invalid coordinate file: colour shift outside 0 to 4096";
-    case CoordinateFileProblem::DepthInvalid: return "invalid coordinate file: depth not 512, 1024, 2048 or 4096";
-    case CoordinateFileProblem::LegacyPaletteNumber: return "invalid coordinate file: palette number 5 or more";
+        return "palette size not 256, 512, 1024, 2048 or 4096";
+    case CoordinateFileProblem::ColourShiftOutOfRange: return "colour shift outside 0 to 4096";
+    case CoordinateFileProblem::DepthInvalid: return "depth not 512, 1024, 2048 or 4096";
+    case CoordinateFileProblem::LegacyPaletteNumber: return "palette number 5 or more";
     }
-    return "invalid coordinate file";
+    return "invalid";
 }
 
 }  // namespace qarn

@@ -34,7 +34,12 @@ enum class CoordinateFileProblem {
 // are taken as read, whatever they hold.
 CoordinateFileProblem DecodeCoordinateFile(std::span<const std::uint8_t> bytes, ViewState& view);
 
-// A short English description, for messages of the command-line renderer.
+// Whether the settings are values the viewer itself produces (the level,
+// palette size, shift and depth); the reals are not checked.
+CoordinateFileProblem CheckViewSettings(const ViewState& view);
+
+// A short English description of the problem, such as "depth not 512, 1024,
+// 2048 or 4096", for messages of the command-line renderer.
 const char* DescribeProblem(CoordinateFileProblem problem);
 
 }  // namespace qarn

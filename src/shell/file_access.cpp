@@ -38,7 +38,7 @@ struct FileHandle {
 // Creates a new file beside the target, under a name that no file has yet,
 // so that the new content never overwrites a file of the user's.
 FileHandle CreateBeside(std::u16string_view target, std::u16string& beside, DWORD& error) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (int attempt = 0; attempt < BesideAttempts; ++attempt) {
         beside = BesideName(target, attempt);
         HANDLE file = CreateFileW(Wide(beside.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                   nullptr);

@@ -37,8 +37,11 @@ TEST(BesideName, TheLongFormOnlyNearTheLimitAndOfEveryKindOfFullPath) {
         {PathOfLength(u"views\\", 259), 0, PathOfLength(u"views\\", 259) + u".saving"},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(BesideName(row.target, row.attempt), row.beside)
-            << std::string(row.target.begin(), row.target.end()) << " attempt " << row.attempt;
+        const std::string target(row.target.begin(), row.target.end());  // every path here is ASCII
+        EXPECT_EQ(BesideName(row.target, row.attempt), row.beside) << target << " attempt " << row.attempt;
+        // The renderer's narrow names follow the same rule.
+        EXPECT_EQ(BesideName(target, row.attempt), std::string(row.beside.begin(), row.beside.end()))
+            << target << " attempt " << row.attempt;
     }
 }
 

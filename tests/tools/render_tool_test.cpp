@@ -17,7 +17,10 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "colour/palette_tables.h"
+#include "engine/escape_count.h"
 #include "persistence/coordinate_file.h"
 #include "support/views.h"
 
@@ -45,16 +48,19 @@ Bytes RecordOf(const ViewState& view) {
 class RenderTool : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The process id keeps test runs of several worktrees apart.
         dir = fs::temp_directory_path() /
-              ("qarn-render-test-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("qarn-render-test-" + std::to_string(getpid()) + "-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    // Runs the tool in the test's folder; returns its exit code.
-    int Run(const std::string& args) {
-        const std::string command = "cd '" + dir.string() + "' && '" QARN_RENDER_PATH "' " + args + " >stdout.txt 2>stderr.txt";
+    // Runs the tool (or another program) in the test's folder; returns its
+    // exit code.
+    int Run(const std::string& args, const std::string& program = "'" QARN_RENDER_PATH "'") {
+        const std::string command = "cd '" + dir.string() + "' && " + program + " " + args + " >stdout.txt 2>stderr.txt";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -216,6 +222,24 @@ TEST_F(RenderTool, UsageErrors) {
         EXPECT_EQ(Run(args), 1) << args;
         EXPECT_NE(Stderr().find("usage:"), std::string::npos) << args;
     }
+    // Each names its option.
+    const struct {
+        const char* args;
+        const char* option;
+    } named[] = {
+        {"--size 513x512", "--size"}, {"--size 0x2", "--size"}, {"--size 65538x2", "--size"},
+        {"--size 64", "--size"}, {"--size 64x-2", "--size"}, {"--size 600x400 -o x.bmp", "--size"},
+        {"--supersample 0", "--supersample"}, {"--supersample 9", "--supersample"},
+        {"--supersample 2 -o x.bmp", "--supersample"},
+        {"--size 65536x65536 --supersample 3", "--size"},  // 2^34 points at most
+        {"--frames 1-2", "--frames"}, {"--zoom-frames 4 f --frames 3-2", "--frames"},
+        {"--zoom-frames 4 f --frames 0-5", "--frames"}, {"--zoom-frames 4 f --frames 2", "--frames"},
+    };
+    for (const auto& row : named) {
+        EXPECT_EQ(Run(row.args), 1) << row.args;
+        const std::string message = Stderr();
+        EXPECT_NE(message.substr(0, message.find('\n')).find(row.option), std::string::npos) << row.args << ": " << message;
+    }
     EXPECT_EQ(Run("--help"), 0);
     EXPECT_TRUE(Outputs().empty());
 }
@@ -270,66 +294,98 @@ TEST_F(RenderTool, PngHoldsTheBitmapsPixels) {
     WriteAll(dir / "in-mono.qarn", RecordOf(view));
     ASSERT_EQ(Run("in-mono.qarn -o mono.bmp"), 0) << Stderr();
     ASSERT_EQ(Run("in-mono.qarn -o mono.png"), 0) << Stderr();
+    ASSERT_EQ(Run("in-mono.qarn --size 512x512 -o sized.png"), 0) << Stderr();
     const Bytes bitmap = Decoded("mono.bmp");
     ASSERT_EQ(bitmap.size(), 512u * 512u * 3u);
     EXPECT_TRUE(Decoded("mono.png") == bitmap);
+    EXPECT_EQ(ReadAll(dir / "sized.png"), ReadAll(dir / "mono.png"));
 }
 
 // The passes extended to longer lines, written out again: the step is
-// PixelStep / K in 80 bits; columns go from OriginRe by one addition of the
-// step each, rows from OriginIm by one subtraction each; each pixel is the
-// escape-time iteration in its defined grouping.
-std::uint32_t ModelCount(long double cr, long double ci, std::uint32_t depth) {
-    long double x = cr;
-    long double y = ci;
-    for (std::uint32_t n = 1;; ++n) {
-        const long double xx = x * x;
-        const long double xy = x * y;
-        const long double yy = y * y;
-        if (xx + yy > 4.0L) return n;
-        if (n >= depth) return 0;
-        x = xx - (yy - cr);
-        y = (xy + xy) + ci;
-    }
-}
-
+// PixelStep / K in 80 bits; the top-left point moves a = (W - 512 K) / 2
+// steps left and b = (H - 512 K) / 2 up, each in one product; columns go on
+// by one addition of the step each, rows by one subtraction each; each pixel
+// is the engine's reference iteration (EscapeCount) of its c.
 TEST_F(RenderTool, LargePrintFollowsTheExtendedPasses) {
     constexpr int K = 3;  // PixelStep / 3 is not a power of two: the division and every sum round
-    constexpr std::size_t Size = 512 * K;
+    // Wider than the square (a = 32) and lower (b = -168).
+    constexpr std::size_t Width = 1600, Height = 1200;
     ViewState view = testing::ViewAround(-0.75L, 0.1L, 9, 1024);
     view.OriginRe += view.PixelStep / 7.0L;  // off the level's grid
     WriteAll(dir / "in-print.qarn", RecordOf(view));
-    ASSERT_EQ(Run("in-print.qarn --scale 3 -o print.png --counts print.u32"), 0) << Stderr();
+    ASSERT_EQ(Run("in-print.qarn --scale 3 --size 1600x1200 -o print.png --counts print.u32"), 0) << Stderr();
     const auto counts = Counts(dir / "print.u32");
-    ASSERT_EQ(counts.size(), Size * Size);
+    ASSERT_EQ(counts.size(), Width * Height);
 
+    SetArithmeticMode();
     const long double step = view.PixelStep / static_cast<long double>(K);
-    std::vector<long double> re(Size), im(Size);
-    long double cr = view.OriginRe, ci = view.OriginIm;
-    for (std::size_t i = 0; i < Size; ++i, cr += step, ci -= step) {
-        re[i] = cr;
-        im[i] = ci;
-    }
+    std::vector<long double> re(Width), im(Height);
+    long double cr = view.OriginRe - 32.0L * step, ci = view.OriginIm + -168.0L * step;
+    for (std::size_t i = 0; i < Width; ++i, cr += step) re[i] = cr;
+    for (std::size_t i = 0; i < Height; ++i, ci -= step) im[i] = ci;
     ColourTable table;
     BuildColourTable(table);
-    MonoTable mono;
-    BuildMonoTable(mono, view.PaletteMode);
     const bool decode = std::system("command -v convert >/dev/null 2>&1") == 0;
     const Bytes rgb = decode ? Decoded("print.png") : Bytes{};
     if (decode) {
-        ASSERT_EQ(rgb.size(), Size * Size * 3);
+        ASSERT_EQ(rgb.size(), Width * Height * 3);
     }
-    // A sample: every 97th pixel (97 does not divide the side, so the sample
+    // A sample: every 97th pixel (97 divides neither side, so the sample
     // moves along the rows), and the last row whole.
     auto check = [&](std::size_t i) {
-        const std::uint32_t expected = ModelCount(re[i % Size], im[i / Size], view.Depth);
-        ASSERT_EQ(counts[i], expected) << "pixel (" << i % Size << ", " << i / Size << ")";
+        const std::uint32_t expected = EscapeCount(re[i % Width], im[i / Width], view.Depth);
+        ASSERT_EQ(counts[i], expected) << "pixel (" << i % Width << ", " << i / Width << ")";
         if (!decode) return;
         const std::uint32_t colour = (expected == 0 || expected >= view.Depth) ? 0 : table[expected & 4095];
         ASSERT_EQ(rgb[3 * i] << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2], colour) << "pixel " << i;
     };
-    for (std::size_t i = 0; i < Size * Size; i += 97) check(i);
-    for (std::size_t i = Size * (Size - 1); i < Size * Size; ++i) check(i);
+    for (std::size_t i = 0; i < Width * Height; i += 97) check(i);
+    for (std::size_t i = Width * (Height - 1); i < Width * Height; ++i) check(i);
+}
+
+// Each pixel is the mean, in linear light, of the S x S points of the
+// picture that --scale K S --size (W S)x(H S) computes. The oracle decodes and
+// encodes sRGB with the C library's pow.
+TEST_F(RenderTool, SupersampledPixelsAreMeansInLinearLight) {
+    if (std::system("command -v convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick is not installed";
+    constexpr int S = 3, Width = 40, Height = 22;
+    WriteAll(dir / "in-edge.qarn", RecordOf(testing::ViewAround(-0.75L, 0.1L, 6, 512)));
+    ASSERT_EQ(Run("in-edge.qarn --scale 2 --size 40x22 --supersample 3 -o smooth.png --counts smooth.u32"), 0)
+        << Stderr();
+    ASSERT_EQ(Run("in-edge.qarn --scale 6 --size 120x66 --counts points.u32"), 0) << Stderr();
+    const auto counts = Counts(dir / "points.u32");
+    ASSERT_EQ(Counts(dir / "smooth.u32"), counts) << "the counts are those of the points";
+    const Bytes rgb = Decoded("smooth.png");
+    ASSERT_EQ(rgb.size(), std::size_t{Width} * Height * 3);
+
+    ColourTable table;
+    BuildColourTable(table);
+    auto linear = [](int c) {
+        const double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    int coloured = 0;
+    for (int row = 0; row < Height; ++row)
+        for (int col = 0; col < Width; ++col)
+            for (int component = 0; component < 3; ++component) {
+                double sum = 0;
+                for (int v = 0; v < S; ++v)
+                    for (int u = 0; u < S; ++u) {
+                        const std::uint32_t count = counts[std::size_t(row * S + v) * Width * S + col * S + u];
+                        const std::uint32_t colour = (count == 0 || count >= 512) ? 0 : table[count & 4095];
+                        sum += linear(colour >> (16 - 8 * component) & 0xFF);
+                    }
+                const double mean = sum / (S * S);
+                const double encoded =
+                    255 * (mean <= 0.0031308 ? 12.92 * mean : 1.055 * std::pow(mean, 1 / 2.4) - 0.055);
+                const int got = rgb[std::size_t(row * Width + col) * 3 + component];
+                coloured += got != 0;
+                // A mean within rounding of a boundary may go either way.
+                if (std::fabs(encoded - std::floor(encoded) - 0.5) > 1e-6) {
+                    ASSERT_EQ(got, std::lround(encoded)) << "pixel (" << col << ", " << row << ") " << component;
+                }
+            }
+    EXPECT_GT(coloured, Width * Height) << "a view with colours in it";
 }
 
 // --info, then --origin ... --save, gives back the coordinate file's bytes.
@@ -400,6 +456,32 @@ TEST_F(RenderTool, ZoomFramesEndAtTheViewAndResume) {
     ASSERT_EQ(Run("in-view.qarn --zoom-frames 4 frames"), 0) << Stderr();
     EXPECT_EQ(ReadAll(dir / "frames/frame-0001.png"), (Bytes{'k', 'e', 'p', 't'}));
     EXPECT_EQ(ReadAll(dir / "frames/frame-0003.png"), third);
+}
+
+// The recipe of the README: GNU parallel runs ranges of one 16:9 sequence
+// in several processes (job slots here; --sshlogin spreads them over
+// machines), and the frames are those of one whole run, byte for byte.
+TEST_F(RenderTool, FrameRangesInParallelJobsEqualOneRun) {
+    if (std::system("command -v parallel >/dev/null 2>&1") != 0) GTEST_SKIP() << "GNU parallel is not installed";
+    WriteAll(dir / "in-view.qarn", RecordOf(testing::ViewAround(-0.75L, 0.1L, 10, 512)));
+    const std::string frames = "in-view.qarn --size 96x54 --zoom-frames 12";
+    ASSERT_EQ(Run(frames + " whole"), 0) << Stderr();
+    ASSERT_EQ(Run("--will-cite --halt now,fail=1 --sshlogin 3/: '" QARN_RENDER_PATH "' " + frames +
+                      " shared --threads 1 --frames {} ::: 0-3 4-7 8-12",
+                  "parallel"),
+              0)
+        << Stderr();
+    for (int k = 0; k <= 12; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%04d.png", k);
+        ASSERT_TRUE(fs::exists(dir / "whole" / name)) << name;
+        EXPECT_EQ(ReadAll(dir / "shared" / name), ReadAll(dir / "whole" / name)) << name;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "shared"), fs::directory_iterator{}), 13);
+    // A range alone writes only its frames.
+    ASSERT_EQ(Run(frames + " part --frames 5-6"), 0) << Stderr();
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "part"), fs::directory_iterator{}), 2);
+    EXPECT_EQ(ReadAll(dir / "part/frame-0006.png"), ReadAll(dir / "whole/frame-0006.png"));
 }
 
 // Files of the same names as the one written beside the target are the

@@ -1,26 +1,19 @@
 #pragma once
 #include <array>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/renderer.h"
+#include "picture_areas.h"
 
 namespace qarn::render {
 
 class ProgressBar;
-
-// A square picture of `size` pixels per side: pixel (col, row) stands for
-// c = (originRe + col x step, originIm - row x step), the coordinates reached
-// as the passes reach them, by one addition or subtraction of the step per
-// pixel from the origin.
-struct PictureArea {
-    long double originRe = 0.0L;
-    long double originIm = 0.0L;
-    long double step = 0.0L;
-    int size = 0;
-};
 
 // Takes a picture's counts band by band, from the top, in order.
 class BandSink {
@@ -31,29 +24,70 @@ public:
     virtual std::string Take(std::span<const std::uint32_t> counts, int rows, int width) = 0;
 };
 
-// Computes pictures of up to maxSize pixels per side in bands of rows,
-// through the renderer's kernels on all its threads. Its memory is that of
-// two bands and one row of coordinates, made once; never a whole picture.
+// Hands bands to their sinks on one thread of its own, made once for the
+// whole run, one band at a time while the next one computes.
+class BandWriter {
+public:
+    BandWriter();
+    ~BandWriter();
+    BandWriter(const BandWriter&) = delete;
+    BandWriter& operator=(const BandWriter&) = delete;
+
+    // Waits until the band before has been taken, then hands this one.
+    void Hand(std::span<BandSink* const> sinks, std::span<const std::uint32_t> counts, int rows, int width);
+    // Waits until every band handed has been taken; returns the first
+    // failure since the last Clear().
+    std::string Wait();
+    void Clear();
+    // Processor time the thread has spent taking bands.
+    double Seconds();
+
+private:
+    void Run();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::span<BandSink* const> sinks_;
+    std::span<const std::uint32_t> counts_;
+    int rows_ = 0;
+    int width_ = 0;
+    bool pending_ = false;
+    bool stopping_ = false;
+    std::string failure_;
+    double seconds_ = 0.0;
+    std::thread thread_;
+};
+
+// Computes pictures of up to maxWidth points a row in bands of whole rows,
+// through the renderer's kernels on all its threads. Each band's rows are a
+// multiple of rowMultiple (the supersampling's subrows of one picture row).
+// Its memory is two bands and one row of coordinates, made once, about
+// 32 MiB at most for the widest rows; never a whole picture.
 class BandRenderer {
 public:
-    static constexpr int BandRows = 64;
+    BandRenderer(unsigned threads, int maxWidth, int rowMultiple);
 
-    BandRenderer(unsigned threads, int maxSize);
-
-    // Hands each band to every sink on a second thread while the next band
-    // computes. Returns an empty string, or the first sink's failure, after
-    // which nothing more is computed.
+    // Hands each band to every sink while the next band computes. Returns an
+    // empty string, or the first sink's failure, after which nothing more is
+    // computed.
     std::string Render(const PictureArea& area, std::uint32_t depth, std::span<BandSink* const> sinks,
                        ProgressBar* progress);
 
     const Renderer& Engine() const { return renderer_; }
+    int BandRows() const { return bandRows_; }
+    // Escape tests of the last picture.
+    std::uint64_t Tests() const { return tests_; }
+    double WriterSeconds() { return writer_.Seconds(); }
 
 private:
     Renderer renderer_;
-    int maxSize_;
+    int maxWidth_;
+    int bandRows_;
     std::vector<long double> re_;
-    std::array<long double, BandRows> im_{};
+    std::vector<long double> im_;
     std::array<std::vector<std::uint32_t>, 2> counts_;
+    std::uint64_t tests_ = 0;
+    BandWriter writer_;  // last: its thread stops before the buffers go
 };
 
 }  // namespace qarn::render

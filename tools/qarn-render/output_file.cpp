@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "persistence/beside_name.h"
+
 #if defined(_WIN32)
 #include <io.h>
 #define QARN_UNLINK _unlink
@@ -22,8 +24,6 @@
 
 namespace qarn::render {
 namespace {
-
-constexpr int Attempts = 1000;
 
 // The names of the files beside their targets that are being written. The
 // signal handler reads them; each stays valid while registered.
@@ -77,8 +77,8 @@ std::string OutputFile::Open() {
     if (!failure_.empty()) return failure_;
     std::error_code ec;
     if (std::filesystem::is_directory(path_, ec)) return Failed("is a directory");
-    for (int attempt = 0; attempt < Attempts; ++attempt) {
-        std::string name = path_ + ".saving" + (attempt > 0 ? std::to_string(attempt) : std::string());
+    for (int attempt = 0; attempt < BesideAttempts; ++attempt) {
+        std::string name = BesideName(path_, attempt);
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;
@@ -99,6 +99,7 @@ std::string OutputFile::Open() {
 std::string OutputFile::Write(std::span<const std::uint8_t> bytes) {
     if (!failure_.empty()) return failure_;
     if (file_ == nullptr) return Failed("not open");
+    if (bytes.empty()) return {};
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
         return Failed(std::string("write failed (") + std::strerror(errno) + ")");
     return {};

@@ -8,9 +8,10 @@ namespace qarn::render {
 
 // Writes a file beside its final name, piece by piece, and moves it into
 // place only when every byte is written, so a failure never leaves a partial
-// output file. The file beside the target gets a name that no file has yet
-// (TARGET.saving, TARGET.saving1, ...), created exclusively: no file the
-// user did not name is ever written, replaced or removed.
+// output file. The file beside the target gets a name that no file has yet,
+// by the viewer's rule (persistence/beside_name.h: TARGET.saving,
+// TARGET.saving1, ...), created exclusively: no file the user did not name
+// is ever written, replaced or removed.
 class OutputFile {
 public:
     explicit OutputFile(std::string path);

@@ -19,28 +19,15 @@ long double LevelsBelowHome(long double step) {
     return std::log2(ratio);
 }
 
-PictureArea Scaled(long double originRe, long double originIm, long double step, int scale) {
-    return {originRe, originIm, step / static_cast<long double>(scale), ViewSize * scale};
-}
-
 }  // namespace
 
-ViewState ShownView(const ViewState& view) {
-    ViewState shown = view;
-    if (shown.ZoomLevel <= 0) InstallHomeView(shown);
-    return shown;
-}
+ViewSquare SquareOf(const ViewState& view) { return {view.OriginRe, view.OriginIm, view.PixelStep}; }
 
-PictureArea PrintArea(const ViewState& view, int scale) {
-    SetArithmeticMode();
-    return Scaled(view.OriginRe, view.OriginIm, view.PixelStep, scale);
-}
-
-PictureArea ZoomFrameArea(const ViewState& view, int frame, int frames, int scale) {
+ViewSquare ZoomFrameSquare(const ViewState& view, int frame, int frames) {
     SetArithmeticMode();
     // The last frame is the view, origin and step as they are: going through
     // the centre and back could round the origin.
-    if (frame >= frames) return PrintArea(view, scale);
+    if (frame >= frames) return SquareOf(view);
     const long double exponent = LevelsBelowHome(view.PixelStep) * static_cast<long double>(frame) /
                                  static_cast<long double>(frames);
     const bool whole = std::fabs(exponent) < 65536.0L && exponent == std::floor(exponent);
@@ -48,7 +35,19 @@ PictureArea ZoomFrameArea(const ViewState& view, int frame, int frames, int scal
     const long double half = static_cast<long double>(HalfView);
     const long double centreRe = view.OriginRe + half * view.PixelStep;
     const long double centreIm = view.OriginIm - half * view.PixelStep;
-    return Scaled(centreRe - half * step, centreIm + half * step, step, scale);
+    return {centreRe - half * step, centreIm + half * step, step};
+}
+
+PictureArea FramedArea(const ViewSquare& square, int scale, int width, int height) {
+    SetArithmeticMode();
+    PictureArea area{square.originRe, square.originIm, square.step, width, height};
+    if (scale != 1) area.step = square.step / static_cast<long double>(scale);
+    const int side = ViewSize * scale;
+    const int left = (width - side) / 2;
+    const int up = (height - side) / 2;
+    if (left != 0) area.originRe = square.originRe - static_cast<long double>(left) * area.step;
+    if (up != 0) area.originIm = square.originIm + static_cast<long double>(up) * area.step;
+    return area;
 }
 
 std::string ZoomFrameName(int frame) {

@@ -10,6 +10,7 @@
 #include "colour/palette_tables.h"
 #include "engine/view_state.h"
 #include "output_file.h"
+#include "picture_format.h"
 
 namespace qarn::render {
 
@@ -23,55 +24,38 @@ private:
     OutputFile& file_;
 };
 
+// A picture of width x height pixels, each the mean in linear light of
+// supersample x supersample points.
+struct PictureShape {
+    int width = ViewSize;
+    int height = ViewSize;
+    int supersample = 1;
+};
+
 // Colours the counts with the view's palette, shift and depth, as the
-// viewer's display does, line by line.
-class Colouring {
+// viewer's display does, averages each pixel's points, and writes the
+// picture's rows of 0x00RRGGBB colours, top first, in its format. Memory
+// grows with the width and the supersampling, never with the height.
+class PictureSink : public BandSink {
 public:
-    Colouring(const ViewState& view, int maxWidth);
-    // One line of counts into red, green and blue bytes.
-    std::span<const std::uint8_t> Line(std::span<const std::uint32_t> counts);
-    // One line of counts into display pixels, 0x00RRGGBB.
-    void Line(std::span<const std::uint32_t> counts, std::span<std::uint32_t> pixels) const;
+    PictureSink(const ViewState& view, PictureShape shape);
+    std::string Take(std::span<const std::uint32_t> counts, int rows, int width) final;
+    // After the last band.
+    virtual std::string Finish() = 0;
+
+protected:
+    virtual std::string Row(std::span<const std::uint32_t> colours) = 0;
 
 private:
     ViewState view_;
+    PictureShape shape_;
     PaletteTables tables_;
-    std::vector<std::uint32_t> colours_;
-    std::vector<std::uint8_t> rgb_;
+    std::vector<std::uint32_t> colours_;  // one row of points
+    std::vector<std::uint32_t> sums_;     // red, green, blue in linear light, for each pixel
+    std::vector<std::uint32_t> pixels_;   // one row of the picture
 };
 
-#if defined(QARN_HAVE_PNG)
-class PngWriter;
-
-// An 8-bit RGB PNG of the picture, each row written as its band arrives.
-class PngSink final : public BandSink {
-public:
-    PngSink(OutputFile& file, const ViewState& view, int size);
-    ~PngSink() override;
-    std::string Take(std::span<const std::uint32_t> counts, int rows, int width) override;
-    // After the last band.
-    std::string Finish();
-
-private:
-    Colouring colouring_;
-    std::unique_ptr<PngWriter> writer_;
-};
-#endif
-
-// The 512 x 512 bitmap that the viewer's Save As writes, byte for byte. A
-// bitmap is stored bottom-up, so the picture is kept whole (the display's
-// own size) and written at the end.
-class BitmapSink final : public BandSink {
-public:
-    BitmapSink(OutputFile& file, const ViewState& view);
-    std::string Take(std::span<const std::uint32_t> counts, int rows, int width) override;
-    std::string Finish();
-
-private:
-    OutputFile& file_;
-    Colouring colouring_;
-    std::unique_ptr<std::array<std::uint32_t, PixelCount>> pixels_;
-    int nextRow_ = 0;
-};
+std::unique_ptr<PictureSink> MakePictureSink(PictureFormat format, OutputFile& file, const ViewState& view,
+                                             PictureShape shape);
 
 }  // namespace qarn::render

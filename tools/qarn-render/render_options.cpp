@@ -5,8 +5,10 @@
 #include <cctype>
 #include <charconv>
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
+#include "engine/view_state.h"
 #include "view_text.h"
 
 namespace qarn::render {
@@ -14,14 +16,15 @@ namespace {
 
 constexpr const char* Synopsis =
     "usage: qarn-render [VIEW.qarn | --at RE IM | --origin RE IM] [--level L] [--depth D] [--palette MODE]\n"
-    "                   [--shift N] [-o OUT.bmp|OUT.png] [--counts OUT.u32] [--scale K] [--threads N]\n"
-    "                   [--info] [--save OUT.qarn] [--zoom-frames N DIR]\n";
+    "                   [--shift N] [-o OUT.bmp|OUT.png] [--counts OUT.u32] [--scale K] [--size WxH]\n"
+    "                   [--supersample S] [--threads N] [--info] [--save OUT.qarn]\n"
+    "                   [--zoom-frames N DIR [--frames A-B]] [--stats]\n";
 
 constexpr const char* Description =
     "Computes a view of the Mandelbrot set exactly as the Qarn viewer does and writes its picture.\n"
     "The view is a coordinate file, a location given as text, or else the start-up view.\n"
     "Without -o, --info, --save or --zoom-frames, the picture goes to VIEW.bmp (or qarn.bmp;\n"
-    ".png with --scale above 1).\n"
+    ".png when it is not the window's 512 x 512 picture).\n"
     "Exit codes: 0 written, 1 usage error, 2 view refused, 3 an output could not be written.\n";
 
 class UsageFormatter : public CLI::Formatter {
@@ -56,6 +59,34 @@ std::uint64_t ParsePaletteMode(const std::string& text) {
     return value;
 }
 
+// A whole decimal number, all of the text.
+bool ParseWhole(std::string_view text, int& value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && ec == std::errc{} && end == text.data() + text.size();
+}
+
+bool IsPictureSide(int side) { return side >= 2 && side <= MaxPictureSide && side % 2 == 0; }
+
+// WxH: W and H even, 2 to 65536 (yuv420p video needs even sides).
+void ParseSize(const std::string& text, RenderOptions& options) {
+    const auto x = text.find_first_of("xX");
+    const std::string_view all(text);
+    if (x == std::string::npos || !ParseWhole(all.substr(0, x), options.width) ||
+        !ParseWhole(all.substr(x + 1), options.height) || !IsPictureSide(options.width) ||
+        !IsPictureSide(options.height))
+        throw Usage{"--size " + text + ": needs WxH, W and H even numbers from 2 to 65536"};
+}
+
+// A-B: frames A to B of 0 .. N, inclusive, A <= B.
+void ParseFrameRange(const std::string& text, ZoomFramesOption& frames) {
+    const auto dash = text.find('-');
+    const std::string_view all(text);
+    if (dash == std::string::npos || !ParseWhole(all.substr(0, dash), frames.first) ||
+        !ParseWhole(all.substr(dash + 1), frames.last) || frames.first < 0 || frames.first > frames.last ||
+        frames.last > frames.count)
+        throw Usage{"--frames " + text + ": needs A-B with 0 <= A <= B <= " + std::to_string(frames.count)};
+}
+
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
@@ -68,15 +99,22 @@ PictureFormat FormatOf(const std::string& name) {
     throw Usage{"-o " + name + ": the picture's name must end in .bmp or .png"};
 }
 
-std::string DefaultPictureName(const std::optional<std::string>& viewFile, int scale) {
-    const char* extension = scale == 1 ? ".bmp" : ".png";
+// The window's own picture: what a bitmap holds.
+bool IsWindowPicture(const RenderOptions& options) {
+    return options.scale == 1 && options.supersample == 1 && options.width == ViewSize && options.height == ViewSize;
+}
+
+std::string DefaultPictureName(const RenderOptions& options) {
+    const std::optional<std::string>& viewFile = options.viewFile;
+    const char* extension = IsWindowPicture(options) ? ".bmp" : ".png";
     if (!viewFile) return std::string("qarn") + extension;
     return std::filesystem::path(*viewFile).replace_extension(extension).string();
 }
 
 // The choices that the library's checks do not cover.
 void Complete(RenderOptions& options, const std::vector<std::string>& at, const std::vector<std::string>& origin,
-              const std::optional<std::string>& palette, const std::vector<std::string>& frames) {
+              const std::optional<std::string>& palette, const std::vector<std::string>& frames,
+              const std::optional<std::string>& size, const std::optional<std::string>& range) {
     if (!at.empty()) options.at = ParseLocation(at, "--at");
     if (!origin.empty()) options.origin = ParseLocation(origin, "--origin");
     const bool located = options.at || options.origin;
@@ -86,34 +124,34 @@ void Complete(RenderOptions& options, const std::vector<std::string>& at, const 
 
     if (!frames.empty()) {
         int count = 0;
-        const std::string& text = frames[0];
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), count);
-        if (ec != std::errc{} || end != text.data() + text.size() || count < 1 || count > 9999)
+        if (!ParseWhole(frames[0], count) || count < 1 || count > 9999)
             throw Usage{"--zoom-frames needs a number of frames from 1 to 9999 and a folder"};
-        if (!CanWritePng()) throw Usage{"--zoom-frames: this build cannot write PNG files"};
-        options.zoomFrames = ZoomFramesOption{count, frames[1]};
+        if (!CanWrite(PictureFormat::Png)) throw Usage{"--zoom-frames: this build cannot write PNG files"};
+        options.zoomFrames = ZoomFramesOption{count, frames[1], 0, count};
+        if (range) ParseFrameRange(*range, *options.zoomFrames);
+    } else if (range) {
+        throw Usage{"--frames needs --zoom-frames"};
     }
 
+    options.width = options.height = ViewSize * options.scale;
+    if (size) ParseSize(*size, options);
+    const std::int64_t points = std::int64_t{options.width} * options.height * options.supersample * options.supersample;
+    if (points > MaxPicturePoints)
+        throw Usage{"--size and --supersample: a picture computes at most 2^34 points (pixels x S x S)"};
+
     if (!options.pictureFile && !options.info && !options.saveFile && !options.zoomFrames)
-        options.pictureFile = DefaultPictureName(options.viewFile, options.scale);
+        options.pictureFile = DefaultPictureName(options);
     if (options.pictureFile) {
         options.pictureFormat = FormatOf(*options.pictureFile);
-        if (options.pictureFormat == PictureFormat::Bitmap && options.scale != 1)
-            throw Usage{*options.pictureFile + ": a bitmap is the window's 512 x 512 picture; use .png with --scale"};
-        if (options.pictureFormat == PictureFormat::Png && !CanWritePng())
+        if (options.pictureFormat == PictureFormat::Bitmap && !IsWindowPicture(options))
+            throw Usage{*options.pictureFile +
+                        ": a bitmap is the window's 512 x 512 picture; use .png with --scale, --size or --supersample"};
+        if (!CanWrite(options.pictureFormat))
             throw Usage{*options.pictureFile + ": this build cannot write PNG files; write a .bmp"};
     }
 }
 
 }  // namespace
-
-bool CanWritePng() {
-#if defined(QARN_HAVE_PNG)
-    return true;
-#else
-    return false;
-#endif
-}
 
 ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     RenderOptions options;
@@ -121,6 +159,8 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     std::vector<std::string> origin;
     std::optional<std::string> palette;
     std::vector<std::string> frames;
+    std::optional<std::string> size;
+    std::optional<std::string> range;
 
     CLI::App app(Description, "qarn-render");
     app.formatter(std::make_shared<UsageFormatter>());
@@ -145,14 +185,23 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     app.add_option("--counts", options.countsFile,
                    "also the escape counts, little-endian unsigned 32-bit, row 0 (top) first, column 0 first")
         ->type_name("OUT.u32");
-    app.add_option("--scale", options.scale, "a picture of 512 x K pixels a side, the same square (default 1)")
+    app.add_option("--scale", options.scale, "K times the resolution, the step PixelStep / K: 512 x K pixels a side (default 1)")
         ->type_name("K")->check(CLI::Range(1, 64));
+    app.add_option("--size", size, "W x H pixels (even, 2 to 65536) at the step of --scale, about the same centre")
+        ->type_name("WxH");
+    app.add_option("--supersample", options.supersample,
+                   "anti-aliasing: each pixel the mean of S x S points, in linear light (1 to 8)")
+        ->type_name("S")->check(CLI::Range(1, 8));
     app.add_option("--threads", options.threads, "computing threads (default: all cores)")
         ->type_name("N")->check(CLI::Range(1, 256));
     app.add_flag("--info", options.info, "print the view as text; no picture unless -o is given too");
     app.add_option("--save", options.saveFile, "write the view's 46-byte coordinate file")->type_name("OUT.qarn");
     app.add_option("--zoom-frames", frames, "write N+1 PNG frames DIR/frame-0000.png ... zooming in to the view")
         ->expected(2)->allow_extra_args(false)->type_name("N DIR");
+    app.add_option("--frames", range, "only frames A to B of --zoom-frames (for sharing a sequence out)")
+        ->type_name("A-B");
+    app.add_flag("--stats", options.stats,
+                 "after each picture, its time and escape tests on standard error; at the end, the writing's share");
 
     ParsedCommandLine parsed;
     try {
@@ -167,7 +216,7 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
             args.push_back(std::move(arg));
         }
         app.parse(args);
-        Complete(options, at, origin, palette, frames);
+        Complete(options, at, origin, palette, frames, size, range);
     } catch (const CLI::CallForHelp&) {
         parsed.out = app.help();
         return parsed;

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "picture_format.h"
+
 namespace qarn::render {
 
 struct Location {
@@ -11,11 +13,17 @@ struct Location {
 };
 
 struct ZoomFramesOption {
-    int count = 0;  // frames 0 .. count are written
+    int count = 0;  // frames 0 .. count make the sequence
     std::string folder;
+    int first = 0;  // the frames this run writes, first to last
+    int last = 0;
 };
 
-enum class PictureFormat { Bitmap, Png };
+// The largest side of --size, and the most points (pixels times the
+// supersampling's points) that one picture computes: 2^34, a 131072^2 grid,
+// whose counts alone would fill 64 GiB.
+inline constexpr int MaxPictureSide = 65536;
+inline constexpr std::int64_t MaxPicturePoints = std::int64_t{1} << 34;
 
 struct RenderOptions {
     // The view: a coordinate file, a centre or an origin with a level, or
@@ -35,8 +43,12 @@ struct RenderOptions {
     std::optional<std::string> saveFile;
     std::optional<ZoomFramesOption> zoomFrames;
     bool info = false;
-    int scale = 1;         // the picture is (512 x scale) pixels on a side
+    int scale = 1;         // the step is PixelStep / scale
+    int width = 0;         // the picture's pixels: 512 x scale, or --size
+    int height = 0;
+    int supersample = 1;   // each pixel the mean of supersample^2 points
     unsigned threads = 0;  // 0: one per hardware thread
+    bool stats = false;
 };
 
 // What the command line asks for: options to run with, or an exit code with
@@ -49,8 +61,5 @@ struct ParsedCommandLine {
 };
 
 ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv);
-
-// Whether this build writes PNG files.
-bool CanWritePng();
 
 }  // namespace qarn::render

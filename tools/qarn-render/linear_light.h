@@ -1,0 +1,20 @@
+#pragma once
+#include <cstdint>
+
+namespace qarn::render {
+
+// 8-bit sRGB components in linear light, as whole numbers of 2^-24: the
+// sRGB transfer function (c / 255 / 12.92 up to 0.04045, else
+// ((c / 255 + 0.055) / 1.055)^2.4), rounded to the nearest. Fixed tables,
+// not a library's pow, so that every machine averages alike.
+inline constexpr int LinearOne = 1 << 24;
+
+std::uint32_t LinearOf(std::uint8_t component);
+
+// The 8-bit sRGB component nearest to the mean `sum` / `count` of linear
+// values: the v whose interval, from the linear value of (v - 0.5) / 255 to
+// that of (v + 0.5) / 255 (a mean on a bound takes the upper one), holds the
+// mean. Exact in integers; count from 1 to 64.
+std::uint8_t EncodedOf(std::uint32_t sum, std::uint32_t count);
+
+}  // namespace qarn::render

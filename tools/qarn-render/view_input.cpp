@@ -1,0 +1,81 @@
+#include "view_input.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+#include "engine/arithmetic_mode.h"
+#include "persistence/coordinate_file.h"
+
+namespace qarn::render {
+namespace {
+
+std::string ReadViewFile(const std::string& path, ViewState& view) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status)) return path + ": no such file";
+    if (std::filesystem::is_directory(status)) return path + ": is a directory, not a coordinate file";
+    if (!std::filesystem::is_regular_file(status)) return path + ": not a regular file";
+
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return path + ": cannot be opened for reading";
+    // One byte more than the largest form is enough to tell a wrong size.
+    std::uint8_t bytes[CoordinateFileSize + 1];
+    const std::size_t size = std::fread(bytes, 1, sizeof bytes, file);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return path + ": read error";
+
+    const CoordinateFileProblem problem = DecodeCoordinateFile(std::span(bytes, size), view);
+    if (problem != CoordinateFileProblem::None) return path + ": refused coordinate file: " + DescribeProblem(problem);
+    return {};
+}
+
+// A setting given as text replaces the view's field if it fits the field's
+// type; one that does not fit is refused like a file's invalid value.
+template <typename Field, typename Given>
+bool Replace(Field& field, Given value) {
+    if (value < Given{std::numeric_limits<Field>::min()} || value > Given{std::numeric_limits<Field>::max()})
+        return false;
+    field = static_cast<Field>(value);
+    return true;
+}
+
+std::string Refused(CoordinateFileProblem problem) { return std::string("view refused: ") + DescribeProblem(problem); }
+
+}  // namespace
+
+std::string DefineView(const RenderOptions& options, ViewState& view) {
+    SetArithmeticMode();
+    view = ViewState{};
+    InstallHomeView(view);
+    if (options.viewFile) {
+        std::string error = ReadViewFile(*options.viewFile, view);
+        if (!error.empty()) return error;
+    } else if (options.level) {
+        if (!Replace(view.ZoomLevel, *options.level) || view.ZoomLevel < 0 || view.ZoomLevel > MaxZoomLevel)
+            return Refused(CoordinateFileProblem::ZoomLevelOutOfRange);
+        view.PixelStep = std::ldexp(1.0L, -(7 + view.ZoomLevel));
+        const long double half = static_cast<long double>(HalfView) * view.PixelStep;
+        if (options.at) {
+            view.OriginRe = options.at->re - half;
+            view.OriginIm = options.at->im + half;
+        } else if (options.origin) {
+            view.OriginRe = options.origin->re;
+            view.OriginIm = options.origin->im;
+        }
+    }
+    if (options.depth && !Replace(view.Depth, *options.depth)) return Refused(CoordinateFileProblem::DepthInvalid);
+    if (options.palette && !Replace(view.PaletteMode, *options.palette))
+        return Refused(CoordinateFileProblem::PaletteSizeInvalid);
+    if (options.shift && !Replace(view.ColourShift, *options.shift))
+        return Refused(CoordinateFileProblem::ColourShiftOutOfRange);
+    const CoordinateFileProblem problem = CheckViewSettings(view);
+    if (problem != CoordinateFileProblem::None) return Refused(problem);
+    return {};
+}
+
+}  // namespace qarn::render
