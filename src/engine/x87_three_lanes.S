@@ -119,7 +119,7 @@
 // one more value has been pushed.
 .macro END_LANE row, lane, x, x1, y1, idx, out, rem, saved, special, cycle, event, back, continue
 \special:
-        ESCAPE_PATH \lane, \rem, \out, \back, .Lrefill\@
+        ESCAPE_PATH \lane, \rem, \out, \back, .Lrefill\@, rbp
 \cycle:
         CHECK_CYCLE \lane, \x1, \y1, \rem, \back, .Lended\@
 \event:
