@@ -21,7 +21,7 @@
 //   lane A: rdx &out  rsi tests left before its next event  r9 saved squared modulus
 //   lane B: r10 &out  r11 ...                                r13 ...
 //   next pixel: r12 &varying  r14 &out  r15 pixels left
-// x87 stack at the top of the loop: xA yA vA xB yB vB c, where v is a lane's
+// x87 stack at the top of the loop: xA yA xB yB vA vB c, where v is a lane's
 // varying coordinate and c the shared one.
 
         .intel_syntax noprefix
@@ -29,41 +29,47 @@
 
 #include "x87_kernel_frame.inc"
 
-// One iteration of the lane on top:  in  x y v X Y V c,  out  X Y V x' y' v c.
+// One iteration of the lane on top:  in  x y X Y vA vB c,  out  X Y x' y' vA vB c,
+// where v is the lane's own varying coordinate, vA or vB.
 // Row: v = cr, c = ci; column: v = ci, c = cr.
 .macro LANE row, lane
-        fld     st(1)                   // y x y v X Y V c
-        fmul    st(0), st(1)            // xy x y v
-        fxch    st(1)                   // x xy y v
-        fmul    st(0), st(0)            // xx xy y v
+        fld     st(1)                   // y x y X Y vA vB c
+        fmul    st(0), st(1)            // xy x y
+        fxch    st(1)                   // x xy y
+        fmul    st(0), st(0)            // xx xy y
         fst     qword ptr [rdi+SQUARES+16*\lane]
-        fxch    st(2)                   // y xy xx v
-        fmul    st(0), st(0)            // yy xy xx v
+        fxch    st(2)                   // y xy xx
+        fmul    st(0), st(0)            // yy xy xx
         fst     qword ptr [rdi+SQUARES+16*\lane+8]
 .if \row
-        fsub    st(0), st(3)            // t=yy-cr xy xx cr X Y V ci
-        fsubp   st(2), st               // xy x'=xx-t cr
-        fadd    st(0), st(0)            // xy+xy x' cr
-        fadd    st(0), st(6)            // y'=(xy+xy)+ci x' cr X Y V ci
+  .if \lane
+        fsub    st(0), st(6)            // t=yy-cr xy xx X Y vA vB ci
+  .else
+        fsub    st(0), st(5)
+  .endif
+        fsubp   st(2), st               // xy x'=xx-t X Y vA vB ci
+        fadd    st(0), st(0)            // xy+xy x'
+        fadd    st(0), st(6)            // y'=(xy+xy)+ci x' X Y vA vB ci
 .else
-        fsub    st(0), st(7)            // t=yy-cr xy xx ci X Y V cr
-        fsubp   st(2), st               // xy x'=xx-t ci
-        fadd    st(0), st(0)            // xy+xy x' ci
-        fadd    st(0), st(2)            // y'=(xy+xy)+ci x' ci X Y V cr
+        fsub    st(0), st(7)            // t=yy-cr xy xx X Y vA vB cr
+        fsubp   st(2), st               // xy x'=xx-t X Y vA vB cr
+        fadd    st(0), st(0)            // xy+xy x'
+  .if \lane
+        fadd    st(0), st(5)            // y'=(xy+xy)+ci x' X Y vA vB cr
+  .else
+        fadd    st(0), st(4)
+  .endif
 .endif
-        fxch    st(4)                   // Y x' v X y' V c
-        fxch    st(1)                   // x' Y v X y' V c
-        fxch    st(3)                   // X Y v x' y' V c
-        fxch    st(2)                   // v Y X x' y' V c
-        fxch    st(5)                   // V Y X x' y' v c
-        fxch    st(2)                   // X Y V x' y' v c
+        fxch    st(3)                   // Y x' X y'
+        fxch    st(1)                   // x' Y X y'
+        fxch    st(2)                   // X Y x' y'
 .endm
 
 // Sets the z and v of a lane to a new pixel's, from its varying part pushed
-// on top: x = cr and y = ci, v the varying part. x1, x2 and x3 are the places
+// on top: x = cr and y = ci, v the varying part. x1, x2 and v1 are the places
 // of the lane's x, y and v under the pushed value.
-.macro LOAD_PIXEL row, x1, x2, x3
-        fst     st(\x3)                 // v
+.macro LOAD_PIXEL row, x1, x2, v1
+        fst     st(\v1)                 // v
 .if \row
         fstp    st(\x1)                 // x = cr
         fld     st(6)
@@ -77,10 +83,10 @@
 
 // A lane's pixel ended, or may have: its count, then the next pixel, or an
 // idle lane iterating c = (0, shared) into its own sink until the other lane
-// is done (only the first time does it count as ending). The lane's x, y
-// and v lie at st(x) to st(x2), and at st(x1) to st(x3) once one more value
-// has been pushed.
-.macro END_LANE row, lane, x, x1, x2, x3, out, rem, saved, special, cycle, event, back, continue
+// is done (only the first time does it count as ending). The lane's x and y
+// lie at st(x) and st(x1), and at st(x1) and st(x2) once one more value has
+// been pushed, when its v lies at st(v1).
+.macro END_LANE row, lane, x, x1, x2, v1, out, rem, saved, special, cycle, event, back, continue
 \special:
         ESCAPE_PATH \lane, \rem, \out, \back, .Lnext\@, [rdi+FARBOUND]
 \cycle:
@@ -94,7 +100,7 @@
         jz      .Lidle\@
         TAKE_PIXEL \out, .Lnan\@
         START_PIXEL \lane, \rem, \saved
-        LOAD_PIXEL \row, \x1, \x2, \x3
+        LOAD_PIXEL \row, \x1, \x2, \v1
         jmp     \continue
 .Lnan\@:
         NAN_PIXEL \out, .Lnext\@
@@ -108,7 +114,7 @@
         lea     \out, [rdi+IDLESINK]
         IDLE_LANE \lane, \rem, \saved
         fldz
-        LOAD_PIXEL \row, \x1, \x2, \x3
+        LOAD_PIXEL \row, \x1, \x2, \v1
         jmp     \continue
 .endm
 
@@ -146,8 +152,8 @@
 .LafterA\@:
         TEST_LANE 1, r11, r13, .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .Lloop\@, 1
 
-        END_LANE \row, 0, 0, 1, 2, 3, rdx, rsi, r9, .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@
-        END_LANE \row, 1, 3, 4, 5, 6, r10, r11, r13, .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .Lloop\@
+        END_LANE \row, 0, 0, 1, 2, 5, rdx, rsi, r9, .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@
+        END_LANE \row, 1, 2, 3, 4, 6, r10, r11, r13, .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .Lloop\@
 #if defined(__ELF__)
         .size   \name, .-\name
 #endif
