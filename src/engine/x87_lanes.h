@@ -65,7 +65,7 @@ struct alignas(16) X87LineJob {
     // its first test and is counted without entering a lane.
     double sharedSquare;  // shared64 * shared64, in doubles
     double surelyOut;     // 4 (1 + 2^-48)
-    double squares[2][2];  // two lanes: each lane's last xx and yy, as doubles
+    double squares[3][2];  // each lane's last xx and yy as doubles, where its tests add them
 };
 
 inline constexpr std::uint32_t NeedsExactCount = 0xFFFFFFFFu;

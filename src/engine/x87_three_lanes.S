@@ -72,29 +72,27 @@
 .endm
 
 // One iteration of the lane on top:  in  x y P Q R S,  out  P Q R S x' y'.
-.macro LANE_ROTATING row, idx, squared
-        fld     st(1)                   // y x y . . . .
+// The squared modulus is left to the lane's tests: xx and yy are stored as
+// doubles, and the tests add them in SSE (see x87_two_lanes.S), which spares
+// the x87 unit an addition and a copy on every iteration.
+.macro LANE_ROTATING row, idx, lane
+        fld     st(1)                   // y x y P Q R S
         fmul    st(0), st(1)            // xy x y
-        fxch    st(2)                   // y x xy
-        fmul    st(0), st(0)            // yy x xy
-        fxch    st(1)                   // x yy xy
-        fmul    st(0), st(0)            // xx yy xy
-        fld     st(0)                   // xx xx yy xy
-        fadd    st(0), st(2)            // s=xx+yy xx yy xy
-        fstp    qword ptr [rdi+\squared]
-        fxch    st(1)                   // yy xx xy
-        FSUB_CR \row, \idx              // t=yy-cr xx xy
-        fsubp   st(1), st               // x'=xx-t xy
-        fxch    st(1)                   // xy x'
+        fxch    st(1)                   // x xy y
+        fmul    st(0), st(0)            // xx xy y
+        fst     qword ptr [rdi+SQUARES+16*\lane]
+        fxch    st(2)                   // y xy xx
+        fmul    st(0), st(0)            // yy xy xx
+        fst     qword ptr [rdi+SQUARES+16*\lane+8]
+        FSUB_CR \row, \idx              // t=yy-cr xy xx
+        fsubp   st(2), st               // xy x'=xx-t
         fadd    st(0), st(0)            // xy+xy x'
-        FADD_CI \row, \idx              // y' x'
-        fxch    st(5)                   // y' x' P Q R S  ->  P Q R S x' y'
-        fxch    st(1)
-        fxch    st(4)
-        fxch    st(2)
-        fxch    st(1)
-        fxch    st(3)
-        fxch    st(1)
+        FADD_CI \row, \idx              // y' x' P Q R S
+        fxch    st(5)                   // S x' P Q R y'
+        fxch    st(3)                   // Q x' P S R y'
+        fxch    st(1)                   // x' Q P S R y'
+        fxch    st(4)                   // R Q P S x' y'
+        fxch    st(2)                   // P Q R S x' y'
 .endm
 
 // Replaces the z of a lane by c of its new pixel; the slots are the lane's
@@ -117,9 +115,9 @@
 // idle lane iterating z = 0 into a sink until the others are done.
 // The lane's x and y lie at st(x) and st(x1), and at st(x1) and st(y1) once
 // one more value has been pushed.
-.macro END_LANE row, lane, x, x1, y1, idx, out, rem, saved, special, cycle, event, back, continue
+.macro END_LANE row, lane, x, x1, y1, idx, out, rem, saved, special, cycle, event, back, continue, upto
 \special:
-        ESCAPE_PATH \lane, \rem, \out, \back, .Lrefill\@, rbp
+        ESCAPE_PATH \lane, \rem, \out, \back, .Lrefill\@, \upto
 \cycle:
         CHECK_CYCLE \lane, \x1, \y1, \rem, \back, .Lended\@
 \event:
@@ -164,14 +162,20 @@
         jmp     \continue
 .endm
 
-.macro KERNEL name, row, fixed
+// `upto` as for ESCAPE_PATH: the fixed-register form adds the squared
+// modulus on the x87 and leaves only a double of exactly 4.0 to the caller.
+.macro KERNEL name, row, fixed, upto
         KERNEL_ENTRY \name
 
         mov     r12, [rdi+VARYING]
         mov     r14, [rdi+COUNT]
         add     r14, r14
         xor     r15d, r15d
+  .if \fixed
         mov     rbp, [rdi+BOUND]
+  .else
+        mov     rbp, [rdi+NEARBOUND]
+  .endif
         mov     qword ptr [rdi+ACTIVE], 3
         // Every lane starts as if it had just reached the depth with a pixel
         // whose count goes to the sink: the refills start the line.
@@ -207,30 +211,30 @@
         LANE_FIXED \row, r8, SQB, 3, 4, 5
         LANE_FIXED \row, rcx, SQC, 5, 6, 7
   .else
-        LANE_ROTATING \row, rbx, SQA
-        LANE_ROTATING \row, r8, SQB
-        LANE_ROTATING \row, rcx, SQC
+        LANE_ROTATING \row, rbx, 0
+        LANE_ROTATING \row, r8, 1
+        LANE_ROTATING \row, rcx, 2
   .endif
 .Ltests\@:
-        TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@
+        TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, , 1-\fixed
 .LafterA\@:
-        TEST_LANE 1, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@
+        TEST_LANE 1, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, , 1-\fixed
 .LafterB\@:
-        TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@
+        TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, 1-\fixed
 
-        END_LANE \row, 0, 0, 1, 2, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@
-        END_LANE \row, 1, 2, 3, 4, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .LafterB\@
-        END_LANE \row, 2, 4, 5, 6, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@
+        END_LANE \row, 0, 0, 1, 2, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@, \upto
+        END_LANE \row, 1, 2, 3, 4, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .LafterB\@, \upto
+        END_LANE \row, 2, 4, 5, 6, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, \upto
 
 #if defined(__ELF__)
         .size   \name, .-\name
 #endif
 .endm
 
-        KERNEL  QarnX87RowDouble, 1, 1
-        KERNEL  QarnX87ColumnDouble, 0, 1
-        KERNEL  QarnX87RowDoubleRotating, 1, 0
-        KERNEL  QarnX87ColumnDoubleRotating, 0, 0
+        KERNEL  QarnX87RowDouble, 1, 1, rbp
+        KERNEL  QarnX87ColumnDouble, 0, 1, rbp
+        KERNEL  QarnX87RowDoubleRotating, 1, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87ColumnDoubleRotating, 0, 0, [rdi+FARBOUND]
 
 // Shared exit of the kernels: the x87 stack holds the six values of z.
 .LfinishThree:
