@@ -119,8 +119,10 @@ Measured Measure(benchmark::State& state, Pass pass) {
 void Report(benchmark::State& state, const Measured& m, double tests, unsigned threads, const std::string& label) {
     const double seconds = threads == 1 ? m.cpu : m.wall * threads;
     state.counters["iterations"] = tests;
-    state.counters["ns_per_iteration"] = m.wall * 1e9 / (m.passes * tests);
-    state.counters["cycles_per_iteration"] = seconds * m.clockHz / (m.passes * tests);
+    if (tests > 0) {
+        state.counters["ns_per_iteration"] = m.wall * 1e9 / (m.passes * tests);
+        state.counters["cycles_per_iteration"] = seconds * m.clockHz / (m.passes * tests);
+    }
     state.counters["clock_GHz"] = m.clockHz * 1e-9;
     state.counters["threads"] = threads;
     state.SetLabel(label);

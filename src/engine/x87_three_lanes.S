@@ -76,14 +76,7 @@
 // doubles, and the tests add them in SSE (see x87_two_lanes.S), which spares
 // the x87 unit an addition and a copy on every iteration.
 .macro LANE_ROTATING row, idx, lane
-        fld     st(1)                   // y x y P Q R S
-        fmul    st(0), st(1)            // xy x y
-        fxch    st(1)                   // x xy y
-        fmul    st(0), st(0)            // xx xy y
-        fst     qword ptr [rdi+SQUARES+16*\lane]
-        fxch    st(2)                   // y xy xx
-        fmul    st(0), st(0)            // yy xy xx
-        fst     qword ptr [rdi+SQUARES+16*\lane+8]
+        PRODUCTS \lane                  // yy xy xx P Q R S
         FSUB_CR \row, \idx              // t=yy-cr xy xx
         fsubp   st(2), st               // xy x'=xx-t
         fadd    st(0), st(0)            // xy+xy x'
@@ -147,14 +140,7 @@
         LOAD_PIXEL \row, \idx, \x1, \y1
         jmp     \continue
 .Lidle\@:
-        lea     rax, [rdi+IDLESINK]
-        cmp     \out, rax
-        je      .Lreidle\@
-        dec     qword ptr [rdi+ACTIVE]
-        jz      .LfinishThree
-.Lreidle\@:
-        lea     \out, [rdi+IDLESINK]
-        IDLE_LANE \lane, \rem, \saved
+        IDLE_LANE \lane, \rem, \saved, \out, .LfinishThree
         fldz
         fstp    st(\x1)
         fldz

@@ -33,14 +33,7 @@
 // where v is the lane's own varying coordinate, vA or vB.
 // Row: v = cr, c = ci; column: v = ci, c = cr.
 .macro LANE row, lane
-        fld     st(1)                   // y x y X Y vA vB c
-        fmul    st(0), st(1)            // xy x y
-        fxch    st(1)                   // x xy y
-        fmul    st(0), st(0)            // xx xy y
-        fst     qword ptr [rdi+SQUARES+16*\lane]
-        fxch    st(2)                   // y xy xx
-        fmul    st(0), st(0)            // yy xy xx
-        fst     qword ptr [rdi+SQUARES+16*\lane+8]
+        PRODUCTS \lane                  // yy xy xx X Y vA vB c
 .if \row
   .if \lane
         fsub    st(0), st(6)            // t=yy-cr xy xx X Y vA vB ci
@@ -82,8 +75,7 @@
 .endm
 
 // A lane's pixel ended, or may have: its count, then the next pixel, or an
-// idle lane iterating c = (0, shared) into its own sink until the other lane
-// is done (only the first time does it count as ending). The lane's x and y
+// idle lane iterating c = (0, shared). The lane's x and y
 // lie at st(x) and st(x1), and at st(x1) and st(x2) once one more value has
 // been pushed, when its v lies at st(v1).
 .macro END_LANE row, lane, x, x1, x2, v1, out, rem, saved, special, cycle, event, back, continue
@@ -105,14 +97,7 @@
 .Lnan\@:
         NAN_PIXEL \out, .Lnext\@
 .Lidle\@:
-        lea     rax, [rdi+IDLESINK]
-        cmp     \out, rax
-        je      .Lreidle\@
-        dec     qword ptr [rdi+ACTIVE]
-        jz      .Ldone
-.Lreidle\@:
-        lea     \out, [rdi+IDLESINK]
-        IDLE_LANE \lane, \rem, \saved
+        IDLE_LANE \lane, \rem, \saved, \out, .Ldone
         fldz
         LOAD_PIXEL \row, \x1, \x2, \v1
         jmp     \continue
