@@ -5,6 +5,8 @@
 // same run by a chain of dependent integer additions (one a cycle).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cpuid.h>
 #include <ctime>
@@ -62,19 +64,26 @@ double WallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// The core's clock: a chain of dependent additions runs at one a cycle, on
-// this thread's own processor time (other programs' time slices excluded).
+// The core's clock: a chain of dependent additions runs at one a cycle. The
+// median of short chains, each timed on this thread's own processor time,
+// so that other programs' time slices and a chain they disturb count for
+// nothing.
 double CoreClockHz() {
-    constexpr std::uint64_t Additions = 100'000'000;
-    std::uint64_t n = 0;
-    const double start = ThreadSeconds();
-    __asm__ volatile(
-        ".p2align 4\n"
-        "1: add $1, %0\n add $1, %0\n add $1, %0\n add $1, %0\n"
-        " cmp %1, %0\n jb 1b"
-        : "+r"(n)
-        : "r"(Additions));
-    return static_cast<double>(Additions) / (ThreadSeconds() - start);
+    constexpr std::uint64_t Additions = 10'000'000;
+    std::array<double, 9> rates{};
+    for (double& rate : rates) {
+        std::uint64_t n = 0;
+        const double start = ThreadSeconds();
+        __asm__ volatile(
+            ".p2align 4\n"
+            "1: add $1, %0\n add $1, %0\n add $1, %0\n add $1, %0\n"
+            " cmp %1, %0\n jb 1b"
+            : "+r"(n)
+            : "r"(Additions));
+        rate = static_cast<double>(Additions) / (ThreadSeconds() - start);
+    }
+    std::nth_element(rates.begin(), rates.begin() + rates.size() / 2, rates.end());
+    return rates[rates.size() / 2];
 }
 
 std::string CpuFamily() {
