@@ -14,16 +14,20 @@
 // the stack with exchanges, which some cores execute for free and others
 // (Intel's, one exchange a cycle) do not.
 //
-// The squared modulus is also stored as a double, so that the escape test is
-// an integer comparison off the floating-point critical path: a double above
-// 4.0 (and not NaN) means the 80-bit sum is above 4.0; a double of exactly
-// 4.0 is left to the caller.
+// The escape test is an integer comparison off the floating-point critical
+// path. The fixed-register form adds the squared modulus on the x87 and
+// stores it as a double: a double above 4.0 (and not NaN) means the 80-bit
+// sum is above 4.0; a double of exactly 4.0 is left to the caller. The
+// rotating form, for cores where the x87 unit issues only about one
+// arithmetic operation or register copy a cycle (AMD's), stores the doubles
+// of xx and yy instead and adds them in SSE, sparing the unit an addition and
+// a copy, with the margin of x87_two_lanes.S around 4.0 left to the caller.
 //
 // A line is `count` pixels sharing one part of c (the imaginary part along a
 // row, the real part along a column); the other part of pixel i is element i
 // of `varying` and its count goes to element i of `out`.
 //
-// Registers:  rdi job   rax scratch   rbp bits of 4.0 as a double
+// Registers:  rdi job   rax scratch   rbp bits of 4.0 (rotating: 4 (1 - 2^-50)) as a double
 //   r12 varying   r14 2 * count   r15 2 * index of the next pixel
 //   lane A: rbx 2 * index  rdx &out  rsi tests left before its next event
 //   lane B: r8             r10       r11
