@@ -17,11 +17,15 @@ namespace qarn {
 //
 // The *Double kernels (three lanes) need every coordinate of the line to be
 // exactly a double, `varying` pointing at doubles; a pixel whose squared
-// modulus rounds to exactly 4.0 as a double gets NeedsExactCount there, and
-// the caller decides it with the exact comparison. The others (two lanes)
-// take 80-bit values; they decide the escape test from the doubles of xx and
-// yy, and a pixel whose sum of them lies within 4 (1 +- 2^-50) gets
-// NeedsExactCount.
+// modulus rounds to exactly 4.0 as a double gets NeedsExactCount there
+// (the fixed-register form), or one whose sum of the doubles of xx and yy
+// lies within 4 (1 +- 2^-50) (the rotating form), and the caller decides it
+// with the exact comparison. The *Split kernels (three lanes, rotating) take
+// every coordinate as a pair of doubles whose sum is exactly its 80-bit
+// value (the varying ones as pairs, hi then lo; the shared one in
+// `sharedSplit`), rebuilt by one exact addition where it is used, and
+// decide the escape test as the rotating form does. The others (two lanes)
+// take 80-bit values, any at all, and decide the escape test likewise.
 //
 // Early exit: an orbit whose whole 80-bit state (x, y) comes back to a state
 // it had before repeats forever and never escapes, so its count is 0. Each
@@ -66,6 +70,7 @@ struct alignas(16) X87LineJob {
     double sharedSquare;  // shared64 * shared64, in doubles
     double surelyOut;     // 4 (1 + 2^-48)
     double squares[3][2];  // each lane's last xx and yy as doubles, where its tests add them
+    double sharedSplit[2];  // *Split kernels: the shared part as a sum of two doubles
 };
 
 inline constexpr std::uint32_t NeedsExactCount = 0xFFFFFFFFu;
@@ -87,7 +92,8 @@ static_assert(offsetof(X87LineJob, varying) == QARN_JOB_VARYING && offsetof(X87L
               offsetof(X87LineJob, skipped) == QARN_JOB_SKIPPED &&
               offsetof(X87LineJob, sharedSquare) == QARN_JOB_SHAREDSQUARE &&
               offsetof(X87LineJob, surelyOut) == QARN_JOB_SURELYOUT &&
-              offsetof(X87LineJob, squares) == QARN_JOB_SQUARES);
+              offsetof(X87LineJob, squares) == QARN_JOB_SQUARES &&
+              offsetof(X87LineJob, sharedSplit) == QARN_JOB_SHAREDSPLIT);
 
 extern "C" {
 // Two lanes, 80-bit coordinates.
@@ -102,6 +108,10 @@ void QarnX87ColumnDouble(X87LineJob* job);
 // register exchanges: fastest where exchanges are free, as on AMD's cores.
 void QarnX87RowDoubleRotating(X87LineJob* job);
 void QarnX87ColumnDoubleRotating(X87LineJob* job);
+// The rotating form for lines of 80-bit coordinates that split into pairs of
+// doubles: three lanes where two lanes would wait on their chains.
+void QarnX87RowSplitRotating(X87LineJob* job);
+void QarnX87ColumnSplitRotating(X87LineJob* job);
 }
 
 inline X87LineJob MakeX87Job() {

@@ -39,16 +39,53 @@
 
 #include "x87_kernel_frame.inc"
 
-// st(0) - cr and st(0) + ci, the parts of the lane's c as memory operands.
+// SPLIT, set before each kernel: 0 where every coordinate is a double, read
+// as a memory operand; 1 where each is a pair of doubles (hi, lo) whose sum,
+// one exact addition, is the 80-bit coordinate.
+
+// Pushes the lane's varying coordinate, or the shared one.
+.macro LOAD_VARYING idx
+  .if SPLIT
+        fld     qword ptr [r12+\idx*8]
+        fadd    qword ptr [r12+\idx*8+8]
+  .else
+        fld     qword ptr [r12+\idx*4]
+  .endif
+.endm
+.macro LOAD_SHARED
+  .if SPLIT
+        fld     qword ptr [rdi+SHAREDSPLIT]
+        fadd    qword ptr [rdi+SHAREDSPLIT+8]
+  .else
+        fld     qword ptr [rdi+SHARED64]
+  .endif
+.endm
+
+// st(0) - cr and st(0) + ci, the parts of the lane's c as memory operands,
+// or rebuilt in st(0) first (one register more).
 .macro FSUB_CR row, idx
-  .if \row
+  .if SPLIT
+    .if \row
+        LOAD_VARYING \idx
+    .else
+        LOAD_SHARED
+    .endif
+        fsubp   st(1), st
+  .elseif \row
         fsub    qword ptr [r12+\idx*4]
   .else
         fsub    qword ptr [rdi+SHARED64]
   .endif
 .endm
 .macro FADD_CI row, idx
-  .if \row
+  .if SPLIT
+    .if \row
+        LOAD_SHARED
+    .else
+        LOAD_VARYING \idx
+    .endif
+        faddp   st(1), st
+  .elseif \row
         fadd    qword ptr [rdi+SHARED64]
   .else
         fadd    qword ptr [r12+\idx*4]
@@ -96,14 +133,14 @@
 // places once one more value has been pushed.
 .macro LOAD_PIXEL row, idx, xslot, yslot
   .if \row
-        fld     qword ptr [r12+\idx*4]
+        LOAD_VARYING \idx
         fstp    st(\xslot)
-        fld     qword ptr [rdi+SHARED64]
+        LOAD_SHARED
         fstp    st(\yslot)
   .else
-        fld     qword ptr [rdi+SHARED64]
+        LOAD_SHARED
         fstp    st(\xslot)
-        fld     qword ptr [r12+\idx*4]
+        LOAD_VARYING \idx
         fstp    st(\yslot)
   .endif
 .endm
@@ -126,7 +163,11 @@
         jae     .Lidle\@
         // A pixel that surely escapes at its first test (the squared modulus
         // in doubles, with a margin) gets its count without entering a lane.
+  .if SPLIT
+        movsd   xmm0, qword ptr [r12+r15*8]  // hi: within 2^-52 of the coordinate
+  .else
         movsd   xmm0, qword ptr [r12+r15*4]
+  .endif
         mulsd   xmm0, xmm0
         addsd   xmm0, qword ptr [rdi+SHAREDSQUARE]
         comisd  xmm0, qword ptr [rdi+SURELYOUT]
@@ -221,10 +262,16 @@
 #endif
 .endm
 
+        .set    SPLIT, 0
         KERNEL  QarnX87RowDouble, 1, 1, rbp
         KERNEL  QarnX87ColumnDouble, 0, 1, rbp
         KERNEL  QarnX87RowDoubleRotating, 1, 0, [rdi+FARBOUND]
         KERNEL  QarnX87ColumnDoubleRotating, 0, 0, [rdi+FARBOUND]
+        // Rebuilding a coordinate takes a register, which the fixed form
+        // has not got: only the rotating form takes split coordinates.
+        .set    SPLIT, 1
+        KERNEL  QarnX87RowSplitRotating, 1, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87ColumnSplitRotating, 0, 0, [rdi+FARBOUND]
 
 // Shared exit of the kernels: the x87 stack holds the six values of z.
 .LfinishThree:

@@ -66,6 +66,10 @@ std::vector<Case> Views() {
         {"off-grid level 50: the low bits of 80-bit coordinates decide", OffGridViewAround(-0.7436438870371587L, 0.1318259042053119L, 50, 4096), 8},
         {"off-grid level 56", OffGridViewAround(-0.7436438870371587L, 0.1318259042053119L, 56, 4096), 8},
         {"80-bit lines from c = -2, squared moduli within the doubles' margin of 4", fromMinusTwo},
+        // Row 0's imaginary part has low bits below the doubles' range: that
+        // row, and every column, cannot be read as pairs of doubles.
+        {"80-bit coordinates that split into pairs of doubles, and 1e-300, which does not",
+         WithOrigin(OffGridViewAround(0.0L, 0.0L, 20, 512), -0.75L, 1e-300L), 4},
         {"cycles at level 50", ViewAround(-0.1011L, 0.9563L, 50, 4096), 8},
         {"zero step", sameC, 4},
         {"NaN origin", nanOrigin, 4},
