@@ -214,8 +214,10 @@ void FullPass(benchmark::State& state) {
 void PassArguments(benchmark::internal::Benchmark* b) {
     const auto chosen = static_cast<std::int64_t>(RenderPath::Fast);
     for (int view = 0; view < ViewCount; ++view) b->Args({view, 1, chosen})->Args({view, 0, chosen});
-    // Both three-lane kernels on one thread, where they run long lines.
-    for (int view : {StartUp512, Neck})
+    // Both kernel sets on one thread: on lines of doubles the two three-lane
+    // forms; at level 50 the two-lane kernel (fixed-slot set) and, on AMD,
+    // three lanes over coordinates split into pairs of doubles (rotating).
+    for (int view : {StartUp512, Neck, Level50})
         for (RenderPath path : {RenderPath::FixedSlots, RenderPath::Rotating})
             b->Args({view, 1, static_cast<std::int64_t>(path)});
 }
