@@ -212,7 +212,8 @@ void Renderer::PrepareLines() {
     bool exact = true;
     for (int i = 0; i < n; ++i) exact = ExactDouble(from[i], varyingDouble_[static_cast<std::size_t>(i)]) && exact;
     varyingExact_ = exact;
-    bool splits = !exact && kernels_->rowSplit != nullptr;
+    // Doubles split too (lo = 0), for lines whose shared part is no double.
+    bool splits = kernels_->rowSplit != nullptr;
     for (int i = 0; splits && i < n; ++i) splits = SplitDouble(from[i], &varyingSplit_[2 * static_cast<std::size_t>(i)]);
     varyingSplits_ = splits;
 }

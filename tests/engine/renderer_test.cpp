@@ -68,6 +68,8 @@ std::vector<Case> Views() {
         {"80-bit lines from c = -2, squared moduli within the doubles' margin of 4", fromMinusTwo},
         // Row 0's imaginary part has low bits below the doubles' range: that
         // row, and every column, cannot be read as pairs of doubles.
+        {"real parts exactly doubles, imaginary parts not (0.1): rows split the doubles too",
+         WithOrigin(ViewAround(-0.75L, 0.1L, 9, 4096), -0.75L, 0.1L), 8},
         {"80-bit coordinates that split into pairs of doubles, and 1e-300, which does not",
          WithOrigin(OffGridViewAround(0.0L, 0.0L, 20, 512), -0.75L, 1e-300L), 4},
         {"cycles at level 50", ViewAround(-0.1011L, 0.9563L, 50, 4096), 8},
