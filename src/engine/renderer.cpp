@@ -23,9 +23,14 @@ unsigned HardwareThreads() {
 constexpr int LinesForWorkers = 8;
 
 #if defined(__x86_64__)
-constexpr X87Kernels FixedSlotKernels{QarnX87Row, QarnX87Column, QarnX87RowDouble, QarnX87ColumnDouble};
-constexpr X87Kernels RotatingKernels{QarnX87Row, QarnX87Column, QarnX87RowDoubleRotating,
-                                     QarnX87ColumnDoubleRotating};
+constexpr X87Kernels FixedSlotKernels{QarnX87Row, QarnX87Column, QarnX87RowDouble, QarnX87ColumnDouble,
+                                      nullptr, nullptr};
+constexpr X87Kernels RotatingKernels{QarnX87Row,
+                                     QarnX87Column,
+                                     QarnX87RowDoubleRotating,
+                                     QarnX87ColumnDoubleRotating,
+                                     QarnX87RowSplitRotating,
+                                     QarnX87ColumnSplitRotating};
 #endif
 
 // The three-lane kernels differ only in register exchanges: free on AMD's
@@ -39,28 +44,71 @@ RenderPath ChoosePath(RenderPath path) {
     return RenderPath::FixedSlots;
 }
 
-// Whether `value` is exactly a double, read from its 80-bit image with
-// integer operations only (a round trip through the x87 unit costs more than
-// the rest of a one-row scroll); `converted` gets the double when it is.
-// Zeros and the normal doubles qualify; the rare rest takes the kernels for
-// 80-bit coordinates, which are exact for every value.
-bool ExactDouble(long double value, double& converted) {
+struct ExtendedParts {
+    std::uint64_t significand;
+    std::uint64_t sign;  // in a double's place
+    int exponent;
+    bool normal;  // integer bit set, exponent neither 0 nor all ones
+};
+
+ExtendedParts PartsOf(long double value) {
     std::uint64_t significand = 0;
     std::uint16_t signExponent = 0;
     std::memcpy(&significand, &value, sizeof significand);
     std::memcpy(&signExponent, reinterpret_cast<const unsigned char*>(&value) + 8, sizeof signExponent);
-    const std::uint64_t sign = static_cast<std::uint64_t>(signExponent >> 15) << 63;
-    const int exponent = (signExponent & 0x7FFF) - 16383;
-    std::uint64_t bits = sign;
-    bool exact = false;
-    if (significand == 0 && (signExponent & 0x7FFF) == 0) {
-        exact = true;
-    } else if ((significand >> 63) != 0 && (significand & 0x7FF) == 0 && exponent >= -1022 && exponent <= 1023) {
-        bits |= static_cast<std::uint64_t>(exponent + 1023) << 52 | (significand << 1) >> 12;
-        exact = true;
+    const int biased = signExponent & 0x7FFF;
+    return {significand, static_cast<std::uint64_t>(signExponent >> 15) << 63, biased - 16383,
+            (significand >> 63) != 0 && biased != 0 && biased != 0x7FFF};
+}
+
+// The double of sign x significand x 2^(exponent - 63), whose significand's
+// top bit is set and whose low 11 bits are clear; the exponent must suit a
+// normal double.
+double DoubleOf(std::uint64_t sign, std::uint64_t significand, int exponent) {
+    const std::uint64_t bits = sign | static_cast<std::uint64_t>(exponent + 1023) << 52 | (significand << 1) >> 12;
+    double result = 0;
+    std::memcpy(&result, &bits, sizeof result);
+    return result;
+}
+
+// Whether `value` is exactly a double, read from its 80-bit image with
+// integer operations only (a round trip through the x87 unit costs more than
+// the rest of a one-row scroll); `converted` gets the double when it is.
+// Zeros and the normal doubles qualify; the rare rest takes other kernels.
+bool ExactDouble(long double value, double& converted) {
+    const ExtendedParts p = PartsOf(value);
+    if (p.significand == 0 && p.exponent == -16383) {
+        std::memcpy(&converted, &p.sign, sizeof converted);
+        return true;
     }
-    std::memcpy(&converted, &bits, sizeof converted);
-    return exact;
+    converted = 0;
+    if (!p.normal || (p.significand & 0x7FF) != 0 || p.exponent < -1022 || p.exponent > 1023) return false;
+    converted = DoubleOf(p.sign, p.significand, p.exponent);
+    return true;
+}
+
+// Whether `value` is exactly hi + lo for two normal doubles (or zeros) of
+// its sign: hi holds the top 53 bits of the significand, lo the other 11.
+// Their sum in the x87's 64-bit precision is then exact, since it is the
+// value itself. Zeros split into two zeros of their sign, so that the sum
+// keeps the sign.
+bool SplitDouble(long double value, double* pair) {
+    const ExtendedParts p = PartsOf(value);
+    pair[0] = pair[1] = 0;
+    if (p.significand == 0 && p.exponent == -16383) {
+        std::memcpy(&pair[0], &p.sign, sizeof(double));
+        pair[1] = pair[0];
+        return true;
+    }
+    if (!p.normal || p.exponent < -1022 || p.exponent > 1023) return false;
+    pair[0] = DoubleOf(p.sign, p.significand & ~std::uint64_t{0x7FF}, p.exponent);
+    const std::uint64_t low = p.significand & 0x7FF;
+    if (low == 0) return true;  // lo = +0: hi + 0 is hi, whatever its sign
+    const int top = 63 - __builtin_clzll(low);  // the place of lo's leading bit
+    const int exponent = p.exponent - 63 + top;
+    if (exponent < -1022) return false;
+    pair[1] = DoubleOf(p.sign, low << (63 - top), exponent);
+    return true;
 }
 
 const X87Kernels* KernelsOf(RenderPath path) {
@@ -76,7 +124,8 @@ const X87Kernels* KernelsOf(RenderPath path) {
 
 Renderer::Renderer(unsigned threads, RenderPath path, int maxWidth)
     : path_(ChoosePath(path)), kernels_(KernelsOf(path_)),
-      varyingDouble_(static_cast<std::size_t>(std::max(maxWidth, ViewSize))) {
+      varyingDouble_(static_cast<std::size_t>(std::max(maxWidth, ViewSize))),
+      varyingSplit_(2 * varyingDouble_.size()) {
     const unsigned total = threads == 0 ? HardwareThreads() : threads;
     workers_.reserve(total - 1);
     for (unsigned i = 1; i < total; ++i) workers_.emplace_back([this] { Work(); });
@@ -163,6 +212,10 @@ void Renderer::PrepareLines() {
     bool exact = true;
     for (int i = 0; i < n; ++i) exact = ExactDouble(from[i], varyingDouble_[static_cast<std::size_t>(i)]) && exact;
     varyingExact_ = exact;
+    // Doubles split too (lo = 0), for lines whose shared part is no double.
+    bool splits = kernels_->rowSplit != nullptr;
+    for (int i = 0; splits && i < n; ++i) splits = SplitDouble(from[i], &varyingSplit_[2 * static_cast<std::size_t>(i)]);
+    varyingSplits_ = splits;
 }
 
 // Threads take whole lines, one at a time, until none is left.
@@ -209,9 +262,18 @@ void Renderer::ComputeLine(int line) {
         job.shared64 = static_cast<double>(shared);
         job.sharedSquare = job.shared64 * job.shared64;
         const bool exact = varyingExact_ && static_cast<long double>(job.shared64) == shared;
-        job.varying = exact ? static_cast<const void*>(varyingDouble_.data()) : (byRows ? re : im);
+        const bool split = !exact && varyingSplits_ && SplitDouble(shared, job.sharedSplit);
         const X87Kernels& k = *kernels_;
-        (byRows ? (exact ? k.rowDouble : k.row) : (exact ? k.columnDouble : k.column))(&job);
+        if (exact) {
+            job.varying = varyingDouble_.data();
+            (byRows ? k.rowDouble : k.columnDouble)(&job);
+        } else if (split) {
+            job.varying = varyingSplit_.data();
+            (byRows ? k.rowSplit : k.columnSplit)(&job);
+        } else {
+            job.varying = byRows ? re : im;
+            (byRows ? k.row : k.column)(&job);
+        }
         // Each count stands for its tests, 0 for the depth, less what the
         // cycle exits skipped; one pass over the contiguous line.
         const std::uint32_t* written = job.out;

@@ -42,6 +42,8 @@ struct X87Kernels {
     void (*column)(X87LineJob*);
     void (*rowDouble)(X87LineJob*);
     void (*columnDouble)(X87LineJob*);
+    void (*rowSplit)(X87LineJob*);  // or none: such lines take row and column
+    void (*columnSplit)(X87LineJob*);
 };
 
 // Evaluates the pixels of planned strips into the IterationBuffer. Every
@@ -93,6 +95,10 @@ private:
     // memory operands.
     std::vector<double> varyingDouble_;
     bool varyingExact_ = false;
+    // Where they are not, each as a pair of doubles whose sum is exactly its
+    // 80-bit value, where every one of them splits so.
+    std::vector<double> varyingSplit_;
+    bool varyingSplits_ = false;
     LineKey preparedLine_;  // the line varyingDouble_ holds, if a whole one
     std::atomic<std::uint64_t> tests_{0};
     std::atomic<int> nextLine_{0};

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/x87_job_offsets.h"
+
 namespace qarn {
 
 // One line of pixels for the x87 kernels. The pixels share one part of c
@@ -15,15 +17,21 @@ namespace qarn {
 //
 // The *Double kernels (three lanes) need every coordinate of the line to be
 // exactly a double, `varying` pointing at doubles; a pixel whose squared
-// modulus rounds to exactly 4.0 as a double gets NeedsExactCount there, and
-// the caller decides it with the exact comparison. The others (two lanes)
-// take 80-bit values and compare exactly.
+// modulus rounds to exactly 4.0 as a double gets NeedsExactCount there
+// (the fixed-register form), or one whose sum of the doubles of xx and yy
+// lies within 4 (1 +- 2^-50) (the rotating form), and the caller decides it
+// with the exact comparison. The *Split kernels (three lanes, rotating) take
+// every coordinate as a pair of doubles whose sum is exactly its 80-bit
+// value (the varying ones as pairs, hi then lo; the shared one in
+// `sharedSplit`), rebuilt by one exact addition where it is used, and
+// decide the escape test as the rotating form does. The others (two lanes)
+// take 80-bit values, any at all, and decide the escape test likewise.
 //
 // Early exit: an orbit whose whole 80-bit state (x, y) comes back to a state
 // it had before repeats forever and never escapes, so its count is 0. Each
 // lane saves its state at tests 1, 2, 4, 8, ... and compares every later
 // state with the saved one; the double of the squared modulus, already
-// stored for the escape test, is compared first as an integer, and only
+// computed for the escape test, is compared first as an integer, and only
 // when it matches are the 80-bit values compared (equal states always have
 // equal squared moduli). The x87 comparison takes +0 and -0 as equal: two
 // states that differ only in the signs of zeros have equal values, so every
@@ -37,7 +45,7 @@ struct alignas(16) X87LineJob {
     long double shared;
     double shared64;
     // Working space of the kernels.
-    std::uint64_t squared[3];  // the last squared modulus of each lane, as a double
+    std::uint64_t squared[3];  // three lanes: the last squared modulus of each lane, as a double
     std::uint64_t bound;       // bits of 4.0 as a double
     std::uint64_t infinity;    // bits of +infinity
     std::int64_t active;       // lanes with pixels of the line
@@ -46,7 +54,10 @@ struct alignas(16) X87LineJob {
     std::uint32_t startSink;
     std::uint64_t noMatch;  // bits of -1.0, which no squared modulus has
     long double zero;
-    long double bound80;  // 4.0
+    // Two lanes: the margin around 4.0 within which a sum of doubles cannot
+    // decide the escape test.
+    std::uint64_t nearBound;  // bits of 4 (1 - 2^-50)
+    std::uint64_t farBound;   // bits of 4 (1 + 2^-50)
     long double savedX[3];
     long double savedY[3];
     std::uint64_t savedSquared[3];
@@ -58,20 +69,31 @@ struct alignas(16) X87LineJob {
     // its first test and is counted without entering a lane.
     double sharedSquare;  // shared64 * shared64, in doubles
     double surelyOut;     // 4 (1 + 2^-48)
+    double squares[3][2];  // each lane's last xx and yy as doubles, where its tests add them
+    double sharedSplit[2];  // *Split kernels: the shared part as a sum of two doubles
 };
 
 inline constexpr std::uint32_t NeedsExactCount = 0xFFFFFFFFu;
 
-// The kernels' byte offsets are written into the assembly source.
-static_assert(offsetof(X87LineJob, shared) == 32 && offsetof(X87LineJob, shared64) == 48 &&
-              offsetof(X87LineJob, squared) == 56 && offsetof(X87LineJob, bound) == 80 &&
-              offsetof(X87LineJob, active) == 96 && offsetof(X87LineJob, idleSink) == 112 &&
-              offsetof(X87LineJob, startSink) == 116 && offsetof(X87LineJob, noMatch) == 120 &&
-              offsetof(X87LineJob, zero) == 128 && offsetof(X87LineJob, bound80) == 144 &&
-              offsetof(X87LineJob, savedX) == 160 && offsetof(X87LineJob, savedY) == 208 &&
-              offsetof(X87LineJob, savedSquared) == 256 && offsetof(X87LineJob, nextSave) == 280 &&
-              offsetof(X87LineJob, skipped) == 304 && offsetof(X87LineJob, sharedSquare) == 312 &&
-              offsetof(X87LineJob, surelyOut) == 320);
+// The kernels read the fields at these offsets (x87_job_offsets.h).
+static_assert(offsetof(X87LineJob, varying) == QARN_JOB_VARYING && offsetof(X87LineJob, out) == QARN_JOB_OUT &&
+              offsetof(X87LineJob, count) == QARN_JOB_COUNT && offsetof(X87LineJob, depth) == QARN_JOB_DEPTH &&
+              offsetof(X87LineJob, shared) == QARN_JOB_SHARED && offsetof(X87LineJob, shared64) == QARN_JOB_SHARED64 &&
+              offsetof(X87LineJob, squared) == QARN_JOB_SQUARED && offsetof(X87LineJob, bound) == QARN_JOB_BOUND &&
+              offsetof(X87LineJob, infinity) == QARN_JOB_INFINITY && offsetof(X87LineJob, active) == QARN_JOB_ACTIVE &&
+              offsetof(X87LineJob, never) == QARN_JOB_NEVER && offsetof(X87LineJob, idleSink) == QARN_JOB_IDLESINK &&
+              offsetof(X87LineJob, startSink) == QARN_JOB_STARTSINK &&
+              offsetof(X87LineJob, noMatch) == QARN_JOB_NOMATCH && offsetof(X87LineJob, zero) == QARN_JOB_ZERO &&
+              offsetof(X87LineJob, nearBound) == QARN_JOB_NEARBOUND &&
+              offsetof(X87LineJob, farBound) == QARN_JOB_FARBOUND &&
+              offsetof(X87LineJob, savedX) == QARN_JOB_SAVEDX && offsetof(X87LineJob, savedY) == QARN_JOB_SAVEDY &&
+              offsetof(X87LineJob, savedSquared) == QARN_JOB_SAVEDSQ &&
+              offsetof(X87LineJob, nextSave) == QARN_JOB_NEXTSAVE &&
+              offsetof(X87LineJob, skipped) == QARN_JOB_SKIPPED &&
+              offsetof(X87LineJob, sharedSquare) == QARN_JOB_SHAREDSQUARE &&
+              offsetof(X87LineJob, surelyOut) == QARN_JOB_SURELYOUT &&
+              offsetof(X87LineJob, squares) == QARN_JOB_SQUARES &&
+              offsetof(X87LineJob, sharedSplit) == QARN_JOB_SHAREDSPLIT);
 
 extern "C" {
 // Two lanes, 80-bit coordinates.
@@ -86,6 +108,10 @@ void QarnX87ColumnDouble(X87LineJob* job);
 // register exchanges: fastest where exchanges are free, as on AMD's cores.
 void QarnX87RowDoubleRotating(X87LineJob* job);
 void QarnX87ColumnDoubleRotating(X87LineJob* job);
+// The rotating form for lines of 80-bit coordinates that split into pairs of
+// doubles: three lanes where two lanes would wait on their chains.
+void QarnX87RowSplitRotating(X87LineJob* job);
+void QarnX87ColumnSplitRotating(X87LineJob* job);
 }
 
 inline X87LineJob MakeX87Job() {
@@ -95,7 +121,8 @@ inline X87LineJob MakeX87Job() {
     job.never = INT64_MAX;
     job.noMatch = 0xBFF0000000000000u;
     job.zero = 0.0L;
-    job.bound80 = 4.0L;
+    job.nearBound = 0x400FFFFFFFFFFFF8u;
+    job.farBound = 0x4010000000000004u;
     job.surelyOut = 4.0 * (1.0 + 0x1p-48);
     return job;
 }

@@ -14,16 +14,20 @@
 // the stack with exchanges, which some cores execute for free and others
 // (Intel's, one exchange a cycle) do not.
 //
-// The squared modulus is also stored as a double, so that the escape test is
-// an integer comparison off the floating-point critical path: a double above
-// 4.0 (and not NaN) means the 80-bit sum is above 4.0; a double of exactly
-// 4.0 is left to the caller.
+// The escape test is an integer comparison off the floating-point critical
+// path. The fixed-register form adds the squared modulus on the x87 and
+// stores it as a double: a double above 4.0 (and not NaN) means the 80-bit
+// sum is above 4.0; a double of exactly 4.0 is left to the caller. The
+// rotating form, for cores where the x87 unit issues only about one
+// arithmetic operation or register copy a cycle (AMD's), stores the doubles
+// of xx and yy instead and adds them in SSE, sparing the unit an addition and
+// a copy, with the margin of x87_two_lanes.S around 4.0 left to the caller.
 //
 // A line is `count` pixels sharing one part of c (the imaginary part along a
 // row, the real part along a column); the other part of pixel i is element i
 // of `varying` and its count goes to element i of `out`.
 //
-// Registers:  rdi job   rax scratch   rbp bits of 4.0 as a double
+// Registers:  rdi job   rax scratch   rbp bits of 4.0 (rotating: 4 (1 - 2^-50)) as a double
 //   r12 varying   r14 2 * count   r15 2 * index of the next pixel
 //   lane A: rbx 2 * index  rdx &out  rsi tests left before its next event
 //   lane B: r8             r10       r11
@@ -35,16 +39,53 @@
 
 #include "x87_kernel_frame.inc"
 
-// st(0) - cr and st(0) + ci, the parts of the lane's c as memory operands.
+// SPLIT, set before each kernel: 0 where every coordinate is a double, read
+// as a memory operand; 1 where each is a pair of doubles (hi, lo) whose sum,
+// one exact addition, is the 80-bit coordinate.
+
+// Pushes the lane's varying coordinate, or the shared one.
+.macro LOAD_VARYING idx
+  .if SPLIT
+        fld     qword ptr [r12+\idx*8]
+        fadd    qword ptr [r12+\idx*8+8]
+  .else
+        fld     qword ptr [r12+\idx*4]
+  .endif
+.endm
+.macro LOAD_SHARED
+  .if SPLIT
+        fld     qword ptr [rdi+SHAREDSPLIT]
+        fadd    qword ptr [rdi+SHAREDSPLIT+8]
+  .else
+        fld     qword ptr [rdi+SHARED64]
+  .endif
+.endm
+
+// st(0) - cr and st(0) + ci, the parts of the lane's c as memory operands,
+// or rebuilt in st(0) first (one register more).
 .macro FSUB_CR row, idx
-  .if \row
+  .if SPLIT
+    .if \row
+        LOAD_VARYING \idx
+    .else
+        LOAD_SHARED
+    .endif
+        fsubp   st(1), st
+  .elseif \row
         fsub    qword ptr [r12+\idx*4]
   .else
         fsub    qword ptr [rdi+SHARED64]
   .endif
 .endm
 .macro FADD_CI row, idx
-  .if \row
+  .if SPLIT
+    .if \row
+        LOAD_SHARED
+    .else
+        LOAD_VARYING \idx
+    .endif
+        faddp   st(1), st
+  .elseif \row
         fadd    qword ptr [rdi+SHARED64]
   .else
         fadd    qword ptr [r12+\idx*4]
@@ -72,43 +113,34 @@
 .endm
 
 // One iteration of the lane on top:  in  x y P Q R S,  out  P Q R S x' y'.
-.macro LANE_ROTATING row, idx, squared
-        fld     st(1)                   // y x y . . . .
-        fmul    st(0), st(1)            // xy x y
-        fxch    st(2)                   // y x xy
-        fmul    st(0), st(0)            // yy x xy
-        fxch    st(1)                   // x yy xy
-        fmul    st(0), st(0)            // xx yy xy
-        fld     st(0)                   // xx xx yy xy
-        fadd    st(0), st(2)            // s=xx+yy xx yy xy
-        fstp    qword ptr [rdi+\squared]
-        fxch    st(1)                   // yy xx xy
-        FSUB_CR \row, \idx              // t=yy-cr xx xy
-        fsubp   st(1), st               // x'=xx-t xy
-        fxch    st(1)                   // xy x'
+// The squared modulus is left to the lane's tests: xx and yy are stored as
+// doubles, and the tests add them in SSE (see x87_two_lanes.S), which spares
+// the x87 unit an addition and a copy on every iteration.
+.macro LANE_ROTATING row, idx, lane
+        PRODUCTS \lane                  // yy xy xx P Q R S
+        FSUB_CR \row, \idx              // t=yy-cr xy xx
+        fsubp   st(2), st               // xy x'=xx-t
         fadd    st(0), st(0)            // xy+xy x'
-        FADD_CI \row, \idx              // y' x'
-        fxch    st(5)                   // y' x' P Q R S  ->  P Q R S x' y'
-        fxch    st(1)
-        fxch    st(4)
-        fxch    st(2)
-        fxch    st(1)
-        fxch    st(3)
-        fxch    st(1)
+        FADD_CI \row, \idx              // y' x' P Q R S
+        fxch    st(5)                   // S x' P Q R y'
+        fxch    st(3)                   // Q x' P S R y'
+        fxch    st(1)                   // x' Q P S R y'
+        fxch    st(4)                   // R Q P S x' y'
+        fxch    st(2)                   // P Q R S x' y'
 .endm
 
 // Replaces the z of a lane by c of its new pixel; the slots are the lane's
 // places once one more value has been pushed.
 .macro LOAD_PIXEL row, idx, xslot, yslot
   .if \row
-        fld     qword ptr [r12+\idx*4]
+        LOAD_VARYING \idx
         fstp    st(\xslot)
-        fld     qword ptr [rdi+SHARED64]
+        LOAD_SHARED
         fstp    st(\yslot)
   .else
-        fld     qword ptr [rdi+SHARED64]
+        LOAD_SHARED
         fstp    st(\xslot)
-        fld     qword ptr [r12+\idx*4]
+        LOAD_VARYING \idx
         fstp    st(\yslot)
   .endif
 .endm
@@ -117,9 +149,9 @@
 // idle lane iterating z = 0 into a sink until the others are done.
 // The lane's x and y lie at st(x) and st(x1), and at st(x1) and st(y1) once
 // one more value has been pushed.
-.macro END_LANE row, lane, x, x1, y1, idx, out, rem, saved, special, cycle, event, back, continue
+.macro END_LANE row, lane, x, x1, y1, idx, out, rem, saved, special, cycle, event, back, continue, upto
 \special:
-        ESCAPE_PATH \lane, \rem, \out, \back, .Lrefill\@
+        ESCAPE_PATH \lane, \rem, \out, \back, .Lrefill\@, \upto
 \cycle:
         CHECK_CYCLE \lane, \x1, \y1, \rem, \back, .Lended\@
 \event:
@@ -131,7 +163,11 @@
         jae     .Lidle\@
         // A pixel that surely escapes at its first test (the squared modulus
         // in doubles, with a margin) gets its count without entering a lane.
+  .if SPLIT
+        movsd   xmm0, qword ptr [r12+r15*8]  // hi: within 2^-52 of the coordinate
+  .else
         movsd   xmm0, qword ptr [r12+r15*4]
+  .endif
         mulsd   xmm0, xmm0
         addsd   xmm0, qword ptr [rdi+SHAREDSQUARE]
         comisd  xmm0, qword ptr [rdi+SURELYOUT]
@@ -149,14 +185,7 @@
         LOAD_PIXEL \row, \idx, \x1, \y1
         jmp     \continue
 .Lidle\@:
-        lea     rax, [rdi+IDLESINK]
-        cmp     \out, rax
-        je      .Lreidle\@
-        dec     qword ptr [rdi+ACTIVE]
-        jz      .LfinishThree
-.Lreidle\@:
-        lea     \out, [rdi+IDLESINK]
-        IDLE_LANE \lane, \rem, \saved
+        IDLE_LANE \lane, \rem, \saved, \out, .LfinishThree
         fldz
         fstp    st(\x1)
         fldz
@@ -164,14 +193,20 @@
         jmp     \continue
 .endm
 
-.macro KERNEL name, row, fixed
+// `upto` as for ESCAPE_PATH: the fixed-register form adds the squared
+// modulus on the x87 and leaves only a double of exactly 4.0 to the caller.
+.macro KERNEL name, row, fixed, upto
         KERNEL_ENTRY \name
 
         mov     r12, [rdi+VARYING]
         mov     r14, [rdi+COUNT]
         add     r14, r14
         xor     r15d, r15d
+  .if \fixed
         mov     rbp, [rdi+BOUND]
+  .else
+        mov     rbp, [rdi+NEARBOUND]
+  .endif
         mov     qword ptr [rdi+ACTIVE], 3
         // Every lane starts as if it had just reached the depth with a pixel
         // whose count goes to the sink: the refills start the line.
@@ -207,30 +242,36 @@
         LANE_FIXED \row, r8, SQB, 3, 4, 5
         LANE_FIXED \row, rcx, SQC, 5, 6, 7
   .else
-        LANE_ROTATING \row, rbx, SQA
-        LANE_ROTATING \row, r8, SQB
-        LANE_ROTATING \row, rcx, SQC
+        LANE_ROTATING \row, rbx, 0
+        LANE_ROTATING \row, r8, 1
+        LANE_ROTATING \row, rcx, 2
   .endif
 .Ltests\@:
-        TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@
+        TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, , 1-\fixed
 .LafterA\@:
-        TEST_LANE 1, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@
+        TEST_LANE 1, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, , 1-\fixed
 .LafterB\@:
-        TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@
+        TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, 1-\fixed
 
-        END_LANE \row, 0, 0, 1, 2, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@
-        END_LANE \row, 1, 2, 3, 4, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .LafterB\@
-        END_LANE \row, 2, 4, 5, 6, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@
+        END_LANE \row, 0, 0, 1, 2, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@, \upto
+        END_LANE \row, 1, 2, 3, 4, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .LafterB\@, \upto
+        END_LANE \row, 2, 4, 5, 6, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, \upto
 
 #if defined(__ELF__)
         .size   \name, .-\name
 #endif
 .endm
 
-        KERNEL  QarnX87RowDouble, 1, 1
-        KERNEL  QarnX87ColumnDouble, 0, 1
-        KERNEL  QarnX87RowDoubleRotating, 1, 0
-        KERNEL  QarnX87ColumnDoubleRotating, 0, 0
+        .set    SPLIT, 0
+        KERNEL  QarnX87RowDouble, 1, 1, rbp
+        KERNEL  QarnX87ColumnDouble, 0, 1, rbp
+        KERNEL  QarnX87RowDoubleRotating, 1, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87ColumnDoubleRotating, 0, 0, [rdi+FARBOUND]
+        // Rebuilding a coordinate takes a register, which the fixed form
+        // has not got: only the rotating form takes split coordinates.
+        .set    SPLIT, 1
+        KERNEL  QarnX87RowSplitRotating, 1, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87ColumnSplitRotating, 0, 0, [rdi+FARBOUND]
 
 // Shared exit of the kernels: the x87 stack holds the six values of z.
 .LfinishThree:

@@ -15,7 +15,9 @@ namespace qarn {
 namespace {
 
 using testing::HomeViewState;
+using testing::OffGridViewAround;
 using testing::ViewAround;
+using testing::WithOrigin;
 
 struct Case {
     const char* name;
@@ -27,12 +29,6 @@ struct Case {
 long double Unnormal() {
     const std::uint8_t bytes[10] = {0, 0, 0, 0, 0, 0, 0, 0x40, 0xFF, 0x3F};
     return FromImage(bytes);
-}
-
-ViewState WithOrigin(ViewState view, long double re, long double im) {
-    view.OriginRe = re;
-    view.OriginIm = im;
-    return view;
 }
 
 // Views chosen to stress the fast paths: exact and inexact coordinates,
@@ -52,8 +48,10 @@ std::vector<Case> Views() {
     ViewState hugeStep = HomeViewState(16);
     hugeStep.PixelStep = std::numeric_limits<long double>::max();
     ViewState unnormal = WithOrigin(ViewAround(-0.5L, 0.0L, 3, 16), Unnormal(), 0.25L);
-    ViewState subnormal = WithOrigin(HomeViewState(16), 1e-4940L, 1e-4940L);
-    subnormal.PixelStep = 1e-4945L;
+    // Off the grid from c = -2: row 0 and column 0 are lines of 80-bit
+    // coordinates whose pixel 0 stays exactly on the bound (z = -2, 2, 2, ...),
+    // where the doubles of the squared modulus cannot decide.
+    const ViewState fromMinusTwo = WithOrigin(OffGridViewAround(0.0L, 0.0L, 40, 64), -2.0L, 0.0L);
     // Every pixel the same c, escaping slowly after its lane saved states.
     ViewState sameC = WithOrigin(HomeViewState(4096), 0.2501L, 0.0L);
     sameC.PixelStep = 0.0L;
@@ -63,14 +61,23 @@ std::vector<Case> Views() {
         {"exact doubles near the boundary", ViewAround(-0.75L, 0.1L, 9, 4096)},
         {"level 50, coordinates no double holds", ViewAround(0.0L, 1.0L, 50, 4096)},
         {"level 56", ViewAround(-0.1011L, 0.9563L, 56, 512)},
-        {"wholly inside: every orbit cycles", WithOrigin(ViewAround(0.0L, 0.0L, 3, 4096), -0.5L, 0.25L), 8},
-        {"minibrot: cycles of period 3 and more", ViewAround(-1.7549L, 0.0L, 8, 4096), 8},
+        {"wholly inside: every orbit cycles", testing::WhollyInsideView(), 8},
+        {"minibrot: cycles of period 3 and more", testing::MinibrotView(), 8},
+        {"off-grid level 50: the low bits of 80-bit coordinates decide", OffGridViewAround(-0.7436438870371587L, 0.1318259042053119L, 50, 4096), 8},
+        {"off-grid level 56", OffGridViewAround(-0.7436438870371587L, 0.1318259042053119L, 56, 4096), 8},
+        {"80-bit lines from c = -2, squared moduli within the doubles' margin of 4", fromMinusTwo},
+        // Row 0's imaginary part has low bits below the doubles' range: that
+        // row, and every column, cannot be read as pairs of doubles.
+        {"real parts exactly doubles, imaginary parts not (0.1): rows split the doubles too",
+         WithOrigin(ViewAround(-0.75L, 0.1L, 9, 4096), -0.75L, 0.1L), 8},
+        {"80-bit coordinates that split into pairs of doubles, and 1e-300, which does not",
+         WithOrigin(OffGridViewAround(0.0L, 0.0L, 20, 512), -0.75L, 1e-300L), 4},
         {"cycles at level 50", ViewAround(-0.1011L, 0.9563L, 50, 4096), 8},
         {"zero step", sameC, 4},
         {"NaN origin", nanOrigin, 4},
         {"NaN step", nanStep, 4},
         {"unnormal origin", unnormal, 4},
-        {"subnormal origin and step", subnormal, 4},
+        {"subnormal origin and step", testing::SubnormalView(16), 4},
         {"infinite origin", infOrigin, 4},
         {"overflowing step", hugeStep, 4},
     };
@@ -150,9 +157,9 @@ TEST(Renderer, EveryLevelAgreesOnStripsAtBothEnds) {
 // every machine), at the depth where they matter most.
 TEST(Renderer, EarlyExitsSkipTheTestsNoCountNeeds) {
     const long double nan = std::numeric_limits<long double>::quiet_NaN();
-    ViewState subnormal = WithOrigin(HomeViewState(4096), 1e-4940L, -1e-4940L);
-    subnormal.PixelStep = 1e-4945L;
-    const ViewState inside = WithOrigin(ViewAround(0.0L, 0.0L, 3, 4096), -0.5L, 0.25L);
+    ViewState subnormal = testing::SubnormalView(4096);
+    subnormal.OriginIm = -subnormal.OriginIm;
+    const ViewState inside = testing::WhollyInsideView();
     const ViewState level50 = ViewAround(0.0L, 1.0L, 50, 4096);
     struct WorkCase {
         const char* name;

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "engine/arithmetic_mode.h"
@@ -57,50 +58,42 @@ inline ViewState OffGridView(std::uint32_t depth) {
     return view;
 }
 
-// The coordinates of the pixels of one strip, worked out from the passes'
-// definition: a negative strip starts at the origin; a positive one at the
-// origin minus (rows) or plus (columns) one product, (512 - count) x step,
-// even when that is 0 x step; from there one single step per pixel, rows
-// downwards and columns to the right. Pixel (col, row) of the strip is
-// c = (re[col], im[row]).
-struct StripModel {
-    bool rows = true;
-    int first = 0;  // the strip's first line
-    int end = 0;    // one past its last line
-    std::array<long double, ViewSize> re{};
-    std::array<long double, ViewSize> im{};
-
-    bool Holds(int col, int row) const {
-        const int line = rows ? row : col;
-        return line >= first && line < end;
-    }
-};
-
-inline StripModel ModelStrip(const ViewState& view, bool rows, int count) {
+// A view off the grid at a deep level: the step is a third of the level's,
+// so every coordinate after the first of a line is rounded, and its low bits
+// (which no double holds) decide the counts near the boundary.
+inline ViewState OffGridViewAround(long double re, long double im, int level, std::uint32_t depth) {
     SetArithmeticMode();
-    StripModel strip;
-    strip.rows = rows;
-    strip.first = count < 0 ? 0 : ViewSize - count;
-    strip.end = count < 0 ? -count : ViewSize;
-    const long double step = view.PixelStep;
-    long double re = view.OriginRe;
-    long double im = view.OriginIm;
-    if (count > 0) {
-        const long double offset = static_cast<long double>(strip.first) * step;
-        if (rows)
-            im = view.OriginIm - offset;
-        else
-            re = view.OriginRe + offset;
-    }
-    for (int col = rows ? 0 : strip.first; col < (rows ? ViewSize : strip.end); ++col) {
-        strip.re[static_cast<std::size_t>(col)] = re;
-        re += step;
-    }
-    for (int row = rows ? strip.first : 0; row < (rows ? strip.end : ViewSize); ++row) {
-        strip.im[static_cast<std::size_t>(row)] = im;
-        im -= step;
-    }
-    return strip;
+    ViewState view = ViewAround(re, im, level, depth);
+    view.PixelStep /= 3;
+    return view;
+}
+
+inline ViewState WithOrigin(ViewState view, long double re, long double im) {
+    view.OriginRe = re;
+    view.OriginIm = im;
+    return view;
+}
+
+// The views that the tests and the benchmark both name.
+// Level 3 at origin -0.5 + 0.25i: every pixel inside the main cardioid.
+inline ViewState WhollyInsideView() { return WithOrigin(ViewAround(-0.25L, 0.0L, 3, 4096), -0.5L, 0.25L); }
+// The minibrot at -1.7549: cycles of period 3 and more.
+inline ViewState MinibrotView() { return ViewAround(-1.7549L, 0.0L, 8, 4096); }
+// Deep in a spiral, where no orbit repeats: 80-bit coordinates at level 50.
+inline ViewState SpiralView(int level, std::uint32_t depth = 4096) {
+    return ViewAround(-0.7436438870371587L, 0.1318259042053119L, level, depth);
+}
+// The neck at -0.75, level 10: every coordinate a double, and no orbit repeats.
+inline ViewState NeckView() { return ViewAround(-0.75L, 0.0L, 10, 4096); }
+// A damaged coordinate file: the origin's real part is not a number.
+inline ViewState NaNOriginView(std::uint32_t depth) {
+    return WithOrigin(HomeViewState(depth), std::numeric_limits<long double>::quiet_NaN(), 2.0L);
+}
+// Origin and step below the smallest normal 80-bit real.
+inline ViewState SubnormalView(std::uint32_t depth) {
+    ViewState view = WithOrigin(HomeViewState(depth), 1e-4940L, 1e-4940L);
+    view.PixelStep = 1e-4945L;
+    return view;
 }
 
 }  // namespace qarn::testing
