@@ -10,7 +10,7 @@
 // serves every other line).
 //
 // Two forms of the iteration: one keeps each lane's z in fixed registers and
-// never exchanges registers; the other rotates the lanes through the top of
+// never exchanges registers; the other brings each lane's parts to the top of
 // the stack with exchanges, which some cores execute for free and others
 // (Intel's, one exchange a cycle) do not.
 //
@@ -18,7 +18,7 @@
 // path. The fixed-register form adds the squared modulus on the x87 and
 // stores it as a double: a double above 4.0 (and not NaN) means the 80-bit
 // sum is above 4.0; a double of exactly 4.0 is left to the caller. The
-// rotating form, for cores where the x87 unit issues only about one
+// exchanging form, for cores where the x87 unit issues only about one
 // arithmetic operation or register copy a cycle (AMD's), stores the doubles
 // of xx and yy instead and adds them in SSE, sparing the unit an addition and
 // a copy, with the margin of x87_two_lanes.S around 4.0 left to the caller.
@@ -27,12 +27,13 @@
 // row, the real part along a column); the other part of pixel i is element i
 // of `varying` and its count goes to element i of `out`.
 //
-// Registers:  rdi job   rax scratch   rbp bits of 4.0 (rotating: 4 (1 - 2^-50)) as a double
+// Registers:  rdi job   rax scratch   rbp bits of 4.0 (exchanging: 4 (1 - 2^-50)) as a double
 //   r12 varying   r14 2 * count   r15 2 * index of the next pixel
 //   lane A: rbx 2 * index  rdx &out  rsi tests left before its next event
 //   lane B: r8             r10       r11
 //   lane C: rcx            r13       r9
-// x87 stack at the top of the loop: xA yA xB yB xC yC.
+// x87 stack at the top of the loop: xA yA xB yB xC yC (the exchanging form
+// has yA xA yB xB yC xC half-way through it).
 
         .intel_syntax noprefix
         .text
@@ -112,21 +113,27 @@
         fstp    st(\x2)                 //             Y: y'
 .endm
 
-// One iteration of the lane on top:  in  x y P Q R S,  out  P Q R S x' y'.
-// The squared modulus is left to the lane's tests: xx and yy are stored as
-// doubles, and the tests add them in SSE (see x87_two_lanes.S), which spares
-// the x87 unit an addition and a copy on every iteration.
-.macro LANE_ROTATING row, idx, lane
-        PRODUCTS \lane                  // yy xy xx P Q R S
-        FSUB_CR \row, \idx              // t=yy-cr xy xx
-        fsubp   st(2), st               // xy x'=xx-t
-        fadd    st(0), st(0)            // xy+xy x'
-        FADD_CI \row, \idx              // y' x' P Q R S
-        fxch    st(5)                   // S x' P Q R y'
-        fxch    st(3)                   // Q x' P S R y'
-        fxch    st(1)                   // x' Q P S R y'
-        fxch    st(4)                   // R Q P S x' y'
-        fxch    st(2)                   // P Q R S x' y'
+// One iteration of the lane whose x and y are at st(p) and st(q), where p1
+// and q1 are p+1 and q+1:  out  y' at st(p) and x' at st(q), every other
+// register in place. The lanes' parts thus change places on every iteration
+// and are back after two, for two exchanges a lane instead of the seven that
+// keeping each lane's x above its y would take. The squared modulus is left
+// to the lane's tests: xx and yy are stored as doubles, and the tests add
+// them in SSE (see x87_two_lanes.S), which spares the x87 unit an addition
+// and a copy on every iteration.
+.macro LANE_SWAPPING row, idx, lane, p, q, p1, q1
+        fld     st(\q)                  // y
+        fmul    st(0), st(\p1)          // xy
+        fadd    st(0), st(0)            // xy+xy
+        FADD_CI \row, \idx              // y'
+        fxch    st(\p1)                 // x            y' in x's place
+        fmul    st(0), st(0)            // xx
+        fst     qword ptr [rdi+SQUARES+16*\lane]
+        fxch    st(\q1)                 // y            xx in y's place
+        fmul    st(0), st(0)            // yy
+        fst     qword ptr [rdi+SQUARES+16*\lane+8]
+        FSUB_CR \row, \idx              // t=yy-cr
+        fsubp   st(\q1), st             //              x'=xx-t in y's place
 .endm
 
 // Replaces the z of a lane by c of its new pixel; the slots are the lane's
@@ -147,15 +154,15 @@
 
 // A lane's pixel ended, or may have: its count, then the next pixel, or an
 // idle lane iterating z = 0 into a sink until the others are done.
-// The lane's x and y lie at st(x) and st(x1), and at st(x1) and st(y1) once
+// The lane's x and y lie at st(x) and st(y), and at st(x1) and st(y1) once
 // one more value has been pushed.
-.macro END_LANE row, lane, x, x1, y1, idx, out, rem, saved, special, cycle, event, back, continue, upto
+.macro END_LANE row, lane, x, y, x1, y1, idx, out, rem, saved, special, cycle, event, back, continue, upto
 \special:
         ESCAPE_PATH \lane, \rem, \out, \back, .Lrefill\@, \upto
 \cycle:
         CHECK_CYCLE \lane, \x1, \y1, \rem, \back, .Lended\@
 \event:
-        SAVE_POINT \lane, \x, \x1, \rem, \saved, .Lended\@, \continue
+        SAVE_POINT \lane, \x, \y, \rem, \saved, .Lended\@, \continue
 .Lended\@:
         mov     dword ptr [\out], 0
 .Lrefill\@:
@@ -242,9 +249,19 @@
         LANE_FIXED \row, r8, SQB, 3, 4, 5
         LANE_FIXED \row, rcx, SQC, 5, 6, 7
   .else
-        LANE_ROTATING \row, rbx, 0
-        LANE_ROTATING \row, r8, 1
-        LANE_ROTATING \row, rcx, 2
+        // Each lane's y above its x after this round, and back after the next.
+        LANE_SWAPPING \row, rbx, 0, 0, 1, 1, 2
+        LANE_SWAPPING \row, r8, 1, 2, 3, 3, 4
+        LANE_SWAPPING \row, rcx, 2, 4, 5, 5, 6
+        TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialSA\@, .LcycleSA\@, .LeventSA\@, .LbackSA\@, , 1
+.LafterSA\@:
+        TEST_LANE 1, r11, [rdi+SAVEDSQ+8], .LspecialSB\@, .LcycleSB\@, .LeventSB\@, .LbackSB\@, , 1
+.LafterSB\@:
+        TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialSC\@, .LcycleSC\@, .LeventSC\@, .LbackSC\@, , 1
+.LafterSC\@:
+        LANE_SWAPPING \row, rbx, 0, 1, 0, 2, 1
+        LANE_SWAPPING \row, r8, 1, 3, 2, 4, 3
+        LANE_SWAPPING \row, rcx, 2, 5, 4, 6, 5
   .endif
 .Ltests\@:
         TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, , 1-\fixed
@@ -253,9 +270,15 @@
 .LafterB\@:
         TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, 1-\fixed
 
-        END_LANE \row, 0, 0, 1, 2, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@, \upto
-        END_LANE \row, 1, 2, 3, 4, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .LafterB\@, \upto
-        END_LANE \row, 2, 4, 5, 6, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, \upto
+        END_LANE \row, 0, 0, 1, 1, 2, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@, \upto
+        END_LANE \row, 1, 2, 3, 3, 4, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .LafterB\@, \upto
+        END_LANE \row, 2, 4, 5, 5, 6, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, \upto
+  .if !\fixed
+        // The same for the lanes with y above x.
+        END_LANE \row, 0, 1, 0, 2, 1, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialSA\@, .LcycleSA\@, .LeventSA\@, .LbackSA\@, .LafterSA\@, \upto
+        END_LANE \row, 1, 3, 2, 4, 3, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialSB\@, .LcycleSB\@, .LeventSB\@, .LbackSB\@, .LafterSB\@, \upto
+        END_LANE \row, 2, 5, 4, 6, 5, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialSC\@, .LcycleSC\@, .LeventSC\@, .LbackSC\@, .LafterSC\@, \upto
+  .endif
 
 #if defined(__ELF__)
         .size   \name, .-\name
