@@ -50,7 +50,7 @@ const char* NameOf(std::int64_t id) {
 }
 
 const char* PathName(std::int64_t path) {
-    static const char* const names[] = {"chosen kernels", "fixed-slot kernels", "rotating kernels", "portable"};
+    static const char* const names[] = {"chosen kernels", "fixed-slot kernels", "exchanging kernels", "portable"};
     return names[path];
 }
 
@@ -216,9 +216,9 @@ void PassArguments(benchmark::internal::Benchmark* b) {
     for (int view = 0; view < ViewCount; ++view) b->Args({view, 1, chosen})->Args({view, 0, chosen});
     // Both kernel sets on one thread: on lines of doubles the two three-lane
     // forms; at level 50 the two-lane kernel (fixed-slot set) and, on AMD,
-    // three lanes over coordinates split into pairs of doubles (rotating).
+    // three lanes over coordinates split into pairs of doubles (exchanging).
     for (int view : {StartUp512, Neck, Level50})
-        for (RenderPath path : {RenderPath::FixedSlots, RenderPath::Rotating})
+        for (RenderPath path : {RenderPath::FixedSlots, RenderPath::Exchanging})
             b->Args({view, 1, static_cast<std::int64_t>(path)});
 }
 // {view, every how many rows}: the slow views on a sample of their rows.

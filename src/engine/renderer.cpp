@@ -25,12 +25,12 @@ constexpr int LinesForWorkers = 8;
 #if defined(__x86_64__)
 constexpr X87Kernels FixedSlotKernels{QarnX87Row, QarnX87Column, QarnX87RowDouble, QarnX87ColumnDouble,
                                       nullptr, nullptr};
-constexpr X87Kernels RotatingKernels{QarnX87Row,
+constexpr X87Kernels ExchangingKernels{QarnX87Row,
                                      QarnX87Column,
-                                     QarnX87RowDoubleRotating,
-                                     QarnX87ColumnDoubleRotating,
-                                     QarnX87RowSplitRotating,
-                                     QarnX87ColumnSplitRotating};
+                                     QarnX87RowDoubleExchanging,
+                                     QarnX87ColumnDoubleExchanging,
+                                     QarnX87RowSplitExchanging,
+                                     QarnX87ColumnSplitExchanging};
 #endif
 
 // The three-lane kernels differ only in register exchanges: free on AMD's
@@ -39,7 +39,7 @@ RenderPath ChoosePath(RenderPath path) {
     if (!HasX87) return RenderPath::Portable;
     if (path != RenderPath::Fast) return path;
 #if defined(__x86_64__)
-    if (__builtin_cpu_is("amd")) return RenderPath::Rotating;
+    if (__builtin_cpu_is("amd")) return RenderPath::Exchanging;
 #endif
     return RenderPath::FixedSlots;
 }
@@ -114,7 +114,7 @@ bool SplitDouble(long double value, double* pair) {
 const X87Kernels* KernelsOf(RenderPath path) {
 #if defined(__x86_64__)
     if (path == RenderPath::FixedSlots) return &FixedSlotKernels;
-    if (path == RenderPath::Rotating) return &RotatingKernels;
+    if (path == RenderPath::Exchanging) return &ExchangingKernels;
 #endif
     (void)path;
     return nullptr;

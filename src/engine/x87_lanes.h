@@ -19,12 +19,12 @@ namespace qarn {
 // exactly a double, `varying` pointing at doubles; a pixel whose squared
 // modulus rounds to exactly 4.0 as a double gets NeedsExactCount there
 // (the fixed-register form), or one whose sum of the doubles of xx and yy
-// lies within 4 (1 +- 2^-50) (the rotating form), and the caller decides it
-// with the exact comparison. The *Split kernels (three lanes, rotating) take
+// lies within 4 (1 +- 2^-50) (the exchanging form), and the caller decides it
+// with the exact comparison. The *Split kernels (three lanes, exchanging) take
 // every coordinate as a pair of doubles whose sum is exactly its 80-bit
 // value (the varying ones as pairs, hi then lo; the shared one in
 // `sharedSplit`), rebuilt by one exact addition where it is used, and
-// decide the escape test as the rotating form does. The others (two lanes)
+// decide the escape test as the exchanging form does. The others (two lanes)
 // take 80-bit values, any at all, and decide the escape test likewise.
 //
 // Early exit: an orbit whose whole 80-bit state (x, y) comes back to a state
@@ -104,14 +104,14 @@ void QarnX87Column(X87LineJob* job);  // shared real part
 // a cycle, such as Intel's.
 void QarnX87RowDouble(X87LineJob* job);
 void QarnX87ColumnDouble(X87LineJob* job);
-// The same, rotating the lanes through the top of the x87 stack with
+// The same, bringing each lane to the top of the x87 stack with
 // register exchanges: fastest where exchanges are free, as on AMD's cores.
-void QarnX87RowDoubleRotating(X87LineJob* job);
-void QarnX87ColumnDoubleRotating(X87LineJob* job);
-// The rotating form for lines of 80-bit coordinates that split into pairs of
+void QarnX87RowDoubleExchanging(X87LineJob* job);
+void QarnX87ColumnDoubleExchanging(X87LineJob* job);
+// The exchanging form for lines of 80-bit coordinates that split into pairs of
 // doubles: three lanes where two lanes would wait on their chains.
-void QarnX87RowSplitRotating(X87LineJob* job);
-void QarnX87ColumnSplitRotating(X87LineJob* job);
+void QarnX87RowSplitExchanging(X87LineJob* job);
+void QarnX87ColumnSplitExchanging(X87LineJob* job);
 }
 
 inline X87LineJob MakeX87Job() {

@@ -288,13 +288,13 @@
         .set    SPLIT, 0
         KERNEL  QarnX87RowDouble, 1, 1, rbp
         KERNEL  QarnX87ColumnDouble, 0, 1, rbp
-        KERNEL  QarnX87RowDoubleRotating, 1, 0, [rdi+FARBOUND]
-        KERNEL  QarnX87ColumnDoubleRotating, 0, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87RowDoubleExchanging, 1, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87ColumnDoubleExchanging, 0, 0, [rdi+FARBOUND]
         // Rebuilding a coordinate takes a register, which the fixed form
-        // has not got: only the rotating form takes split coordinates.
+        // has not got: only the exchanging form takes split coordinates.
         .set    SPLIT, 1
-        KERNEL  QarnX87RowSplitRotating, 1, 0, [rdi+FARBOUND]
-        KERNEL  QarnX87ColumnSplitRotating, 0, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87RowSplitExchanging, 1, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87ColumnSplitExchanging, 0, 0, [rdi+FARBOUND]
 
 // Shared exit of the kernels: the x87 stack holds the six values of z.
 .LfinishThree:

@@ -105,7 +105,7 @@ std::unique_ptr<IterationBuffer> Render(Renderer& renderer, const StripPlan& pla
 const char* NameOf(RenderPath path) {
     switch (path) {
     case RenderPath::FixedSlots: return "fixed-slot kernels";
-    case RenderPath::Rotating: return "rotating kernels";
+    case RenderPath::Exchanging: return "exchanging kernels";
     case RenderPath::Portable: return "portable";
     default: return "chosen kernels";
     }
@@ -115,7 +115,7 @@ TEST(Renderer, EveryPathAndThreadCountGivesTheReferenceCounts) {
     // Each processor runs every path, not only the one it would choose.
     std::vector<std::unique_ptr<Renderer>> renderers;
     for (unsigned threads : {2u, 5u}) renderers.push_back(std::make_unique<Renderer>(threads));
-    for (RenderPath path : {RenderPath::FixedSlots, RenderPath::Rotating})
+    for (RenderPath path : {RenderPath::FixedSlots, RenderPath::Exchanging})
         for (unsigned threads : {1u, 3u}) renderers.push_back(std::make_unique<Renderer>(threads, path));
     renderers.push_back(std::make_unique<Renderer>(2, RenderPath::Portable));
 
@@ -171,7 +171,7 @@ TEST(Renderer, EarlyExitsSkipTheTestsNoCountNeeds) {
         {"subnormal origin and step: z = c again at once", subnormal, 4.0},
         {"wholly inside: every orbit cycles early", inside, 4096 / 20.0},
     };
-    for (RenderPath path : {RenderPath::FixedSlots, RenderPath::Rotating, RenderPath::Portable}) {
+    for (RenderPath path : {RenderPath::FixedSlots, RenderPath::Exchanging, RenderPath::Portable}) {
         Renderer renderer(2, path);
         for (const WorkCase& c : cases) {
             StripPlan plan;
