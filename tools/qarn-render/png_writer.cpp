@@ -14,8 +14,8 @@ constexpr std::uint8_t FilterUp = 2;
 // Matches reach back 4 bytes at most. Where a row equals the one above, its
 // filtered bytes are zeros, coded as long matches one byte back; a longer
 // reach finds older runs of zeros first, at distances that cost more bits
-// than they save (a 16384 x 16384 print: 6.4 MiB so, 7.5 MiB with 4 KiB,
-// 8.2 MiB with the whole 32 KiB).
+// than they save (a 16384 x 16384 print: 6.4 MiB so, 7.5 MiB with 256
+// bytes, 8.7 MiB with the whole 32 KiB).
 constexpr std::uint16_t HistoryBits = 2;
 
 void PutBigEndian(std::uint8_t* at, std::uint32_t value) {
