@@ -125,6 +125,8 @@ int main(int argc, char** argv) {
     std::optional<BandRenderer> renderer;
     std::optional<ProgressBar> progress;
     if (pictures > 0) {
+        // Interruptions come to this thread only, which opens and moves the files.
+        const InterruptionsHeldBack heldBack;
         renderer.emplace(options.threads, options.width * s, s);
         progress.emplace(renderer->Engine(), pictures * options.height * s);
     }

@@ -15,6 +15,7 @@
 #include <io.h>
 #define QARN_UNLINK _unlink
 #else
+#include <pthread.h>
 #include <unistd.h>
 #define QARN_UNLINK unlink
 #endif
@@ -57,6 +58,23 @@ void RemovePartialFilesOnInterrupt() {
     std::signal(SIGTERM, RemoveAndStop);
 }
 
+#if defined(_WIN32)
+// (A console's Ctrl-C handler runs on a thread of its own there, which
+// nothing here can hold back.)
+InterruptionsHeldBack::InterruptionsHeldBack() = default;
+InterruptionsHeldBack::~InterruptionsHeldBack() = default;
+#else
+InterruptionsHeldBack::InterruptionsHeldBack() {
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, SIGINT);
+    sigaddset(&held, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &held, &before_);
+}
+
+InterruptionsHeldBack::~InterruptionsHeldBack() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+#endif
+
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {}
 
 OutputFile::~OutputFile() {
@@ -79,6 +97,7 @@ std::string OutputFile::Open() {
     if (std::filesystem::is_directory(path_, ec)) return Failed("is a directory");
     for (int attempt = 0; attempt < BesideAttempts; ++attempt) {
         std::string name = BesideName(path_, attempt);
+        const InterruptionsHeldBack heldBack;  // until the file is registered
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;
@@ -113,6 +132,7 @@ std::string OutputFile::Commit() {
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     if (!flushed || !closed) return Failed(std::string("write failed (") + std::strerror(flushed ? errno : error) + ")");
+    const InterruptionsHeldBack heldBack;  // until the moved file is unregistered
     std::error_code ec;
     std::filesystem::rename(beside_, path_, ec);
     if (ec) return Failed("cannot be replaced (" + ec.message() + ")");

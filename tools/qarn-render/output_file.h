@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <csignal>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -42,5 +43,23 @@ private:
 // (Ctrl-C or a termination request), so that an interrupted run leaves only
 // complete files. Call once at start-up.
 void RemovePartialFilesOnInterrupt();
+
+// Holds interruptions back on this thread while it lives; they arrive when
+// it ends. Threads made meanwhile hold them back for good, leaving them to
+// the thread that made them, which holds them back itself while a file beside
+// its target is created or moved into place: an interruption then never
+// falls between a file's creation (or its move) and its registration.
+class InterruptionsHeldBack {
+public:
+    InterruptionsHeldBack();
+    ~InterruptionsHeldBack();
+    InterruptionsHeldBack(const InterruptionsHeldBack&) = delete;
+    InterruptionsHeldBack& operator=(const InterruptionsHeldBack&) = delete;
+
+private:
+#if !defined(_WIN32)
+    sigset_t before_;
+#endif
+};
 
 }  // namespace qarn::render

@@ -10,13 +10,14 @@
 namespace qarn::render {
 
 // An 8-bit RGB PNG file written row by row, top row first, into an open
-// output file. Each row is filtered by the difference from the pixel to its
-// left, worked out on whole pixels as they are coloured, and compressed by
-// zlib at level 1 with runs of equal bytes only: the set's pictures have wide
-// bands of one colour, which this finds at a fraction of the cost of a
-// general search (bench/print_bench.sh measures it). Each call returns an
-// empty string on success, else the reason; after a failure the later calls
-// fail too.
+// output file. Each row is filtered by the difference from the row above
+// (PNG filter 2), worked out on whole pixels as they are coloured, and
+// compressed by ISA-L's deflate at level 1 with matches reaching back 4
+// bytes at most: the set's pictures have wide areas of one colour, whose filtered
+// bytes are long runs of zeros, which this finds at a fraction of the cost
+// of zlib (bench/print_bench.sh measures it). Memory grows with the width
+// only. Each call returns an empty string on success, else the reason;
+// after a failure the later calls fail too.
 class PngWriter {
 public:
     PngWriter(OutputFile& file, int width, int height);
@@ -40,6 +41,7 @@ private:
     int width_;
     int rowsLeft_;
     std::unique_ptr<Stream> stream_;
+    std::vector<std::uint32_t> above_;  // the colours of the row before
     std::vector<std::uint8_t> filtered_;
     std::vector<std::uint8_t> compressed_;
     std::string failure_;
