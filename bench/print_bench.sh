@@ -118,7 +118,17 @@ start=$(date +%s.%N)
 parallel --will-cite -j 2 "$render" "${view[@]}" --zoom-frames 100 "$work/two" --frames {}-{} --threads 1 ::: "${frames[@]}"
 two=$(python3 -c "import time; print(time.time() - $start)")
 echo "  2 GNU parallel job slots of 1 thread: $(printf %.1f "$two") s ($(python3 -c "print(f'{100 * ($two / $one - 1):+.1f}')") %)"
-cmp <(cd "$work/one" && cat frame-*.png | md5sum) <(cd "$work/two" && cat frame-*.png | md5sum) >/dev/null &&
+differ=()
+for k in "${frames[@]}"; do
+  name=$(printf 'frame-%04d.png' "$k")
+  cmp -s "$work/one/$name" "$work/two/$name" || differ+=("$k")
+done
+if ((${#differ[@]} == 0)); then
   echo "  the frames of both runs are byte for byte the same"
+else
+  kept=$(mktemp -d /tmp/print_bench-frames.XXXXXX)
+  mv "$work/one" "$work/two" "$kept/"
+  echo "  FRAMES THAT DIFFER between the runs (or are missing from one): ${differ[*]}; both runs kept in $kept"
+fi
 echo "after: $(load)"
 echo "clock measured: $("$work/clock")"
