@@ -5,6 +5,7 @@
 
 #include "engine/arithmetic_mode.h"
 #include "progress_bar.h"
+#include "run_stop.h"
 
 namespace qarn::render {
 namespace {
@@ -108,6 +109,11 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
     tests_ = 0;
     writer_.Clear();
     for (int top = 0, band = 0; top < area.height; top += bandRows_, ++band) {
+        // A stop asked for ends the picture here; its owner removes its files.
+        if (runStopRequested.load()) {
+            std::string failure = writer_.Wait();
+            return failure.empty() ? "interrupted" : failure;
+        }
         const int rows = std::min(bandRows_, area.height - top);
         for (int row = 0; row < rows; ++row) {
             im_[static_cast<std::size_t>(row)] = im;

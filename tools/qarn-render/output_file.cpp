@@ -10,9 +10,14 @@
 #include <system_error>
 
 #include "persistence/beside_name.h"
+#include "utf8_path.h"
 
 #if defined(_WIN32)
 #include <io.h>
+#include <sys/stat.h>
+
+#include "console_interrupt_win32.h"
+#include "utf8_arguments.h"
 #define QARN_UNLINK _unlink
 #else
 #include <pthread.h>
@@ -53,14 +58,20 @@ extern "C" void RemoveAndStop(int signal) {
 
 }  // namespace
 
+#if defined(_WIN32)
+// The console's handler runs on a thread of its own, and a file still open
+// cannot be removed there: it asks the run to stop between bands instead,
+// and each file is closed and removed by its owner as the run ends.
+void RemovePartialFilesOnInterrupt() { StopRunOnConsoleInterrupt(); }
+#else
 void RemovePartialFilesOnInterrupt() {
     std::signal(SIGINT, RemoveAndStop);
     std::signal(SIGTERM, RemoveAndStop);
 }
+#endif
 
 #if defined(_WIN32)
-// (A console's Ctrl-C handler runs on a thread of its own there, which
-// nothing here can hold back.)
+// Nothing to hold back: the console's handler removes nothing itself.
 InterruptionsHeldBack::InterruptionsHeldBack() = default;
 InterruptionsHeldBack::~InterruptionsHeldBack() = default;
 #else
@@ -81,7 +92,7 @@ OutputFile::~OutputFile() {
     if (file_ != nullptr) std::fclose(file_);
     if (!beside_.empty() && !committed_) {
         std::error_code ignored;
-        std::filesystem::remove(beside_, ignored);
+        std::filesystem::remove(PathOfUtf8(beside_), ignored);
     }
     Unregister(slot_);
 }
@@ -94,11 +105,15 @@ std::string OutputFile::Failed(const std::string& reason) {
 std::string OutputFile::Open() {
     if (!failure_.empty()) return failure_;
     std::error_code ec;
-    if (std::filesystem::is_directory(path_, ec)) return Failed("is a directory");
+    if (std::filesystem::is_directory(PathOfUtf8(path_), ec)) return Failed("is a directory");
     for (int attempt = 0; attempt < BesideAttempts; ++attempt) {
         std::string name = BesideName(path_, attempt);
         const InterruptionsHeldBack heldBack;  // until the file is registered
+#if defined(_WIN32)
+        const int fd = ::_wopen(WideOfUtf8(name).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
+#endif
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return Failed(std::string("cannot be created (") + std::strerror(errno) + ")");
@@ -134,7 +149,7 @@ std::string OutputFile::Commit() {
     if (!flushed || !closed) return Failed(std::string("write failed (") + std::strerror(flushed ? errno : error) + ")");
     const InterruptionsHeldBack heldBack;  // until the moved file is unregistered
     std::error_code ec;
-    std::filesystem::rename(beside_, path_, ec);
+    std::filesystem::rename(PathOfUtf8(beside_), PathOfUtf8(path_), ec);
     if (ec) return Failed("cannot be replaced (" + ec.message() + ")");
     committed_ = true;
     Unregister(slot_);

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "utf8_path.h"
+
 namespace qarn::render {
 namespace {
 
@@ -29,7 +31,7 @@ std::string Lower(std::string text) {
 std::span<const OutputFormat> OutputFormats() { return Formats; }
 
 const OutputFormat* FormatOfName(std::string_view fileName) {
-    const std::string extension = Lower(std::filesystem::path(fileName).extension().string());
+    const std::string extension = Lower(Utf8OfPath(PathOfUtf8(fileName).extension()));
     for (const OutputFormat& format : Formats)
         if (extension == format.extension) return &format;
     return nullptr;

@@ -2,8 +2,13 @@
 
 #include <array>
 #include <cstring>
+
+#if defined(QARN_PNG_ZLIB)
+#include <zlib.h>
+#else
 #include <isa-l/igzip_lib.h>
 #include <libdeflate.h>
+#endif
 
 namespace qarn::render {
 
@@ -11,12 +16,14 @@ namespace {
 
 constexpr std::size_t ChunkBytes = 1 << 18;  // compressed bytes in each IDAT chunk
 constexpr std::uint8_t FilterUp = 2;
+#if !defined(QARN_PNG_ZLIB)
 // Matches reach back 4 bytes at most. Where a row equals the one above, its
 // filtered bytes are zeros, coded as long matches one byte back; a longer
 // reach finds older runs of zeros first, at distances that cost more bits
 // than they save (a 16384 x 16384 print: 6.4 MiB so, 7.5 MiB with 256
 // bytes, 8.7 MiB with the whole 32 KiB).
 constexpr std::uint16_t HistoryBits = 2;
+#endif
 
 void PutBigEndian(std::uint8_t* at, std::uint32_t value) {
     at[0] = static_cast<std::uint8_t>(value >> 24);
@@ -32,12 +39,34 @@ std::uint32_t ByteDifferences(std::uint32_t a, std::uint32_t b) {
 
 }  // namespace
 
+#if defined(QARN_PNG_ZLIB)
+// zlib's deflate with run-length matches only (Z_RLE: every match one byte
+// back), which is what the filtered rows of wide areas of one colour need
+// and the cheapest of zlib's searches. Its bytes differ from ISA-L's, its
+// pixels do not.
+struct PngWriter::Stream {
+    z_stream z{};
+    bool ready = false;
+    ~Stream() {
+        if (ready) deflateEnd(&z);
+    }
+};
+
+std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* bytes, std::size_t size) {
+    return static_cast<std::uint32_t>(crc32(crc, bytes, static_cast<uInt>(size)));
+}
+#else
 // ISA-L's deflate at level 1, in a zlib wrapper it writes itself (header and
 // Adler-32); its state and working buffer have fixed sizes.
 struct PngWriter::Stream {
     isal_zstream z{};
     std::vector<std::uint8_t> levelBuffer = std::vector<std::uint8_t>(ISAL_DEF_LVL1_DEFAULT);
 };
+
+std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* bytes, std::size_t size) {
+    return libdeflate_crc32(crc, bytes, size);
+}
+#endif
 
 PngWriter::PngWriter(OutputFile& file, int width, int height)
     : file_(file),
@@ -60,6 +89,14 @@ PngWriter::PngWriter(OutputFile& file, int width, int height)
     header[8] = 8;  // bits per component
     header[9] = 2;  // RGB; compression, filtering and interlace 0
     if (!Chunk("IHDR", header).empty()) return;
+#if defined(QARN_PNG_ZLIB)
+    z_stream& z = stream_->z;
+    if (deflateInit2(&z, 1, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK) {
+        Failed(file_.Path() + ": the PNG could not be encoded");
+        return;
+    }
+    stream_->ready = true;
+#else
     isal_zstream& z = stream_->z;
     isal_deflate_init(&z);
     z.level = 1;
@@ -67,6 +104,7 @@ PngWriter::PngWriter(OutputFile& file, int width, int height)
     z.level_buf_size = static_cast<std::uint32_t>(stream_->levelBuffer.size());
     z.gzip_flag = IGZIP_ZLIB;
     z.hist_bits = HistoryBits;
+#endif
     z.next_out = compressed_.data();
     z.avail_out = static_cast<std::uint32_t>(compressed_.size());
 }
@@ -82,8 +120,8 @@ std::string PngWriter::Chunk(const char* type, std::span<const std::uint8_t> dat
     std::array<std::uint8_t, 8> head{};
     PutBigEndian(head.data(), static_cast<std::uint32_t>(data.size()));
     std::memcpy(head.data() + 4, type, 4);
-    std::uint32_t crc = libdeflate_crc32(0, head.data() + 4, 4);
-    if (!data.empty()) crc = libdeflate_crc32(crc, data.data(), data.size());
+    std::uint32_t crc = Crc32(0, head.data() + 4, 4);
+    if (!data.empty()) crc = Crc32(crc, data.data(), data.size());
     std::array<std::uint8_t, 4> tail{};
     PutBigEndian(tail.data(), crc);
     std::string failure = file_.Write(head);
@@ -94,7 +132,11 @@ std::string PngWriter::Chunk(const char* type, std::span<const std::uint8_t> dat
 }
 
 std::string PngWriter::Deflate(bool last) {
+#if defined(QARN_PNG_ZLIB)
+    z_stream& z = stream_->z;
+#else
     isal_zstream& z = stream_->z;
+#endif
     // Writes what the buffer holds as a chunk and empties it.
     auto flush = [&]() -> std::string {
         const std::size_t made = compressed_.size() - z.avail_out;
@@ -102,10 +144,17 @@ std::string PngWriter::Deflate(bool last) {
         z.avail_out = static_cast<std::uint32_t>(compressed_.size());
         return Chunk("IDAT", std::span(compressed_.data(), made));
     };
+#if defined(QARN_PNG_ZLIB)
+    for (;;) {
+        const int status = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+        if (status == Z_STREAM_ERROR) return Failed(file_.Path() + ": the PNG could not be encoded");
+        if (last && status == Z_STREAM_END) return flush();
+#else
     z.end_of_stream = last ? 1 : 0;
     for (;;) {
         if (isal_deflate(&z) != COMP_OK) return Failed(file_.Path() + ": the PNG could not be encoded");
         if (last && z.internal_state.state == ZSTATE_END) return flush();
+#endif
         if (z.avail_out == 0) {
             if (std::string failure = flush(); !failure.empty()) return failure;
         } else if (!last && z.avail_in == 0) {
@@ -148,7 +197,7 @@ std::string PngWriter::WriteRow(std::span<const std::uint32_t> colours) {
         const std::uint32_t bytes = difference(i, colours[i]);
         std::memcpy(out, &bytes, 4);
     }
-    isal_zstream& z = stream_->z;
+    auto& z = stream_->z;
     z.next_in = filtered_.data();
     z.avail_in = static_cast<std::uint32_t>(filtered_.size() - 1);
     return Deflate(false);

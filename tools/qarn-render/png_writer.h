@@ -12,12 +12,14 @@ namespace qarn::render {
 // An 8-bit RGB PNG file written row by row, top row first, into an open
 // output file. Each row is filtered by the difference from the row above
 // (PNG filter 2), worked out on whole pixels as they are coloured, and
-// compressed by ISA-L's deflate at level 1 with matches reaching back 4
-// bytes at most: the set's pictures have wide areas of one colour, whose filtered
-// bytes are long runs of zeros, which this finds at a fraction of the cost
-// of zlib (bench/print_bench.sh measures it). Memory grows with the width
-// only. Each call returns an empty string on success, else the reason;
-// after a failure the later calls fail too.
+// compressed: on Linux by ISA-L's deflate at level 1 with matches reaching
+// back 4 bytes at most, on Windows by zlib's run-length deflate (Z_RLE). The
+// set's pictures have wide areas of one colour, whose filtered bytes are long
+// runs of zeros, which both find at a fraction of the cost of zlib's usual
+// search (bench/print_bench.sh measures it). The two builds write the same
+// pixels in different bytes. Memory grows with the width only. Each call
+// returns an empty string on success, else the reason; after a failure the
+// later calls fail too.
 class PngWriter {
 public:
     PngWriter(OutputFile& file, int width, int height);

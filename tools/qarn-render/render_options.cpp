@@ -10,6 +10,7 @@
 
 #include "engine/view_state.h"
 #include "output_formats.h"
+#include "utf8_path.h"
 #include "view_text.h"
 
 namespace qarn::render {
@@ -108,7 +109,7 @@ std::string DefaultPictureName(const RenderOptions& options) {
     const std::optional<std::string>& viewFile = options.viewFile;
     const char* extension = IsWindowPicture(options) ? ".bmp" : ".png";
     if (!viewFile) return std::string("qarn") + extension;
-    return std::filesystem::path(*viewFile).replace_extension(extension).string();
+    return Utf8OfPath(PathOfUtf8(*viewFile).replace_extension(extension));
 }
 
 // The choices that the library's checks do not cover.

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "engine/shown_view.h"
+#include "utf8_path.h"
 #include "view_text.h"
 
 namespace qarn::render {
@@ -39,7 +40,7 @@ RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, c
         const OutputFormat& format = FormatEntry(options.frameFormat);
         for (int k = zoom.first; k <= zoom.last; ++k) {
             const std::string name =
-                (std::filesystem::path(zoom.folder) / ZoomFrameName(k)).replace_extension(format.extension).string();
+                Utf8OfPath((PathOfUtf8(zoom.folder) / ZoomFrameName(k)).replace_extension(format.extension));
             if (whole(name)) continue;
             PlannedPicture frame;
             frame.area = areaOf(ZoomFrameSquare(plan.shown, k, zoom.count));

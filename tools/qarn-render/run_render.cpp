@@ -16,6 +16,7 @@
 #include "progress_bar.h"
 #include "render_options.h"
 #include "render_plan.h"
+#include "utf8_path.h"
 #include "view_input.h"
 
 namespace qarn::render {
@@ -77,14 +78,14 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
     if (options.zoomFrames) {
         const std::string& folder = options.zoomFrames->folder;
         std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        if (!std::filesystem::is_directory(folder, ec))
+        std::filesystem::create_directories(PathOfUtf8(folder), ec);
+        if (!std::filesystem::is_directory(PathOfUtf8(folder), ec))
             return Fail(ExitWriteFailed, folder + ": the folder cannot be made");
     }
     // Frames already written are kept: an interrupted run resumes.
     const RenderPlan plan = MakeRenderPlan(options, view, [](const std::string& path) {
         std::error_code ec;
-        return std::filesystem::exists(path, ec);
+        return std::filesystem::exists(PathOfUtf8(path), ec);
     });
     if (std::string error = WriteStdout(plan.info); !error.empty()) return Fail(ExitWriteFailed, error);
 

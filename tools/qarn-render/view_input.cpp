@@ -9,18 +9,23 @@
 
 #include "engine/arithmetic_mode.h"
 #include "persistence/coordinate_file.h"
+#include "utf8_path.h"
 
 namespace qarn::render {
 namespace {
 
 std::string ReadViewFile(const std::string& path, ViewState& view) {
     std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
+    const auto status = std::filesystem::status(PathOfUtf8(path), ec);
     if (ec || !std::filesystem::exists(status)) return path + ": no such file";
     if (std::filesystem::is_directory(status)) return path + ": is a directory, not a coordinate file";
     if (!std::filesystem::is_regular_file(status)) return path + ": not a regular file";
 
+#if defined(_WIN32)
+    std::FILE* file = ::_wfopen(PathOfUtf8(path).c_str(), L"rb");
+#else
     std::FILE* file = std::fopen(path.c_str(), "rb");
+#endif
     if (file == nullptr) return path + ": cannot be opened for reading";
     // One byte more than the largest form is enough to tell a wrong size.
     std::uint8_t bytes[CoordinateFileSize + 1];
