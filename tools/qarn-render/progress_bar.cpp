@@ -5,19 +5,53 @@
 #include <string>
 
 #if defined(_WIN32)
-#include <io.h>
-#define QARN_ISATTY(fd) _isatty(fd)
+#include <windows.h>
 #else
 #include <unistd.h>
-#define QARN_ISATTY(fd) isatty(fd)
 #endif
 
 namespace qarn::render {
 namespace {
 constexpr auto Tick = std::chrono::milliseconds(100);
 constexpr int TicksBeforeShowing = 10;
-constexpr int BarWidth = 40;
-constexpr int LineWidth = BarWidth + 32;
+constexpr int MaxBarWidth = 40;
+constexpr int TextWidth = 32;  // the line's text beside the bar
+constexpr int MinBarWidth = 10;
+
+#if defined(_WIN32)
+// A console, not a file, a pipe or NUL (which _isatty also calls a
+// character device); the bar then fits the console's width, since a line
+// that wraps could not be redrawn in place with '\r'.
+int StderrColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+#else
+int StderrColumns() { return isatty(2) ? 80 : 0; }
+#endif
+
+#if defined(_WIN32)
+// In one write: the console redraws the line at once, where the C library
+// would hand an unbuffered stream its letters one by one.
+void WriteStderr(const std::string& text) {
+    std::fflush(stderr);
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+#else
+void WriteStderr(const std::string& text) {
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
+}
+#endif
+
+// The bar's width for a line of `columns`, less one (the cursor's place
+// after the last letter), or 0 for no bar.
+int BarWidthFor(int columns) {
+    const int width = std::min(MaxBarWidth, columns - 1 - TextWidth);
+    return columns > 0 && width >= MinBarWidth ? width : 0;
+}
 }  // namespace
 
 std::string DurationText(std::int64_t seconds) {
@@ -34,8 +68,11 @@ std::string DurationText(std::int64_t seconds) {
 }
 
 ProgressBar::ProgressBar(const Renderer& renderer, std::int64_t totalRows)
-    : renderer_(renderer), totalRows_(totalRows), start_(std::chrono::steady_clock::now()) {
-    if (QARN_ISATTY(2) && totalRows > 0) watcher_ = std::thread([this] { Run(); });
+    : renderer_(renderer),
+      totalRows_(totalRows),
+      start_(std::chrono::steady_clock::now()),
+      barWidth_(BarWidthFor(StderrColumns())) {
+    if (barWidth_ > 0 && totalRows > 0) watcher_ = std::thread([this] { Run(); });
 }
 
 ProgressBar::~ProgressBar() {
@@ -52,9 +89,9 @@ std::string ProgressBar::Line() const {
     const int band = bandRows_.load(std::memory_order_relaxed);
     const std::int64_t done = std::min<std::int64_t>(
         totalRows_, rowsBefore_.load(std::memory_order_relaxed) + std::min(renderer_.LinesDone(), band));
-    const int filled = static_cast<int>(done * BarWidth / totalRows_);
+    const int filled = static_cast<int>(done * barWidth_ / totalRows_);
     const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
-                            std::string(static_cast<std::size_t>(BarWidth - filled), '.');
+                            std::string(static_cast<std::size_t>(barWidth_ - filled), '.');
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     const std::string left =
         done > 0 ? DurationText(static_cast<std::int64_t>(elapsed * static_cast<double>(totalRows_ - done) /
@@ -71,11 +108,10 @@ void ProgressBar::Run() {
     for (int tick = 1; !done_.load(); ++tick) {
         std::this_thread::sleep_for(Tick);
         if (tick < TicksBeforeShowing || done_.load()) continue;
-        std::fputs(Line().c_str(), stderr);
-        std::fflush(stderr);
+        WriteStderr(Line());
         shown = true;
     }
-    if (shown) std::fprintf(stderr, "\r%*s\r", LineWidth, "");
+    if (shown) WriteStderr("\r" + std::string(static_cast<std::size_t>(barWidth_ + TextWidth), ' ') + "\r");
 }
 
 }  // namespace qarn::render

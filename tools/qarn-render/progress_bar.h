@@ -11,7 +11,8 @@ namespace qarn::render {
 
 // Draws the progress of a whole run (every band of every picture) with the
 // time left on standard error, while the run takes longer than about a
-// second, and only when standard error is a terminal.
+// second, and only when standard error is a terminal (on Windows, a
+// console, whose width the bar fits).
 class ProgressBar {
 public:
     ProgressBar(const Renderer& renderer, std::int64_t totalRows);
@@ -29,6 +30,7 @@ private:
     const Renderer& renderer_;
     const std::int64_t totalRows_;
     const std::chrono::steady_clock::time_point start_;
+    const int barWidth_;
     std::atomic<std::int64_t> rowsBefore_{0};  // rows of the bands before the running one
     std::atomic<int> bandRows_{0};
     std::atomic<bool> done_{false};
