@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "colour/display_mapping.h"
-#include "linear_light.h"
+#include "colour/linear_light.h"
 #include "persistence/bitmap_file.h"
 
 #if defined(QARN_HAVE_PNG)

@@ -1,8 +1,8 @@
-#include "linear_light.h"
+#include "colour/linear_light.h"
 
 #include <array>
 
-namespace qarn::render {
+namespace qarn {
 namespace {
 
 // Worked out once with 60-digit decimal arithmetic.
@@ -95,4 +95,4 @@ std::uint8_t EncodedOf(std::uint32_t sum, std::uint32_t count) {
     return static_cast<std::uint8_t>(low);
 }
 
-}  // namespace qarn::render
+}  // namespace qarn
