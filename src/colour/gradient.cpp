@@ -109,7 +109,10 @@ std::string ParseGradient(std::string_view text, Gradient& gradient) {
         const std::string_view content = Trimmed(text.substr(0, newline));
         text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
         if (content.empty()) continue;
-        if (content.find('\0') != std::string_view::npos) return AtLine(line, "holds a zero byte: not a text file");
+        if (content.find('\0') != std::string_view::npos) {
+            gradient.stops.clear();
+            return AtLine(line, "holds a zero byte: not a text file");
+        }
         if (format == Format::Unknown) {
             if (content.front() == '#') continue;  // a comment before the stops
             std::string_view rest = content;
