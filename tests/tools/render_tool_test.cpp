@@ -240,32 +240,12 @@ TEST_F(RenderTool, BadInputIsRefusedOrGivesAWellDefinedPicture) {
     for (std::uint32_t count : Counts(dir / "inf.u32")) ASSERT_EQ(count, 1u) << "an infinite c escapes at once";
 }
 
+// The parsing itself is tested in-process; here the process's side: exit
+// codes, the usage on standard error, and no file made.
 TEST_F(RenderTool, UsageErrors) {
-    for (const char* args :
-         {"--bogus", "a.qarn b.qarn", "--threads 0", "--threads x", "-o", "--counts", "--scale 0", "--scale 65",
-          "--scale 2 -o big.bmp", "-o out.jpg", "--at 1", "--at 1 2", "--level 3", "--at x 2 --level 3",
-          "--at 0 0 --origin 0 0 --level 1", "a.qarn --origin 0 0 --level 1", "--at 0 0 --level x",
-          "--palette 0xZZ", "--zoom-frames 0 f", "--zoom-frames 10000 f", "--zoom-frames 5"}) {
+    for (const char* args : {"--bogus", "-o out.jpg", "--size 513x512"}) {
         EXPECT_EQ(Run(args), 1) << args;
         EXPECT_NE(Stderr().find("usage:"), std::string::npos) << args;
-    }
-    // Each names its option.
-    const struct {
-        const char* args;
-        const char* option;
-    } named[] = {
-        {"--size 513x512", "--size"}, {"--size 0x2", "--size"}, {"--size 65538x2", "--size"},
-        {"--size 64", "--size"}, {"--size 64x-2", "--size"}, {"--size 600x400 -o x.bmp", "--size"},
-        {"--supersample 0", "--supersample"}, {"--supersample 9", "--supersample"},
-        {"--supersample 2 -o x.bmp", "--supersample"},
-        {"--size 65536x65536 --supersample 3", "--size"},  // 2^34 points at most
-        {"--frames 1-2", "--frames"}, {"--zoom-frames 4 f --frames 3-2", "--frames"},
-        {"--zoom-frames 4 f --frames 0-5", "--frames"}, {"--zoom-frames 4 f --frames 2", "--frames"},
-    };
-    for (const auto& row : named) {
-        EXPECT_EQ(Run(row.args), 1) << row.args;
-        const std::string message = Stderr();
-        EXPECT_NE(message.substr(0, message.find('\n')).find(row.option), std::string::npos) << row.args << ": " << message;
     }
     EXPECT_EQ(Run("--help"), 0);
     EXPECT_TRUE(Outputs().empty());

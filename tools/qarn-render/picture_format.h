@@ -2,10 +2,8 @@
 
 namespace qarn::render {
 
+// The formats a picture can be written in; output_formats.h says which this
+// build writes and how.
 enum class PictureFormat { Bitmap, Png };
-
-// Whether this build writes the format: every build writes bitmaps, only the
-// Linux one PNG (picture_sinks.cpp).
-bool CanWrite(PictureFormat format);
 
 }  // namespace qarn::render

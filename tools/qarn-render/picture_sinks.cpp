@@ -60,28 +60,15 @@ private:
 
 }  // namespace
 
-bool CanWrite(PictureFormat format) {
-#if defined(QARN_HAVE_PNG)
-    return format == PictureFormat::Bitmap || format == PictureFormat::Png;
-#else
-    return format == PictureFormat::Bitmap;
-#endif
+std::unique_ptr<PictureSink> MakeBitmapSink(OutputFile& file, const ViewState& view, PictureShape) {
+    return std::make_unique<BitmapSink>(file, view);
 }
 
-std::unique_ptr<PictureSink> MakePictureSink(PictureFormat format, OutputFile& file, const ViewState& view,
-                                             PictureShape shape) {
-    switch (format) {
-    case PictureFormat::Bitmap: return std::make_unique<BitmapSink>(file, view);
-    case PictureFormat::Png:
 #if defined(QARN_HAVE_PNG)
-        return std::make_unique<PngSink>(file, view, shape);
-#else
-        (void)shape;  // this build writes no PNG
-        break;
-#endif
-    }
-    return nullptr;
+std::unique_ptr<PictureSink> MakePngSink(OutputFile& file, const ViewState& view, PictureShape shape) {
+    return std::make_unique<PngSink>(file, view, shape);
 }
+#endif
 
 std::string CountsSink::Take(std::span<const std::uint32_t> counts, int, int) {
     // The machine is little-endian (x86-64), like the file.

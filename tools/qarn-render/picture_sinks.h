@@ -10,7 +10,6 @@
 #include "colour/palette_tables.h"
 #include "engine/view_state.h"
 #include "output_file.h"
-#include "picture_format.h"
 
 namespace qarn::render {
 
@@ -55,7 +54,12 @@ private:
     std::vector<std::uint32_t> pixels_;   // one row of the picture
 };
 
-std::unique_ptr<PictureSink> MakePictureSink(PictureFormat format, OutputFile& file, const ViewState& view,
-                                             PictureShape shape);
+using PictureSinkFactory = std::unique_ptr<PictureSink> (*)(OutputFile& file, const ViewState& view, PictureShape shape);
+
+// The viewer's 512 x 512 bitmap (the shape must be the window's picture).
+std::unique_ptr<PictureSink> MakeBitmapSink(OutputFile& file, const ViewState& view, PictureShape shape);
+#if defined(QARN_HAVE_PNG)
+std::unique_ptr<PictureSink> MakePngSink(OutputFile& file, const ViewState& view, PictureShape shape);
+#endif
 
 }  // namespace qarn::render

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/view_state.h"
+#include "output_formats.h"
 #include "view_text.h"
 
 namespace qarn::render {
@@ -87,16 +88,15 @@ void ParseFrameRange(const std::string& text, ZoomFramesOption& frames) {
         throw Usage{"--frames " + text + ": needs A-B with 0 <= A <= B <= " + std::to_string(frames.count)};
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+// The extensions of the formats this build writes: ".bmp or .png".
+std::string Extensions() {
+    std::vector<std::string> names;
+    for (const OutputFormat& format : OutputFormats())
+        if (format.Available()) names.emplace_back(format.extension);
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
     return text;
-}
-
-PictureFormat FormatOf(const std::string& name) {
-    const std::string extension = Lower(std::filesystem::path(name).extension().string());
-    if (extension == ".bmp") return PictureFormat::Bitmap;
-    if (extension == ".png") return PictureFormat::Png;
-    throw Usage{"-o " + name + ": the picture's name must end in .bmp or .png"};
 }
 
 // The window's own picture: what a bitmap holds.
@@ -126,7 +126,9 @@ void Complete(RenderOptions& options, const std::vector<std::string>& at, const 
         int count = 0;
         if (!ParseWhole(frames[0], count) || count < 1 || count > 9999)
             throw Usage{"--zoom-frames needs a number of frames from 1 to 9999 and a folder"};
-        if (!CanWrite(PictureFormat::Png)) throw Usage{"--zoom-frames: this build cannot write PNG files"};
+        const OutputFormat& format = FormatEntry(options.frameFormat);
+        if (!format.Available())
+            throw Usage{std::string("--zoom-frames: this build cannot write ") + format.name + " files"};
         options.zoomFrames = ZoomFramesOption{count, frames[1], 0, count};
         if (range) ParseFrameRange(*range, *options.zoomFrames);
     } else if (range) {
@@ -142,13 +144,50 @@ void Complete(RenderOptions& options, const std::vector<std::string>& at, const 
     if (!options.pictureFile && !options.info && !options.saveFile && !options.zoomFrames)
         options.pictureFile = DefaultPictureName(options);
     if (options.pictureFile) {
-        options.pictureFormat = FormatOf(*options.pictureFile);
-        if (options.pictureFormat == PictureFormat::Bitmap && !IsWindowPicture(options))
+        const OutputFormat* format = FormatOfName(*options.pictureFile);
+        if (format == nullptr) throw Usage{"-o " + *options.pictureFile + ": the picture's name must end in " + Extensions()};
+        if (format->format == PictureFormat::Bitmap && !IsWindowPicture(options))
             throw Usage{*options.pictureFile +
                         ": a bitmap is the window's 512 x 512 picture; use .png with --scale, --size or --supersample"};
-        if (!CanWrite(options.pictureFormat))
-            throw Usage{*options.pictureFile + ": this build cannot write PNG files; write a .bmp"};
+        if (!format->Available())
+            throw Usage{*options.pictureFile + ": this build cannot write " + format->name + " files; write " +
+                        Extensions()};
     }
+}
+
+// The library reads a value that begins with "-" and a non-digit ("-.5",
+// "-.5.png") as a short option. A negative real of --at or --origin gets its
+// leading zero, which changes nothing of its value; any other such value is
+// joined to its option's long name ("--output=-.5.png"), so that a file name
+// is taken exactly as given. The library takes the arguments last first.
+std::vector<std::string> ArgumentsForParser(int argc, const char* const* argv) {
+    const std::vector<std::pair<std::string_view, std::string_view>> named = {
+        {"-o", "--output"}, {"--output", "--output"}, {"--counts", "--counts"}, {"--save", "--save"}};
+    std::vector<std::string> forward;
+    int reals = 0;  // values of --at or --origin still to come
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        // Not a short option of ours, yet read as one.
+        const bool looksLikeOption = arg.size() > 1 && arg[0] == '-' && arg[1] != '-' &&
+                                     !std::isdigit(static_cast<unsigned char>(arg[1])) && arg != "-o" && arg != "-h";
+        if (reals > 0) {
+            --reals;
+            if (arg.size() > 2 && arg[0] == '-' && arg[1] == '.' && std::isdigit(static_cast<unsigned char>(arg[2])))
+                arg.insert(1, "0");
+        } else if (arg == "--at" || arg == "--origin") {
+            reals = 2;
+        } else if (!forward.empty() && looksLikeOption) {
+            for (const auto& [option, longName] : named) {
+                if (forward.back() != option) continue;
+                forward.back() = std::string(longName) + "=" + arg;
+                arg.clear();
+                break;
+            }
+            if (arg.empty()) continue;
+        }
+        forward.push_back(std::move(arg));
+    }
+    return {forward.rbegin(), forward.rend()};
 }
 
 }  // namespace
@@ -180,7 +219,7 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     app.add_option("--palette", palette, "palette mode, such as 0x1007 (default), 0x0107 for grey")
         ->type_name("MODE");
     app.add_option("--shift", options.shift, "colour shift, 0 to 4096 (default 0, or the file's)")->type_name("N");
-    app.add_option("-o", options.pictureFile, "the picture: .bmp (the viewer's Save As bytes) or .png")
+    app.add_option("-o,--output", options.pictureFile, "the picture: .bmp (the viewer's Save As bytes) or .png")
         ->type_name("OUT");
     app.add_option("--counts", options.countsFile,
                    "also the escape counts, little-endian unsigned 32-bit, row 0 (top) first, column 0 first")
@@ -205,17 +244,7 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
 
     ParsedCommandLine parsed;
     try {
-        // The library reads "-.5" as a short option: a negative real needs
-        // its leading zero, which changes nothing of its value. The library
-        // takes the arguments last first.
-        std::vector<std::string> args;
-        for (int i = argc - 1; i >= 1; --i) {
-            std::string arg = argv[i];
-            if (arg.size() > 2 && arg[0] == '-' && arg[1] == '.' && std::isdigit(static_cast<unsigned char>(arg[2])))
-                arg.insert(1, "0");
-            args.push_back(std::move(arg));
-        }
-        app.parse(args);
+        app.parse(ArgumentsForParser(argc, argv));
         Complete(options, at, origin, palette, frames, size, range);
     } catch (const CLI::CallForHelp&) {
         parsed.out = app.help();

@@ -38,10 +38,10 @@ struct RenderOptions {
     std::optional<std::int64_t> shift;
 
     std::optional<std::string> pictureFile;  // set when a picture is to be written
-    PictureFormat pictureFormat = PictureFormat::Bitmap;
     std::optional<std::string> countsFile;
     std::optional<std::string> saveFile;
     std::optional<ZoomFramesOption> zoomFrames;
+    PictureFormat frameFormat = PictureFormat::Png;
     bool info = false;
     int scale = 1;         // the step is PixelStep / scale
     int width = 0;         // the picture's pixels: 512 x scale, or --size

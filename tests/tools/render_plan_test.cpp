@@ -1,0 +1,81 @@
+// The plan of a run: which pictures and frames, with which areas, formats
+// and names, and what a resumed run leaves out.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "render_plan.h"
+#include "support/views.h"
+
+namespace qarn::render {
+namespace {
+
+RenderOptions Options(const std::vector<const char*>& args) {
+    std::vector<const char*> argv{"qarn-render"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ParsedCommandLine parsed = ParseRenderOptions(static_cast<int>(argv.size()), argv.data());
+    EXPECT_TRUE(parsed.options) << parsed.err;
+    return parsed.options.value_or(RenderOptions{});
+}
+
+bool SameArea(const PictureArea& a, const PictureArea& b) {
+    return a.originRe == b.originRe && a.originIm == b.originIm && a.step == b.step && a.width == b.width &&
+           a.height == b.height;
+}
+
+TEST(RenderPlan, PictureAndFramesInOrderWithTheirAreasAndNames) {
+    const ViewState view = testing::ViewAround(-0.75L, 0.1L, 8, 1024);
+    const RenderOptions options = Options({"-o", "p.png", "--counts", "p.u32", "--info", "--size", "64x32",
+                                           "--supersample", "2", "--zoom-frames", "4", "f", "--frames", "1-3"});
+    std::vector<std::string> asked;
+    const RenderPlan plan = MakeRenderPlan(options, view, [&](const std::string& path) {
+        asked.push_back(path);
+        return path.ends_with("frame-0002.png");  // already whole: left out
+    });
+    EXPECT_EQ(plan.shown.Depth, 1024u);
+    EXPECT_NE(plan.info.find("level: 8"), std::string::npos);
+    ASSERT_EQ(plan.pictures.size(), 3u);
+    EXPECT_EQ(asked.size(), 3u) << "each frame of the range is looked for once";
+
+    const PlannedPicture& picture = plan.pictures[0];
+    EXPECT_EQ(picture.frame, -1);
+    EXPECT_EQ(*picture.pictureFile, "p.png");
+    EXPECT_EQ(picture.format->format, PictureFormat::Png);
+    EXPECT_EQ(*picture.countsFile, "p.u32");
+    EXPECT_TRUE(SameArea(picture.area, FramedArea(SquareOf(view), 2, 128, 64)));
+
+    const std::vector<int> frames{plan.pictures[1].frame, plan.pictures[2].frame};
+    EXPECT_EQ(frames, (std::vector<int>{1, 3}));
+    for (const PlannedPicture& frame : std::span(plan.pictures).subspan(1)) {
+        EXPECT_EQ(*frame.pictureFile, "f/" + ZoomFrameName(frame.frame));
+        EXPECT_FALSE(frame.countsFile);
+        EXPECT_TRUE(SameArea(frame.area, FramedArea(ZoomFrameSquare(view, frame.frame, 4), 2, 128, 64)));
+    }
+    EXPECT_EQ(plan.Rows(), 3 * 64);
+}
+
+TEST(RenderPlan, ViewAloneOrSavedPlansNoPicture) {
+    const ViewState view = testing::HomeViewState(512);
+    const RenderPlan info = MakeRenderPlan(Options({"--info", "--save", "v.qarn"}), view, [](const std::string&) {
+        ADD_FAILURE() << "no frame to look for";
+        return false;
+    });
+    EXPECT_TRUE(info.pictures.empty());
+    EXPECT_EQ(info.saveFile.value_or(""), "v.qarn");
+    // A level-0 view off the home square is saved as it is, and shown as home.
+    ViewState scrolled = view;
+    scrolled.OriginRe = -1.5L;
+    const RenderPlan off = MakeRenderPlan(Options({}), scrolled, [](const std::string&) { return false; });
+    EXPECT_EQ(off.view.OriginRe, -1.5L);
+    EXPECT_EQ(off.shown.OriginRe, -2.0L);
+    // The window's picture by default, as a bitmap.
+    const RenderPlan plain = MakeRenderPlan(Options({}), view, [](const std::string&) { return false; });
+    ASSERT_EQ(plain.pictures.size(), 1u);
+    EXPECT_EQ(plain.pictures[0].format->format, PictureFormat::Bitmap);
+    EXPECT_TRUE(SameArea(plain.pictures[0].area, PictureArea{-2.0L, 2.0L, 0x1p-7L, 512, 512}));
+}
+
+}  // namespace
+}  // namespace qarn::render

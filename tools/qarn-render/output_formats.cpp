@@ -1,0 +1,44 @@
+#include "output_formats.h"
+
+#include <array>
+#include <cctype>
+#include <filesystem>
+#include <string>
+
+namespace qarn::render {
+namespace {
+
+#if defined(QARN_HAVE_PNG)
+constexpr PictureSinkFactory PngFactory = MakePngSink;
+#else
+constexpr PictureSinkFactory PngFactory = nullptr;  // this build writes no PNG
+#endif
+
+constexpr std::array Formats{
+    OutputFormat{PictureFormat::Bitmap, ".bmp", "bitmap", MakeBitmapSink},
+    OutputFormat{PictureFormat::Png, ".png", "PNG", PngFactory},
+};
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+}  // namespace
+
+std::span<const OutputFormat> OutputFormats() { return Formats; }
+
+const OutputFormat* FormatOfName(std::string_view fileName) {
+    const std::string extension = Lower(std::filesystem::path(fileName).extension().string());
+    for (const OutputFormat& format : Formats)
+        if (extension == format.extension) return &format;
+    return nullptr;
+}
+
+const OutputFormat& FormatEntry(PictureFormat format) {
+    for (const OutputFormat& entry : Formats)
+        if (entry.format == format) return entry;
+    return Formats[0];
+}
+
+}  // namespace qarn::render

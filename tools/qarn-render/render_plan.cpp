@@ -1,0 +1,55 @@
+#include "render_plan.h"
+
+#include <filesystem>
+
+#include "engine/shown_view.h"
+#include "view_text.h"
+
+namespace qarn::render {
+
+std::int64_t RenderPlan::Rows() const {
+    return static_cast<std::int64_t>(pictures.size()) * shape.height * shape.supersample;
+}
+
+RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, const FrameIsWhole& whole) {
+    RenderPlan plan;
+    plan.view = view;
+    plan.shown = ShownView(view);
+    const int s = options.supersample;
+    plan.shape = PictureShape{options.width, options.height, s};
+    if (options.info) plan.info = ViewInfo(view);
+    plan.saveFile = options.saveFile;
+
+    // The points computed: the picture that --scale K x S and --size
+    // (W x S)x(H x S) describe.
+    auto areaOf = [&](const ViewSquare& square) {
+        return FramedArea(square, options.scale * s, options.width * s, options.height * s);
+    };
+    if (options.pictureFile || options.countsFile) {
+        PlannedPicture picture;
+        picture.area = areaOf(SquareOf(plan.shown));
+        picture.pictureFile = options.pictureFile;
+        if (options.pictureFile) picture.format = FormatOfName(*options.pictureFile);
+        picture.countsFile = options.countsFile;
+        plan.pictures.push_back(std::move(picture));
+    }
+    if (options.zoomFrames) {
+        const ZoomFramesOption& zoom = *options.zoomFrames;
+        plan.frameFolder = zoom.folder;
+        const OutputFormat& format = FormatEntry(options.frameFormat);
+        for (int k = zoom.first; k <= zoom.last; ++k) {
+            const std::string name =
+                (std::filesystem::path(zoom.folder) / ZoomFrameName(k)).replace_extension(format.extension).string();
+            if (whole(name)) continue;
+            PlannedPicture frame;
+            frame.area = areaOf(ZoomFrameSquare(plan.shown, k, zoom.count));
+            frame.pictureFile = name;
+            frame.format = &format;
+            frame.frame = k;
+            plan.pictures.push_back(std::move(frame));
+        }
+    }
+    return plan;
+}
+
+}  // namespace qarn::render

@@ -1,0 +1,49 @@
+#pragma once
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/view_state.h"
+#include "output_formats.h"
+#include "picture_areas.h"
+#include "picture_sinks.h"
+#include "render_options.h"
+
+namespace qarn::render {
+
+// One picture of a run, the picture or a zoom frame, and the files made of
+// it: all decided before anything is computed.
+struct PlannedPicture {
+    PictureArea area;                        // the points computed
+    std::optional<std::string> pictureFile;  // with its format
+    const OutputFormat* format = nullptr;
+    std::optional<std::string> countsFile;
+    int frame = -1;  // the zoom frame, or -1 for the picture
+    // The name --stats gives it.
+    const std::string& Label() const { return pictureFile ? *pictureFile : *countsFile; }
+};
+
+// What a run does, in order: the view's text, its coordinate file, the
+// pictures.
+struct RenderPlan {
+    ViewState view;   // as defined: what --save writes
+    ViewState shown;  // as the viewer shows it: its colours, depth and square
+    PictureShape shape;
+    std::string info;  // for standard output, before anything is written
+    std::optional<std::string> saveFile;
+    std::optional<std::string> frameFolder;  // made before the frames are listed
+    std::vector<PlannedPicture> pictures;
+    // Rows that the pictures compute, for the progress bar.
+    std::int64_t Rows() const;
+};
+
+// Whether a frame file already holds a whole frame: it is then kept, so
+// that an interrupted run resumes where it stopped.
+using FrameIsWhole = std::function<bool(const std::string& path)>;
+
+// The plan for the options and the view they define. Frames for which
+// `whole` says yes are left out.
+RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, const FrameIsWhole& whole);
+
+}  // namespace qarn::render

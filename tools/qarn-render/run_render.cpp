@@ -1,0 +1,151 @@
+#include "run_render.h"
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "band_renderer.h"
+#include "output_file.h"
+#include "persistence/coordinate_file.h"
+#include "picture_sinks.h"
+#include "progress_bar.h"
+#include "render_options.h"
+#include "render_plan.h"
+#include "view_input.h"
+
+namespace qarn::render {
+namespace {
+
+constexpr int ExitRefused = 2;
+constexpr int ExitWriteFailed = 3;
+
+int Fail(int code, const std::string& message) {
+    std::fprintf(stderr, "qarn-render: %s\n", message.c_str());
+    return code;
+}
+
+// Writes all of `text` to standard output, or says why it could not.
+std::string WriteStdout(const std::string& text) {
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return "standard output: write failed";
+    return {};
+}
+
+// One picture and what is written of it; the files are moved into place
+// only when every one of them is complete.
+struct PictureOutputs {
+    std::unique_ptr<OutputFile> pictureFile;
+    std::unique_ptr<OutputFile> countsFile;
+    std::unique_ptr<PictureSink> picture;
+    std::unique_ptr<CountsSink> counts;
+    std::vector<BandSink*> sinks;
+
+    std::string Open(const PlannedPicture& planned, const ViewState& view, PictureShape shape) {
+        if (planned.pictureFile) {
+            pictureFile = std::make_unique<OutputFile>(*planned.pictureFile);
+            if (std::string error = pictureFile->Open(); !error.empty()) return error;
+            picture = planned.format->make(*pictureFile, view, shape);
+            sinks.push_back(picture.get());
+        }
+        if (planned.countsFile) {
+            countsFile = std::make_unique<OutputFile>(*planned.countsFile);
+            if (std::string error = countsFile->Open(); !error.empty()) return error;
+            counts = std::make_unique<CountsSink>(*countsFile);
+            sinks.push_back(counts.get());
+        }
+        return {};
+    }
+
+    std::string Render(BandRenderer& renderer, const PictureArea& area, std::uint32_t depth, ProgressBar& progress) {
+        std::string error = renderer.Render(area, depth, sinks, &progress);
+        if (error.empty() && picture) error = picture->Finish();
+        if (error.empty() && pictureFile) error = pictureFile->Commit();
+        if (error.empty() && countsFile) error = countsFile->Commit();
+        return error;
+    }
+};
+
+double Seconds(std::clock_t ticks) { return static_cast<double>(ticks) / CLOCKS_PER_SEC; }
+
+int RunPlan(const RenderOptions& options, const ViewState& view) {
+    RemovePartialFilesOnInterrupt();
+    if (options.zoomFrames) {
+        const std::string& folder = options.zoomFrames->folder;
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        if (!std::filesystem::is_directory(folder, ec))
+            return Fail(ExitWriteFailed, folder + ": the folder cannot be made");
+    }
+    // Frames already written are kept: an interrupted run resumes.
+    const RenderPlan plan = MakeRenderPlan(options, view, [](const std::string& path) {
+        std::error_code ec;
+        return std::filesystem::exists(path, ec);
+    });
+    if (std::string error = WriteStdout(plan.info); !error.empty()) return Fail(ExitWriteFailed, error);
+
+    std::unique_ptr<OutputFile> saveFile;
+    if (plan.saveFile) {
+        saveFile = std::make_unique<OutputFile>(*plan.saveFile);
+        std::string error = saveFile->Open();
+        if (error.empty()) error = saveFile->Write(EncodeViewState(plan.view));
+        if (!error.empty()) return Fail(ExitWriteFailed, error);
+    }
+
+    const PictureShape& shape = plan.shape;
+    std::optional<BandRenderer> renderer;
+    std::optional<ProgressBar> progress;
+    if (!plan.pictures.empty()) {
+        // Interruptions come to this thread only, which opens and moves the files.
+        const InterruptionsHeldBack heldBack;
+        renderer.emplace(options.threads, shape.width * shape.supersample, shape.supersample);
+        progress.emplace(renderer->Engine(), plan.Rows());
+    }
+    // The coordinate file is written with the first picture, or alone.
+    auto commitSave = [&]() -> std::string {
+        if (!saveFile) return {};
+        std::string error = saveFile->Commit();
+        saveFile.reset();
+        return error;
+    };
+    for (const PlannedPicture& planned : plan.pictures) {
+        const std::clock_t start = std::clock();
+        PictureOutputs outputs;
+        std::string error = outputs.Open(planned, plan.shown, shape);
+        if (error.empty()) error = outputs.Render(*renderer, planned.area, plan.shown.Depth, *progress);
+        if (error.empty()) error = commitSave();
+        if (!error.empty()) return Fail(ExitWriteFailed, error);
+        if (options.stats)
+            std::fprintf(stderr, "%s: %d x %d pixels, %d x %d points, %.3f s of processor time, %llu escape tests\n",
+                         planned.Label().c_str(), shape.width, shape.height, planned.area.width, planned.area.height,
+                         Seconds(std::clock() - start), static_cast<unsigned long long>(renderer->Tests()));
+    }
+    if (std::string error = commitSave(); !error.empty()) return Fail(ExitWriteFailed, error);
+    if (options.stats && renderer) {
+        const double total = Seconds(std::clock());
+        const double writing = renderer->WriterSeconds();
+        std::fprintf(stderr, "writing: %.3f s of %.3f s processor time (%.1f %%)\n", writing, total,
+                     total > 0 ? 100.0 * writing / total : 0.0);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunRender(int argc, const char* const* argv) {
+    const ParsedCommandLine parsed = ParseRenderOptions(argc, argv);
+    if (!parsed.options) {
+        std::fputs(parsed.err.c_str(), stderr);
+        if (std::string error = WriteStdout(parsed.out); !error.empty()) return Fail(ExitWriteFailed, error);
+        return parsed.exitCode;
+    }
+    ViewState view;
+    if (std::string error = DefineView(*parsed.options, view); !error.empty()) return Fail(ExitRefused, error);
+    return RunPlan(*parsed.options, view);
+}
+
+}  // namespace qarn::render
