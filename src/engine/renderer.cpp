@@ -26,12 +26,13 @@ constexpr int LinesForWorkers = 8;
 // Each set twice: counts only, then keeping the escape states too.
 constexpr X87Kernels FixedSlotKernels[2] = {
     {QarnX87Row, QarnX87Column, QarnX87RowDouble, QarnX87ColumnDouble, nullptr, nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {QarnX87RowState, QarnX87ColumnState, QarnX87RowDoubleState, QarnX87ColumnDoubleState, nullptr, nullptr},
 };
 constexpr X87Kernels ExchangingKernels[2] = {
     {QarnX87Row, QarnX87Column, QarnX87RowDoubleExchanging, QarnX87ColumnDoubleExchanging, QarnX87RowSplitExchanging,
      QarnX87ColumnSplitExchanging},
-    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {QarnX87RowState, QarnX87ColumnState, QarnX87RowDoubleExchangingState, QarnX87ColumnDoubleExchangingState,
+     QarnX87RowSplitExchangingState, QarnX87ColumnSplitExchangingState},
 };
 #endif
 
@@ -258,7 +259,7 @@ void Renderer::ComputeLine(int line) {
     }
     std::uint64_t tests = 0;
 #if defined(__x86_64__)
-    if (kernels_ != nullptr && depth > 0 && (states == nullptr || kernels_[1].row != nullptr)) {
+    if (kernels_ != nullptr && depth > 0) {
         // The kernels write a contiguous line; a column is gathered here and
         // spread into the buffer afterwards.
         std::uint32_t column[ViewSize];

@@ -120,6 +120,15 @@ void QarnX87ColumnDoubleExchanging(X87LineJob* job);
 // doubles: three lanes where two lanes would wait on their chains.
 void QarnX87RowSplitExchanging(X87LineJob* job);
 void QarnX87ColumnSplitExchanging(X87LineJob* job);
+// Each of them also keeping the escape states, written to `states`.
+void QarnX87RowState(X87LineJob* job);
+void QarnX87ColumnState(X87LineJob* job);
+void QarnX87RowDoubleState(X87LineJob* job);
+void QarnX87ColumnDoubleState(X87LineJob* job);
+void QarnX87RowDoubleExchangingState(X87LineJob* job);
+void QarnX87ColumnDoubleExchangingState(X87LineJob* job);
+void QarnX87RowSplitExchangingState(X87LineJob* job);
+void QarnX87ColumnSplitExchangingState(X87LineJob* job);
 }
 
 inline X87LineJob MakeX87Job() {

@@ -174,6 +174,17 @@ std::unique_ptr<Expected> ExpectedStates(const StripPlan& plan, std::uint32_t de
     return expected;
 }
 
+// Whether two plans cover the same pixels with the same coordinates.
+bool SamePixels(const StripPlan& a, const StripPlan& b) {
+    const auto same = [](const auto& x, const auto& y, int first, int count) {
+        for (int i = first; i < first + count; ++i)
+            if (ToImage(x[static_cast<std::size_t>(i)]) != ToImage(y[static_cast<std::size_t>(i)])) return false;
+        return true;
+    };
+    return a.firstRow == b.firstRow && a.rowCount == b.rowCount && a.firstCol == b.firstCol &&
+           a.colCount == b.colCount && same(a.re, b.re, a.firstCol, a.colCount) && same(a.im, b.im, a.firstRow, a.rowCount);
+}
+
 // Every pixel has the expected count and state, and the hook ran once for
 // each line, after the line was final. Returns the first failure.
 std::string CheckStates(const StatePass& pass, const Expected& expected) {
@@ -218,7 +229,7 @@ TEST(Renderer, EveryPathAndThreadCountGivesTheReferenceCountsAndStates) {
         // The states' reference runs through the pixels, beside the
         // pass's; their counts agree with the pass's through the renderers.
         const auto expectedRows = ExpectedStates(rows, c.view.Depth);
-        const auto expectedColumns = ExpectedStates(columns, c.view.Depth);
+        const auto expectedColumns = SamePixels(rows, columns) ? nullptr : ExpectedStates(columns, c.view.Depth);
         for (const auto& renderer : renderers) {
             EXPECT_TRUE(*Render(*renderer, rows, c.view.Depth, *expected) == *expected)
                 << c.name << ", rows, " << NameOf(renderer->Path()) << ", " << renderer->Threads() << " threads";
@@ -227,7 +238,9 @@ TEST(Renderer, EveryPathAndThreadCountGivesTheReferenceCountsAndStates) {
             EXPECT_EQ(CheckStates(*RenderWithStates(*renderer, rows, c.view.Depth), *expectedRows), "")
                 << c.name << ", rows with states, " << NameOf(renderer->Path()) << ", " << renderer->Threads()
                 << " threads";
-            EXPECT_EQ(CheckStates(*RenderWithStates(*renderer, columns, c.view.Depth), *expectedColumns), "")
+            EXPECT_EQ(CheckStates(*RenderWithStates(*renderer, columns, c.view.Depth),
+                                  expectedColumns ? *expectedColumns : *expectedRows),
+                      "")
                 << c.name << ", columns with states, " << NameOf(renderer->Path()) << ", " << renderer->Threads()
                 << " threads";
         }
