@@ -17,4 +17,9 @@ std::uint32_t LinearOf(std::uint8_t component);
 // mean. Exact in integers; count from 1 to 64.
 std::uint8_t EncodedOf(std::uint32_t sum, std::uint32_t count);
 
+// EncodedOf(linear, 1) for a linear value up to LinearOne, through a table
+// of the bounds below each multiple of 2^12 and one comparison (the bounds
+// lie more than 2^12 apart): the same value, without the search's branches.
+std::uint8_t EncodedOfLinear(std::uint32_t linear);
+
 }  // namespace qarn

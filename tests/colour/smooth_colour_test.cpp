@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "colour/display_mapping.h"
+#include "colour/linear_light.h"
 
 namespace qarn {
 namespace {
@@ -73,6 +74,11 @@ TEST(SmoothColour, MixesInLinearLight) {
         {0x000000, 0x00FF00, MixOne / 4, 0x008900},
     };
     for (const Row& row : rows) EXPECT_EQ(MixColours(row.a, row.b, row.weight), row.mixed) << std::hex << row.a;
+}
+
+TEST(SmoothColour, EncodingByTableIsTheSearchs) {
+    for (std::uint32_t linear = 0; linear <= LinearOne; ++linear)
+        ASSERT_EQ(EncodedOfLinear(linear), EncodedOf(linear, 1)) << linear;
 }
 
 TEST(SmoothColour, WeightsOfFractions) {

@@ -14,8 +14,8 @@ namespace {
 // wider, and at most 64 rows: enough lines for every thread at once.
 constexpr std::size_t BandCounts = std::size_t{1} << 22;
 // With the escape states, mu and colours (48 bytes a point in all), a band
-// holds at most this many points: about 40 MiB for the two bands.
-constexpr std::size_t BandPointsWithExtras = (std::size_t{40} << 20) / 48;
+// holds at most this many points: 32 MiB for the two bands.
+constexpr std::size_t BandPointsWithExtras = (std::size_t{32} << 20) / 48;
 constexpr int MaxBandRows = 64;
 
 double ThreadSeconds() {

@@ -80,7 +80,7 @@ private:
 // through the renderer's kernels on all its threads. Each band's rows are a
 // multiple of rowMultiple (the supersampling's subrows of one picture row).
 // Its memory is two bands and one row of coordinates, made once, about
-// 32 MiB at most for the widest rows (48 MiB with the extras: a band then
+// 32 MiB at most for the widest rows (32 MiB with the extras: a band then
 // holds fewer rows); never a whole picture.
 class BandRenderer {
 public:
