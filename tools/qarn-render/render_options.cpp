@@ -18,7 +18,7 @@ namespace {
 
 constexpr const char* Synopsis =
     "usage: qarn-render [VIEW.qarn | --at RE IM | --origin RE IM] [--level L] [--depth D] [--palette MODE]\n"
-    "                   [--shift N] [-o OUT.bmp|OUT.png] [--counts OUT.u32] [--scale K] [--size WxH]\n"
+    "                   [--shift N] [-o OUT.bmp|OUT.png|OUT.exr] [--counts OUT.u32] [--scale K] [--size WxH]\n"
     "                   [--supersample S] [--threads N] [--info] [--save OUT.qarn]\n"
     "                   [--zoom-frames N DIR [--frames A-B] [--format png|exr] [--shift-per-frame D]]\n"
     "                   [--continuous OUT.f64] [--colouring counts|smooth] [--gradient FILE [--period P]]\n"
@@ -257,7 +257,7 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     app.add_option("--palette", palette, "palette mode, such as 0x1007 (default), 0x0107 for grey")
         ->type_name("MODE");
     app.add_option("--shift", options.shift, "colour shift, 0 to 4096 (default 0, or the file's)")->type_name("N");
-    app.add_option("-o,--output", options.pictureFile, "the picture: .bmp (the viewer's Save As bytes) or .png")
+    app.add_option("-o,--output", options.pictureFile, "the picture: .bmp (the viewer's Save As bytes), .png or .exr")
         ->type_name("OUT");
     app.add_option("--counts", options.countsFile,
                    "also the escape counts, little-endian unsigned 32-bit, row 0 (top) first, column 0 first")
