@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/escape_state.h"
 #include "engine/view_state.h"
 
 namespace qarn {
@@ -25,6 +26,30 @@ inline std::uint32_t EscapeCount(long double cr, long double ci, std::uint32_t d
     }
 }
 
+// EscapeCount, also giving the state its escaping test found beyond the
+// bound (see EscapeState): the definition of every path's states.
+inline std::uint32_t EscapeCountWithState(long double cr, long double ci, std::uint32_t depth, EscapeState& state) {
+    long double x = cr;
+    long double y = ci;
+    std::uint32_t n = 0;
+    for (;;) {
+        const long double xx = x * x;
+        const long double xy = x * y;
+        const long double yy = y * y;
+        ++n;
+        if (xx + yy > EscapeBound) {
+            state = {static_cast<double>(x), static_cast<double>(y)};
+            return n;
+        }
+        if (n >= depth) {
+            state = {0.0, 0.0};
+            return 0;
+        }
+        x = xx - (yy - cr);
+        y = (xy + xy) + ci;
+    }
+}
+
 // What one pixel costs: its count and the escape tests it ran.
 struct PixelWork {
     std::uint32_t count;
@@ -38,7 +63,10 @@ struct PixelWork {
 // as NaN, and +0 equals -0 (states equal up to the signs of zeros have equal
 // values, and so the same future). States are saved after tests 1, 2, 4, 8,
 // ... and every later state is compared with the last one saved.
-inline PixelWork EscapeCountWithExits(long double cr, long double ci, std::uint32_t depth) {
+namespace detail {
+template <bool WithState>
+PixelWork EscapeCountWithExits(long double cr, long double ci, std::uint32_t depth, EscapeState* state) {
+    if constexpr (WithState) *state = {0.0, 0.0};
     if (cr != cr || ci != ci) return {0, 0};
     long double x = cr;
     long double y = ci;
@@ -52,7 +80,10 @@ inline PixelWork EscapeCountWithExits(long double cr, long double ci, std::uint3
         const long double xy = x * y;
         const long double yy = y * y;
         ++n;
-        if (xx + yy > EscapeBound) return {n, n};
+        if (xx + yy > EscapeBound) {
+            if constexpr (WithState) *state = {static_cast<double>(x), static_cast<double>(y)};
+            return {n, n};
+        }
         if (n >= depth) return {0, n};
         x = xx - (yy - cr);
         y = (xy + xy) + ci;
@@ -64,6 +95,16 @@ inline PixelWork EscapeCountWithExits(long double cr, long double ci, std::uint3
             nextSave *= 2;
         }
     }
+}
+}  // namespace detail
+
+inline PixelWork EscapeCountWithExits(long double cr, long double ci, std::uint32_t depth) {
+    return detail::EscapeCountWithExits<false>(cr, ci, depth, nullptr);
+}
+
+// The same, with the state of EscapeCountWithState.
+inline PixelWork EscapeCountWithExits(long double cr, long double ci, std::uint32_t depth, EscapeState& state) {
+    return detail::EscapeCountWithExits<true>(cr, ci, depth, &state);
 }
 
 }  // namespace qarn

@@ -23,14 +23,17 @@ unsigned HardwareThreads() {
 constexpr int LinesForWorkers = 8;
 
 #if defined(__x86_64__)
-constexpr X87Kernels FixedSlotKernels{QarnX87Row, QarnX87Column, QarnX87RowDouble, QarnX87ColumnDouble,
-                                      nullptr, nullptr};
-constexpr X87Kernels ExchangingKernels{QarnX87Row,
-                                     QarnX87Column,
-                                     QarnX87RowDoubleExchanging,
-                                     QarnX87ColumnDoubleExchanging,
-                                     QarnX87RowSplitExchanging,
-                                     QarnX87ColumnSplitExchanging};
+// Each set twice: counts only, then keeping the escape states too.
+constexpr X87Kernels FixedSlotKernels[2] = {
+    {QarnX87Row, QarnX87Column, QarnX87RowDouble, QarnX87ColumnDouble, nullptr, nullptr},
+    {QarnX87RowState, QarnX87ColumnState, QarnX87RowDoubleState, QarnX87ColumnDoubleState, nullptr, nullptr},
+};
+constexpr X87Kernels ExchangingKernels[2] = {
+    {QarnX87Row, QarnX87Column, QarnX87RowDoubleExchanging, QarnX87ColumnDoubleExchanging, QarnX87RowSplitExchanging,
+     QarnX87ColumnSplitExchanging},
+    {QarnX87RowState, QarnX87ColumnState, QarnX87RowDoubleExchangingState, QarnX87ColumnDoubleExchangingState,
+     QarnX87RowSplitExchangingState, QarnX87ColumnSplitExchangingState},
+};
 #endif
 
 // The three-lane kernels differ only in register exchanges: free on AMD's
@@ -113,8 +116,8 @@ bool SplitDouble(long double value, double* pair) {
 
 const X87Kernels* KernelsOf(RenderPath path) {
 #if defined(__x86_64__)
-    if (path == RenderPath::FixedSlots) return &FixedSlotKernels;
-    if (path == RenderPath::Exchanging) return &ExchangingKernels;
+    if (path == RenderPath::FixedSlots) return FixedSlotKernels;
+    if (path == RenderPath::Exchanging) return ExchangingKernels;
 #endif
     (void)path;
     return nullptr;
@@ -224,6 +227,7 @@ void Renderer::RunLines() {
     const int lines = grid.byRows ? grid.height : grid.width;
     for (int line = nextLine_.fetch_add(1); line < lines; line = nextLine_.fetch_add(1)) {
         ComputeLine(line);
+        if (grid.lineFinished != nullptr) grid.lineFinished(grid.lineContext, line);
         linesDone_.fetch_add(1, std::memory_order_relaxed);
     }
 }
@@ -238,6 +242,9 @@ void Renderer::ComputeLine(int line) {
     const long double* re = byRows ? grid.re : &grid.re[line];
     const long double* im = byRows ? &grid.im[line] : grid.im;
     std::uint32_t* out = byRows ? &grid.out[line * grid.stride] : &grid.out[line];
+    EscapeState* states = grid.escape == nullptr ? nullptr
+                          : byRows                ? &grid.escape[line * grid.stride]
+                                                  : &grid.escape[line];
     const std::ptrdiff_t reStep = byRows ? 1 : 0;
     const std::ptrdiff_t imStep = byRows ? 0 : 1;
     const std::ptrdiff_t outStep = byRows ? 1 : grid.stride;
@@ -246,6 +253,8 @@ void Renderer::ComputeLine(int line) {
     // A c with a NaN part never escapes: the whole line is 0, untested.
     if (shared != shared) {
         for (int i = 0; i < length; ++i) out[i * outStep] = 0;
+        if (states != nullptr)
+            for (int i = 0; i < length; ++i) states[i * outStep] = {0.0, 0.0};
         return;
     }
     std::uint64_t tests = 0;
@@ -254,8 +263,10 @@ void Renderer::ComputeLine(int line) {
         // The kernels write a contiguous line; a column is gathered here and
         // spread into the buffer afterwards.
         std::uint32_t column[ViewSize];
+        EscapeState columnStates[ViewSize];
         X87LineJob job = MakeX87Job();
         job.out = byRows ? out : column;
+        job.states = states == nullptr ? nullptr : byRows ? states : columnStates;
         job.count = length;
         job.depth = depth;
         job.shared = shared;
@@ -263,7 +274,8 @@ void Renderer::ComputeLine(int line) {
         job.sharedSquare = job.shared64 * job.shared64;
         const bool exact = varyingExact_ && static_cast<long double>(job.shared64) == shared;
         const bool split = !exact && varyingSplits_ && SplitDouble(shared, job.sharedSplit);
-        const X87Kernels& k = *kernels_;
+        // The kernels that keep each lane's state where it is asked for.
+        const X87Kernels& k = kernels_[states != nullptr ? 1 : 0];
         if (exact) {
             job.varying = varyingDouble_.data();
             (byRows ? k.rowDouble : k.columnDouble)(&job);
@@ -282,15 +294,36 @@ void Renderer::ComputeLine(int line) {
             exactNeeded = exactNeeded || written[i] == NeedsExactCount;
             tests += written[i] == 0 ? depth : written[i];
         }
-        if (!byRows)
+        if (states != nullptr) {
+            // The kernels keep the states of the orbits they iterate; those
+            // of counts 0 and 1 (c itself, some never entering a lane) are
+            // known without them.
+            const double* varying = exact ? varyingDouble_.data() : nullptr;
+            for (int i = 0; i < length; ++i) {
+                if (written[i] > 1) continue;
+                EscapeState& state = job.states[i];
+                if (written[i] == 0)
+                    state = {0.0, 0.0};
+                else if (varying != nullptr)
+                    state = byRows ? EscapeState{varying[i], job.shared64} : EscapeState{job.shared64, varying[i]};
+                else
+                    state = {static_cast<double>(re[i * reStep]), static_cast<double>(im[i * imStep])};
+            }
+        }
+        if (!byRows) {
             for (int i = 0; i < length; ++i) out[i * outStep] = column[i];
+            if (states != nullptr)
+                for (int i = 0; i < length; ++i) states[i * outStep] = columnStates[i];
+        }
         if (exactNeeded) {
             for (int i = 0; i < length; ++i) {
                 std::uint32_t& count = out[i * outStep];
                 if (count != NeedsExactCount) continue;
                 // Its squared modulus came within a double's rounding of
                 // the bound: decided with the exact comparison.
-                const PixelWork work = EscapeCountWithExits(re[i * reStep], im[i * imStep], depth);
+                const PixelWork work = states != nullptr
+                                           ? EscapeCountWithExits(re[i * reStep], im[i * imStep], depth, states[i * outStep])
+                                           : EscapeCountWithExits(re[i * reStep], im[i * imStep], depth);
                 count = work.count;
                 tests += work.tests - std::uint64_t{NeedsExactCount};
             }
@@ -299,10 +332,18 @@ void Renderer::ComputeLine(int line) {
         return;
     }
 #endif
-    for (int i = 0; i < length; ++i) {
-        const PixelWork work = EscapeCountWithExits(re[i * reStep], im[i * imStep], depth);
-        out[i * outStep] = work.count;
-        tests += work.tests;
+    if (states != nullptr) {
+        for (int i = 0; i < length; ++i) {
+            const PixelWork work = EscapeCountWithExits(re[i * reStep], im[i * imStep], depth, states[i * outStep]);
+            out[i * outStep] = work.count;
+            tests += work.tests;
+        }
+    } else {
+        for (int i = 0; i < length; ++i) {
+            const PixelWork work = EscapeCountWithExits(re[i * reStep], im[i * imStep], depth);
+            out[i * outStep] = work.count;
+            tests += work.tests;
+        }
     }
     tests_.fetch_add(tests, std::memory_order_relaxed);
 }

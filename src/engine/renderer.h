@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/escape_state.h"
 #include "engine/iteration_buffer.h"
 #include "engine/strip_plan.h"
 
@@ -27,6 +28,16 @@ struct PixelGrid {
     // Set when the varying coordinates are a whole line of a plan: the
     // renderer then reuses what it derived from the same line last time.
     LineKey varyingLine;
+    // Where given, every pass also writes each pixel's EscapeState, indexed
+    // as `out` is (row * stride + col). Passes without it run kernels that
+    // keep no state, and cost nothing more.
+    EscapeState* escape = nullptr;
+    // Where given, called by the thread that computed line `line` (a row
+    // for byRows grids, else a column) as soon as that line's counts and
+    // states are final; called on several threads at once for different
+    // lines, once for each line of the pass, before the pass returns.
+    void (*lineFinished)(void* context, int line) = nullptr;
+    void* lineContext = nullptr;
 };
 
 enum class RenderPath {
@@ -48,7 +59,8 @@ struct X87Kernels {
 
 // Evaluates the pixels of planned strips into the IterationBuffer. Every
 // count equals EscapeCount of the pixel's planned coordinates, bit for bit,
-// whatever the path and the number of threads. Large passes are spread over
+// whatever the path and the number of threads, and every state asked for
+// equals EscapeCountWithState's. Large passes are spread over
 // a pool of workers made once; the call returns when the pass is complete.
 class Renderer {
 public:
@@ -88,7 +100,7 @@ private:
     void Work();
 
     RenderPath path_;
-    const X87Kernels* kernels_;
+    const X87Kernels* kernels_;  // two sets: counts only, then with escape states
     Pass pass_;
     // The varying coordinates of the lines as doubles, where every one of
     // them is exactly a double: the fast kernels then read them as cheap

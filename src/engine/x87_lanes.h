@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/escape_state.h"
 #include "engine/x87_job_offsets.h"
 
 namespace qarn {
@@ -71,6 +72,12 @@ struct alignas(16) X87LineJob {
     double surelyOut;     // 4 (1 + 2^-48)
     double squares[3][2];  // each lane's last xx and yy as doubles, where its tests add them
     double sharedSplit[2];  // *Split kernels: the shared part as a sum of two doubles
+    // The *State kernels: where pixel i's EscapeState goes (states[i]), and
+    // each lane's state of its last iteration, as doubles, stored on every
+    // iteration since the test that finds it beyond the bound comes one
+    // iteration later.
+    EscapeState* states;
+    double laneState[3][2];
 };
 
 inline constexpr std::uint32_t NeedsExactCount = 0xFFFFFFFFu;
@@ -93,7 +100,8 @@ static_assert(offsetof(X87LineJob, varying) == QARN_JOB_VARYING && offsetof(X87L
               offsetof(X87LineJob, sharedSquare) == QARN_JOB_SHAREDSQUARE &&
               offsetof(X87LineJob, surelyOut) == QARN_JOB_SURELYOUT &&
               offsetof(X87LineJob, squares) == QARN_JOB_SQUARES &&
-              offsetof(X87LineJob, sharedSplit) == QARN_JOB_SHAREDSPLIT);
+              offsetof(X87LineJob, sharedSplit) == QARN_JOB_SHAREDSPLIT &&
+              offsetof(X87LineJob, states) == QARN_JOB_STATES && offsetof(X87LineJob, laneState) == QARN_JOB_LANESTATE);
 
 extern "C" {
 // Two lanes, 80-bit coordinates.
@@ -112,6 +120,15 @@ void QarnX87ColumnDoubleExchanging(X87LineJob* job);
 // doubles: three lanes where two lanes would wait on their chains.
 void QarnX87RowSplitExchanging(X87LineJob* job);
 void QarnX87ColumnSplitExchanging(X87LineJob* job);
+// Each of them also keeping the escape states, written to `states`.
+void QarnX87RowState(X87LineJob* job);
+void QarnX87ColumnState(X87LineJob* job);
+void QarnX87RowDoubleState(X87LineJob* job);
+void QarnX87ColumnDoubleState(X87LineJob* job);
+void QarnX87RowDoubleExchangingState(X87LineJob* job);
+void QarnX87ColumnDoubleExchangingState(X87LineJob* job);
+void QarnX87RowSplitExchangingState(X87LineJob* job);
+void QarnX87ColumnSplitExchangingState(X87LineJob* job);
 }
 
 inline X87LineJob MakeX87Job() {

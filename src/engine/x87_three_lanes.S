@@ -95,10 +95,12 @@
 
 // One iteration of the lane whose x and y stay in st(X) and st(X+1), where
 // x1, x2, x3 are X+1, X+2, X+3; the other lanes' registers are not touched.
-.macro LANE_FIXED row, idx, squared, x1, x2, x3
+.macro LANE_FIXED row, idx, squared, x1, x2, x3, lane
         fld     st(\x1)                 // y
+        KEEP_STATE \lane, 1
         fmul    st(0), st(\x1)          // xy
         fld     st(\x1)                 // x xy
+        KEEP_STATE \lane, 0
         fmulp   st(\x2), st             // xy          X: xx
         fld     st(\x2)                 // y xy
         fmulp   st(\x3), st             // xy          Y: yy
@@ -123,10 +125,12 @@
 // and a copy on every iteration.
 .macro LANE_SWAPPING row, idx, lane, p, q, p1, q1
         fld     st(\q)                  // y
+        KEEP_STATE \lane, 1
         fmul    st(0), st(\p1)          // xy
         fadd    st(0), st(0)            // xy+xy
         FADD_CI \row, \idx              // y'
         fxch    st(\p1)                 // x            y' in x's place
+        KEEP_STATE \lane, 0
         fmul    st(0), st(0)            // xx
         fst     qword ptr [rdi+SQUARES+16*\lane]
         fxch    st(\q1)                 // y            xx in y's place
@@ -245,9 +249,9 @@
         .p2align 4
 .Lloop\@:
   .if \fixed
-        LANE_FIXED \row, rbx, SQA, 1, 2, 3
-        LANE_FIXED \row, r8, SQB, 3, 4, 5
-        LANE_FIXED \row, rcx, SQC, 5, 6, 7
+        LANE_FIXED \row, rbx, SQA, 1, 2, 3, 0
+        LANE_FIXED \row, r8, SQB, 3, 4, 5, 1
+        LANE_FIXED \row, rcx, SQC, 5, 6, 7, 2
   .else
         // Each lane's y above its x after this round, and back after the next.
         LANE_SWAPPING \row, rbx, 0, 0, 1, 1, 2
@@ -285,6 +289,7 @@
 #endif
 .endm
 
+        .set    STATE, 0
         .set    SPLIT, 0
         KERNEL  QarnX87RowDouble, 1, 1, rbp
         KERNEL  QarnX87ColumnDouble, 0, 1, rbp
@@ -295,6 +300,17 @@
         .set    SPLIT, 1
         KERNEL  QarnX87RowSplitExchanging, 1, 0, [rdi+FARBOUND]
         KERNEL  QarnX87ColumnSplitExchanging, 0, 0, [rdi+FARBOUND]
+
+        // The same, keeping the escape states.
+        .set    STATE, 1
+        .set    SPLIT, 0
+        KERNEL  QarnX87RowDoubleState, 1, 1, rbp
+        KERNEL  QarnX87ColumnDoubleState, 0, 1, rbp
+        KERNEL  QarnX87RowDoubleExchangingState, 1, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87ColumnDoubleExchangingState, 0, 0, [rdi+FARBOUND]
+        .set    SPLIT, 1
+        KERNEL  QarnX87RowSplitExchangingState, 1, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87ColumnSplitExchangingState, 0, 0, [rdi+FARBOUND]
 
 // Shared exit of the kernels: the x87 stack holds the six values of z.
 .LfinishThree:

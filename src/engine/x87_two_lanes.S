@@ -144,8 +144,12 @@
 #endif
 .endm
 
+        .set    STATE, 0
         KERNEL  QarnX87Row, 1
         KERNEL  QarnX87Column, 0
+        .set    STATE, 1
+        KERNEL  QarnX87RowState, 1
+        KERNEL  QarnX87ColumnState, 0
 
 // Shared exit of the kernels: the x87 stack holds both lanes and c.
 .Ldone:

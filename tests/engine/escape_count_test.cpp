@@ -5,6 +5,7 @@
 #include "engine/arithmetic_mode.h"
 #include "engine/extended_real.h"
 
+#include <cstring>
 #include <limits>
 
 namespace qarn {
@@ -47,6 +48,33 @@ TEST(EscapeCount, DamagedCoordinatesNeverHang) {
     EXPECT_EQ(EscapeCount(-inf, inf, 512), 1u);
 }
 
+TEST(EscapeCount, TheStateIsTheOneWhoseTestEscapedRoundedToDoubles) {
+    SetArithmeticMode();
+    const long double inf = std::numeric_limits<long double>::infinity();
+    struct Known {
+        long double re, im;
+        std::uint32_t count;
+        double x, y;
+        const char* why;
+    } known[] = {
+        {-2.0L, 2.0L, 1, -2.0, 2.0, "count 1: c itself"},
+        {1.0L, 0.0L, 3, 5.0, 0.0, "z = 1, 2, 5: the state of test 3, not the one after it"},
+        {0.0L, 2.0L, 2, -4.0, 2.0, "exactly 4 at test 1 does not escape"},
+        {2.0L + 0x3p-53L, 0.0L, 1, 2.0 + 0x1p-51, 0.0, "rounded to nearest, not truncated"},
+        {-2.0L - 0x1p-52L, -0.0L, 1, -2.0, -0.0, "a tie goes to the even double; -0 stays"},
+        {inf, 0.0L, 1, std::numeric_limits<double>::infinity(), 0.0, "an infinite part"},
+        {0.0L, 0.0L, 0, 0.0, 0.0, "count 0: {0, 0}"},
+        {1.0L, 0.0L, 0, 0.0, 0.0, "depth 2: count 0"},
+    };
+    for (const Known& k : known) {
+        const std::uint32_t depth = k.count == 0 && k.re == 1.0L ? 2 : 512;
+        EscapeState state{-1.0, -1.0};
+        EXPECT_EQ(EscapeCountWithState(k.re, k.im, depth, state), k.count) << k.why;
+        EXPECT_EQ(std::memcmp(&state, &k.x, sizeof(double)), 0) << k.why << ": x " << state.x;
+        EXPECT_EQ(std::memcmp(&state.y, &k.y, sizeof(double)), 0) << k.why << ": y " << state.y;
+    }
+}
+
 // The early exits: the count is always the loop's; the tests show where the
 // orbit was found to repeat (states are saved after tests 1, 2, 4, 8, ...).
 TEST(EscapeCount, EarlyExitsKeepTheCountAndSkipTheRest) {
@@ -72,6 +100,10 @@ TEST(EscapeCount, EarlyExitsKeepTheCountAndSkipTheRest) {
         const std::uint32_t count = EscapeCount(e.re, e.im, 4096);
         const PixelWork work = EscapeCountWithExits(e.re, e.im, 4096);
         EXPECT_EQ(work.count, count) << e.why;
+        EscapeState expected{}, state{-1.0, -1.0};
+        EscapeCountWithState(e.re, e.im, 4096, expected);
+        EXPECT_EQ(EscapeCountWithExits(e.re, e.im, 4096, state).count, count) << e.why;
+        EXPECT_EQ(std::memcmp(&state, &expected, sizeof state), 0) << e.why;
         EXPECT_EQ(work.tests, e.tests == 0 && count != 0 ? count : e.tests) << e.why;
     }
     EXPECT_EQ(EscapeCountWithExits(1.0L, 0.0L, 2).count, 0u) << "the depth still bounds the tests";

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <string>
 #include <limits>
 #include <memory>
 #include <vector>
 
 #include "engine/arithmetic_mode.h"
 #include "engine/escape_count.h"
+#include "engine/x87_lanes.h"
 #include "support/views.h"
 
 namespace qarn {
@@ -102,6 +105,105 @@ std::unique_ptr<IterationBuffer> Render(Renderer& renderer, const StripPlan& pla
     return counts;
 }
 
+// A state no pass writes: a NaN, which no escaping orbit holds.
+const EscapeState Unwritten{std::numeric_limits<double>::quiet_NaN(), -1.0};
+
+bool SameBits(const EscapeState& a, const EscapeState& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// A pass over a plan's pixels that asks for the states and checks, at each
+// call of the line hook, that the line is final.
+struct StatePass {
+    std::unique_ptr<IterationBuffer> counts = std::make_unique<IterationBuffer>();
+    std::vector<EscapeState> states = std::vector<EscapeState>(PixelCount, Unwritten);
+    PixelGrid grid;
+    std::vector<int> calls;           // of the hook, for each line
+    std::vector<char> finalWhenCalled;  // every count and state written (no vector<bool>: lines run concurrently)
+};
+
+void LineFinished(void* context, int line) {
+    StatePass& pass = *static_cast<StatePass*>(context);
+    const PixelGrid& g = pass.grid;
+    bool final = true;
+    for (int i = 0; i < (g.byRows ? g.width : g.height); ++i) {
+        const std::ptrdiff_t at = g.byRows ? line * g.stride + i : i * g.stride + line;
+        final = final && g.out[at] != 0xDEADBEEF && g.out[at] != NeedsExactCount && !SameBits(g.escape[at], Unwritten);
+    }
+    ++pass.calls[static_cast<std::size_t>(line)];
+    pass.finalWhenCalled[static_cast<std::size_t>(line)] = final;
+}
+
+std::unique_ptr<StatePass> RenderWithStates(Renderer& renderer, const StripPlan& plan, std::uint32_t depth) {
+    auto pass = std::make_unique<StatePass>();
+    pass->counts->fill(0xDEADBEEF);
+    const std::size_t first = static_cast<std::size_t>(plan.firstRow * ViewSize + plan.firstCol);
+    PixelGrid& grid = pass->grid;
+    grid.re = &plan.re[static_cast<std::size_t>(plan.firstCol)];
+    grid.im = &plan.im[static_cast<std::size_t>(plan.firstRow)];
+    grid.width = plan.colCount;
+    grid.height = plan.rowCount;
+    grid.out = &(*pass->counts)[first];
+    grid.stride = ViewSize;
+    grid.byRows = plan.colCount == ViewSize;
+    grid.escape = &pass->states[first];
+    grid.lineFinished = LineFinished;
+    grid.lineContext = pass.get();
+    const int lines = grid.byRows ? grid.height : grid.width;
+    pass->calls.assign(static_cast<std::size_t>(lines), 0);
+    pass->finalWhenCalled.assign(static_cast<std::size_t>(lines), 0);
+    EXPECT_TRUE(renderer.Compute(grid, depth));
+    return pass;
+}
+
+// The counts and states of the definition for a plan's pixels, Unwritten
+// and 0xDEADBEEF elsewhere.
+struct Expected {
+    std::unique_ptr<IterationBuffer> counts = std::make_unique<IterationBuffer>();
+    std::vector<EscapeState> states = std::vector<EscapeState>(PixelCount, Unwritten);
+};
+
+std::unique_ptr<Expected> ExpectedStates(const StripPlan& plan, std::uint32_t depth) {
+    auto expected = std::make_unique<Expected>();
+    expected->counts->fill(0xDEADBEEF);
+    for (int row = plan.firstRow; row < plan.firstRow + plan.rowCount; ++row)
+        for (int col = plan.firstCol; col < plan.firstCol + plan.colCount; ++col) {
+            const std::size_t at = static_cast<std::size_t>(row * ViewSize + col);
+            (*expected->counts)[at] = EscapeCountWithState(plan.re[static_cast<std::size_t>(col)],
+                                                           plan.im[static_cast<std::size_t>(row)], depth,
+                                                           expected->states[at]);
+        }
+    return expected;
+}
+
+// Whether two plans cover the same pixels with the same coordinates.
+bool SamePixels(const StripPlan& a, const StripPlan& b) {
+    const auto same = [](const auto& x, const auto& y, int first, int count) {
+        for (int i = first; i < first + count; ++i)
+            if (ToImage(x[static_cast<std::size_t>(i)]) != ToImage(y[static_cast<std::size_t>(i)])) return false;
+        return true;
+    };
+    return a.firstRow == b.firstRow && a.rowCount == b.rowCount && a.firstCol == b.firstCol &&
+           a.colCount == b.colCount && same(a.re, b.re, a.firstCol, a.colCount) && same(a.im, b.im, a.firstRow, a.rowCount);
+}
+
+// Every pixel has the expected count and state, and the hook ran once for
+// each line, after the line was final. Returns the first failure.
+std::string CheckStates(const StatePass& pass, const Expected& expected) {
+    for (std::size_t at = 0; at < PixelCount; ++at) {
+        if ((*pass.counts)[at] == (*expected.counts)[at] && SameBits(pass.states[at], expected.states[at])) continue;
+        const EscapeState& s = pass.states[at];
+        const EscapeState& e = expected.states[at];
+        return "pixel (" + std::to_string(at % ViewSize) + ", " + std::to_string(at / ViewSize) + "): count " +
+               std::to_string((*pass.counts)[at]) + " state (" + std::to_string(s.x) + ", " + std::to_string(s.y) +
+               "), expected " + std::to_string((*expected.counts)[at]) + " (" + std::to_string(e.x) + ", " +
+               std::to_string(e.y) + ")";
+    }
+    for (std::size_t line = 0; line < pass.calls.size(); ++line)
+        if (pass.calls[line] != 1 || pass.finalWhenCalled[line] == 0)
+            return "line " + std::to_string(line) + ": hook called " + std::to_string(pass.calls[line]) +
+                   " times, " + (pass.finalWhenCalled[line] != 0 ? "final" : "not final");
+    return "";
+}
+
 const char* NameOf(RenderPath path) {
     switch (path) {
     case RenderPath::FixedSlots: return "fixed-slot kernels";
@@ -111,7 +213,7 @@ const char* NameOf(RenderPath path) {
     }
 }
 
-TEST(Renderer, EveryPathAndThreadCountGivesTheReferenceCounts) {
+TEST(Renderer, EveryPathAndThreadCountGivesTheReferenceCountsAndStates) {
     // Each processor runs every path, not only the one it would choose.
     std::vector<std::unique_ptr<Renderer>> renderers;
     for (unsigned threads : {2u, 5u}) renderers.push_back(std::make_unique<Renderer>(threads));
@@ -124,11 +226,23 @@ TEST(Renderer, EveryPathAndThreadCountGivesTheReferenceCounts) {
         StripPlan rows, columns;
         ASSERT_TRUE(PlanRows(c.view, -c.lines, rows));
         ASSERT_TRUE(PlanColumns(c.view, c.lines, columns));
+        // The states' reference runs through the pixels, beside the
+        // pass's; their counts agree with the pass's through the renderers.
+        const auto expectedRows = ExpectedStates(rows, c.view.Depth);
+        const auto expectedColumns = SamePixels(rows, columns) ? nullptr : ExpectedStates(columns, c.view.Depth);
         for (const auto& renderer : renderers) {
             EXPECT_TRUE(*Render(*renderer, rows, c.view.Depth, *expected) == *expected)
                 << c.name << ", rows, " << NameOf(renderer->Path()) << ", " << renderer->Threads() << " threads";
             EXPECT_TRUE(*Render(*renderer, columns, c.view.Depth, *expected) == *expected)
                 << c.name << ", columns, " << NameOf(renderer->Path()) << ", " << renderer->Threads() << " threads";
+            EXPECT_EQ(CheckStates(*RenderWithStates(*renderer, rows, c.view.Depth), *expectedRows), "")
+                << c.name << ", rows with states, " << NameOf(renderer->Path()) << ", " << renderer->Threads()
+                << " threads";
+            EXPECT_EQ(CheckStates(*RenderWithStates(*renderer, columns, c.view.Depth),
+                                  expectedColumns ? *expectedColumns : *expectedRows),
+                      "")
+                << c.name << ", columns with states, " << NameOf(renderer->Path()) << ", " << renderer->Threads()
+                << " threads";
         }
     }
 }

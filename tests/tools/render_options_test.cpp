@@ -44,6 +44,12 @@ TEST(RenderOptions, UsageErrorsNameTheirOption) {
         {"--size 65536x65536 --supersample 3", "--size"},  // 2^34 points at most
         {"--frames 1-2", "--frames"}, {"--zoom-frames 4 f --frames 3-2", "--frames"},
         {"--zoom-frames 4 f --frames 0-5", "--frames"}, {"--zoom-frames 4 f --frames 2", "--frames"},
+        {"--colouring soft", "--colouring"}, {"--period 4", "--period"}, {"--gradient g.txt --period 0", "--period"},
+        {"--gradient g.txt --period -1", "--period"}, {"--gradient g.txt --period x", "--period"},
+        {"--format exr", "--format"}, {"--zoom-frames 4 f --format bmp", "--format"},
+        {"--zoom-frames 4 f --format tif", "--format"}, {"--shift-per-frame 1", "--shift-per-frame"},
+        {"--zoom-frames 4 f --shift-per-frame x", "--shift-per-frame"},
+        {"--zoom-frames 4 f --shift-per-frame inf", "--shift-per-frame"}, {"--continuous", "--continuous"},
     };
     for (const auto& row : errors) {
         const ParsedCommandLine parsed = Parse(row.args);
@@ -91,6 +97,21 @@ TEST(RenderOptions, ValuesAndNamesAreTakenAsGiven) {
     EXPECT_EQ((std::vector<int>{zoom.count, zoom.first, zoom.last}), (std::vector<int>{9, 3, 7}));
     EXPECT_EQ(zoom.folder, "out");
     EXPECT_EQ((std::vector<int>{frames.options->width, frames.options->height}), (std::vector<int>{100, 50}));
+
+    const ParsedCommandLine colours =
+        Parse("--colouring smooth --gradient -.g --period 2.5 --continuous -.f64 --zoom-frames 3 f --format exr "
+              "--shift-per-frame -.25");
+    ASSERT_TRUE(colours.options) << colours.err;
+    EXPECT_TRUE(colours.options->smooth);
+    EXPECT_EQ(*colours.options->gradientFile, "-.g");
+    EXPECT_EQ(*colours.options->period, 2.5);
+    EXPECT_EQ(*colours.options->continuousFile, "-.f64");
+    EXPECT_EQ(colours.options->frameFormat, PictureFormat::Exr);
+    EXPECT_EQ(colours.options->shiftPerFrame, -0.25);
+    const ParsedCommandLine plain = Parse("-o a.exr");
+    ASSERT_TRUE(plain.options) << plain.err;
+    EXPECT_FALSE(plain.options->smooth);
+    EXPECT_EQ(plain.options->shiftPerFrame, 0.0);
 }
 
 }  // namespace

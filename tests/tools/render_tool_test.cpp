@@ -23,8 +23,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <ImfChannelList.h>
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
+#include <ImfInputFile.h>
+#include <half.h>
+
+#include "colour/linear_light.h"
 #include "colour/palette_tables.h"
+#include "colour/smooth_colour.h"
+#include "engine/arithmetic_mode.h"
+#include "engine/continuous_count.h"
 #include "engine/escape_count.h"
+#include "engine/strip_plan.h"
 #include "persistence/coordinate_file.h"
 #include "support/views.h"
 
@@ -90,6 +101,12 @@ protected:
         fs::remove(dir / "decoded.rgb");
         return rgb;
     }
+    std::vector<double> Doubles(const fs::path& path) {
+        const Bytes bytes = ReadAll(path);
+        std::vector<double> values(bytes.size() / 8);
+        std::memcpy(values.data(), bytes.data(), values.size() * 8);
+        return values;
+    }
     std::vector<std::uint32_t> Counts(const fs::path& path) {
         const Bytes bytes = ReadAll(path);
         std::vector<std::uint32_t> counts(bytes.size() / 4);
@@ -127,7 +144,8 @@ protected:
         const int last = std::stoi(names.back().substr(6, 4));
         EXPECT_EQ(Run(frames + " whole --frames 0-" + std::to_string(last)), 0) << Stderr();
         for (const std::string& name : names) {
-            EXPECT_TRUE(name.size() == 14 && name.rfind("frame-", 0) == 0 && name.ends_with(".png"))
+            EXPECT_TRUE(name.size() == 14 && name.rfind("frame-", 0) == 0 &&
+                        (name.ends_with(".png") || name.ends_with(".exr")))
                 << name << " is not a frame";
             EXPECT_EQ(ReadAll(dir / folder / name), ReadAll(dir / "whole" / name)) << name;
         }
@@ -547,6 +565,254 @@ TEST_F(RenderTool, WritesBesideTheTargetUnderAFreshName) {
     EXPECT_EQ(Run("-o in-dir.png --counts in-out.bmp.saving/x.u32"), 3);
     EXPECT_FALSE(fs::exists(dir / "in-dir.png"));
     EXPECT_TRUE(Outputs().empty()) << "a failed write leaves nothing";
+}
+
+
+// Each point's mu as the engine defines it, from its planned coordinates.
+std::vector<double> ReferenceMu(const ViewState& view) {
+    SetArithmeticMode();
+    StripPlan plan;
+    EXPECT_TRUE(PlanRows(view, -ViewSize, plan));
+    std::vector<double> mu(PixelCount);
+    for (int row = 0; row < ViewSize; ++row)
+        for (int col = 0; col < ViewSize; ++col) {
+            const long double cr = plan.re[static_cast<std::size_t>(col)];
+            const long double ci = plan.im[static_cast<std::size_t>(row)];
+            EscapeState state{};
+            const std::uint32_t count = EscapeCountWithState(cr, ci, view.Depth, state);
+            mu[static_cast<std::size_t>(row * ViewSize + col)] = ContinuousCount(count, state, cr, ci);
+        }
+    return mu;
+}
+
+bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+TEST_F(RenderTool, ContinuousCountsAreTheEnginesMuOfEveryPoint) {
+    struct Case {
+        const char* args;
+        ViewState view;
+    };
+    ViewState neck = testing::NeckView();
+    neck.Depth = 512;
+    WriteAll(dir / "in-deep.qarn", RecordOf(testing::SpiralView(30, 1024)));
+    WriteAll(dir / "in-neck.qarn", RecordOf(neck));
+    const Case cases[] = {
+        {"", testing::HomeViewState(512)},
+        {"in-deep.qarn", testing::SpiralView(30, 1024)},  // 80-bit coordinates
+        {"in-neck.qarn", neck},                           // every coordinate a double
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Run(std::string(c.args) + " --counts n.u32 --continuous mu.f64 --threads 3"), 0) << Stderr();
+        const std::vector<std::uint32_t> counts = Counts(dir / "n.u32");
+        const std::vector<double> mu = Doubles(dir / "mu.f64");
+        ASSERT_EQ(counts, Reference(c.view)) << c.args;
+        EXPECT_TRUE(SameBits(mu, ReferenceMu(c.view))) << c.args;
+        for (std::size_t i = 0; i < counts.size(); ++i)
+            if (counts[i] == 0) {
+                ASSERT_EQ(mu[i], 0.0) << i;
+            }
+    }
+}
+
+TEST_F(RenderTool, CountsColouringIsTodaysPicture) {
+    for (const char* name : {"a.bmp", "a.png"}) {
+        const std::string other = std::string("b") + (name + 1);
+        ASSERT_EQ(Run(std::string("-o ") + name), 0) << Stderr();
+        ASSERT_EQ(Run("--colouring counts --continuous mu.f64 -o " + other), 0) << Stderr();
+        EXPECT_EQ(ReadAll(dir / name), ReadAll(dir / other)) << name;
+    }
+}
+
+// The picture's colours, read by ImageMagick, against PointColours of the
+// points' counts and mu from the tool's own files; supersampled, each pixel
+// is the mean in linear light of its points' colours.
+TEST_F(RenderTool, SmoothPicturesAreTheirPointsColours) {
+    if (std::system("command -v convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick is not installed";
+    WriteAll(dir / "in-stops.txt", Bytes{'0', ' ', '#', 'f', 'f', '0', '0', '0', '0', '\n', '0', '.', '5', ' ', '#',
+                                         '0', '0', '3', '0', 'f', 'f', '\n'});
+    struct Case {
+        std::string args;
+        int supersample;
+        ColouringChoice choice;
+    };
+    Gradient gradient{{{0.0, 0xFF0000}, {0.5, 0x0030FF}}};
+    const Case cases[] = {
+        {"--colouring smooth", 1, {.smooth = true}},
+        {"--colouring smooth --supersample 2", 2, {.smooth = true}},
+        {"--colouring smooth --gradient in-stops.txt --period 7.5", 1, {.smooth = true, .gradient = &gradient, .period = 7.5}},
+        {"--gradient in-stops.txt", 1, {.gradient = &gradient, .period = 4096}},
+    };
+    const ViewState view = testing::ViewAround(-0.75L, 0.1L, 6, 512);
+    WriteAll(dir / "in-view.qarn", RecordOf(view));
+    for (const Case& c : cases) {
+        const int s = c.supersample;
+        ASSERT_EQ(Run("in-view.qarn --size 256x128 " + c.args + " --counts n.u32 --continuous mu.f64 -o p.png"), 0)
+            << Stderr();
+        const std::vector<std::uint32_t> counts = Counts(dir / "n.u32");
+        const std::vector<double> mu = Doubles(dir / "mu.f64");
+        const int width = 256 * s;
+        ASSERT_EQ(counts.size(), static_cast<std::size_t>(width) * 128 * s);
+        std::vector<std::uint32_t> colours(counts.size());
+        PointColours(view, c.choice).Line(counts, mu.data(), colours);
+        const Bytes rgb = Decoded("p.png");
+        ASSERT_EQ(rgb.size(), 256u * 128u * 3u) << c.args;
+        int differing = 0;
+        for (int y = 0; y < 128; ++y)
+            for (int x = 0; x < 256; ++x) {
+                std::uint32_t sums[3] = {0, 0, 0};
+                for (int dy = 0; dy < s; ++dy)
+                    for (int dx = 0; dx < s; ++dx) {
+                        const std::uint32_t colour = colours[static_cast<std::size_t>((y * s + dy) * width + x * s + dx)];
+                        for (int k = 0; k < 3; ++k) sums[k] += LinearOf(static_cast<std::uint8_t>(colour >> (16 - 8 * k)));
+                    }
+                for (int k = 0; k < 3; ++k)
+                    if (rgb[static_cast<std::size_t>(3 * (y * 256 + x) + k)] !=
+                            EncodedOf(sums[k], static_cast<std::uint32_t>(s * s)) && ++differing < 5)
+                        ADD_FAILURE() << c.args << ": pixel (" << x << ", " << y << ") component " << k;
+            }
+        EXPECT_EQ(differing, 0) << c.args;
+    }
+    // Smooth is not the counts' picture.
+    ASSERT_EQ(Run("in-view.qarn --size 256x128 -o counts.png"), 0);
+    ASSERT_EQ(Run("in-view.qarn --size 256x128 --colouring smooth -o smooth.png"), 0);
+    EXPECT_NE(Decoded("counts.png"), Decoded("smooth.png"));
+}
+
+TEST_F(RenderTool, GradientFilesThatCannotBeUsedRefuseTheRun) {
+    WriteAll(dir / "in-bad.txt", Bytes{'0', ' ', '#', '0', '0', '0', '0', '0', '0', '\n', '2', ' ', '#', 'f', 'f', 'f',
+                                       'f', 'f', 'f', '\n'});
+    WriteAll(dir / "in-empty.txt", Bytes{});
+    const struct {
+        const char* file;
+        const char* message;
+    } rows[] = {
+        {"in-bad.txt", "in-bad.txt: line 2: the position \"2\" lies outside 0 to 1"},
+        {"in-empty.txt", "in-empty.txt: holds no colours"},
+        {"in-missing.txt", "in-missing.txt: cannot be read"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Run(std::string("--gradient ") + row.file + " -o p.png --counts n.u32 --save v.qarn"), 2) << row.file;
+        EXPECT_EQ(Stderr(), std::string("qarn-render: ") + row.message + "\n");
+        EXPECT_TRUE(Outputs().empty()) << "nothing is written";
+    }
+}
+
+TEST_F(RenderTool, ShiftedFramesAreIndependentAndCycleTheColours) {
+    const std::string frames = "--at -0.75 0.1 --level 8 --size 128x72 --colouring smooth";
+    ASSERT_EQ(Run(frames + " --shift-per-frame 2.5 --zoom-frames 4 whole"), 0) << Stderr();
+    ASSERT_EQ(Run(frames + " --shift-per-frame 2.5 --zoom-frames 4 part --frames 3-4"), 0) << Stderr();
+    ASSERT_EQ(Run(frames + " --zoom-frames 4 still"), 0) << Stderr();
+    for (const char* name : {"frame-0003.png", "frame-0004.png"})
+        EXPECT_EQ(ReadAll(dir / "whole" / name), ReadAll(dir / "part" / name)) << name;
+    EXPECT_EQ(ReadAll(dir / "whole/frame-0000.png"), ReadAll(dir / "still/frame-0000.png")) << "frame 0 is not shifted";
+    EXPECT_NE(ReadAll(dir / "whole/frame-0003.png"), ReadAll(dir / "still/frame-0003.png"));
+}
+
+struct ExrPicture {
+    int width = 0, height = 0;
+    std::vector<std::string> channels;
+    std::vector<half> r, g, b;
+    std::vector<std::uint32_t> n;
+    std::vector<float> mu;
+};
+
+// Read back with OpenEXR's own reader.
+ExrPicture ReadExr(const fs::path& path) {
+    Imf::InputFile file(path.string().c_str());
+    const Imath::Box2i window = file.header().dataWindow();
+    ExrPicture picture;
+    picture.width = window.max.x - window.min.x + 1;
+    picture.height = window.max.y - window.min.y + 1;
+    for (auto it = file.header().channels().begin(); it != file.header().channels().end(); ++it)
+        picture.channels.push_back(it.name());
+    const std::size_t size = static_cast<std::size_t>(picture.width) * picture.height;
+    picture.r.resize(size);
+    picture.g.resize(size);
+    picture.b.resize(size);
+    picture.n.resize(size);
+    picture.mu.resize(size);
+    Imf::FrameBuffer frame;
+    const std::size_t w = static_cast<std::size_t>(picture.width);
+    frame.insert("R", Imf::Slice(Imf::HALF, reinterpret_cast<char*>(picture.r.data()), sizeof(half), w * sizeof(half)));
+    frame.insert("G", Imf::Slice(Imf::HALF, reinterpret_cast<char*>(picture.g.data()), sizeof(half), w * sizeof(half)));
+    frame.insert("B", Imf::Slice(Imf::HALF, reinterpret_cast<char*>(picture.b.data()), sizeof(half), w * sizeof(half)));
+    frame.insert("N", Imf::Slice(Imf::UINT, reinterpret_cast<char*>(picture.n.data()), 4, w * 4));
+    frame.insert("mu", Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(picture.mu.data()), 4, w * 4));
+    file.setFrameBuffer(frame);
+    file.readPixels(window.min.y, window.max.y);
+    return picture;
+}
+
+TEST_F(RenderTool, ExrHoldsThePicturesLinearLightTheCountsAndMu) {
+    if (std::system("command -v convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick is not installed";
+    for (const std::string colouring : {"counts", "smooth"}) {
+        const std::string args = "--at -0.75 0.1 --level 7 --size 300x200 --colouring " + colouring;
+        ASSERT_EQ(Run(args + " -o p.exr --counts n.u32 --continuous mu.f64"), 0) << Stderr();
+        ASSERT_EQ(Run(args + " -o p.png"), 0) << Stderr();
+        const ExrPicture exr = ReadExr(dir / "p.exr");
+        ASSERT_EQ(exr.width, 300);
+        ASSERT_EQ(exr.height, 200);
+        EXPECT_EQ(exr.channels, (std::vector<std::string>{"B", "G", "N", "R", "mu"}));
+        const std::vector<std::uint32_t> counts = Counts(dir / "n.u32");
+        const std::vector<double> mu = Doubles(dir / "mu.f64");
+        const Bytes rgb = Decoded("p.png");
+        ASSERT_EQ(rgb.size(), 300u * 200u * 3u);
+        int differing = 0;
+        for (std::size_t i = 0; i < counts.size(); ++i) {
+            const half* channels[3] = {&exr.r[i], &exr.g[i], &exr.b[i]};
+            bool same = exr.n[i] == counts[i] && exr.mu[i] == static_cast<float>(mu[i]);
+            for (int k = 0; k < 3; ++k)
+                same = same && *channels[k] == half(static_cast<float>(LinearOf(rgb[3 * i + k])) / LinearOne);
+            if (!same && ++differing < 5) ADD_FAILURE() << colouring << ": pixel " << i;
+        }
+        EXPECT_EQ(differing, 0);
+    }
+    // exrheader lists the channels; supersampled, only the colours.
+    if (std::system("command -v exrheader >/dev/null 2>&1") != 0) GTEST_SKIP() << "exrheader is not installed";
+    ASSERT_EQ(Run("--size 64x64 --supersample 2 -o s.exr"), 0) << Stderr();
+    ASSERT_EQ(Run("p.exr s.exr", "exrheader"), 0);
+    const Bytes out = ReadAll(dir / "stdout.txt");
+    const std::string header(out.begin(), out.end());
+    EXPECT_NE(header.find("mu, 32-bit floating-point"), std::string::npos) << header;
+    EXPECT_NE(header.find("N, 32-bit unsigned integer"), std::string::npos) << header;
+    const std::string second = header.substr(header.find("s.exr"));
+    EXPECT_NE(second.find("R, 16-bit floating-point"), std::string::npos) << second;
+    EXPECT_EQ(second.find("mu,"), std::string::npos) << second;
+}
+
+TEST_F(RenderTool, ExrOnAFullDiskOrInterruptedLeavesNoPartialFile) {
+    const std::string frames = "--at -0.7436438870371587 0.1318259042053119 --level 50 --depth 4096 --size 320x180 "
+                               "--threads 1 --format exr --zoom-frames 50";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        const std::string command = "exec '" QARN_RENDER_PATH "' " + frames + " cut --frames 0-50 2>stderr.txt";
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    while (!fs::exists(dir / "cut/frame-0000.exr") && waitpid(child, &status, WNOHANG) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    kill(child, SIGINT);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    const std::size_t written = ExpectWholeFrames("cut", frames);
+    EXPECT_GE(written, 1u);
+    EXPECT_LT(written, 51u) << "the range was interrupted";
+
+    fs::create_directory(dir / "small");
+    if (Run("mount -t tmpfs -o size=48k qarn-render-test small", "") != 0)
+        GTEST_SKIP() << "a small tmpfs cannot be mounted here (it takes root): " << Stderr();
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { std::system(("umount '" + at.string() + "'").c_str()); }
+    } unmount{dir / "small"};
+    EXPECT_EQ(Run("--at -0.75 0.1 --level 10 --size 512x512 --colouring smooth -o small/p.exr"), 3);
+    EXPECT_NE(Stderr().find("No space left on device"), std::string::npos) << Stderr();
+    EXPECT_TRUE(fs::is_empty(dir / "small"));
 }
 
 }  // namespace

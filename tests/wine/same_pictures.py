@@ -136,7 +136,13 @@ def main():
          ["échantillons.png"]),
         ("supersampled 2, odd band", ["--size", "1030x10", "--supersample", "2", "-o", "bande.png",
                                       "--palette", "0x0107", "--shift", "77"], ["bande.png"]),
+        ("smooth, gradient", ["--size", "200x150", "--colouring", "smooth", "--gradient", "dégradé.txt", "--period",
+                              "7.5", "--supersample", "2", "-o", "lisse.png"] + view, ["lisse.png"]),
     ]
+    for side in ("windows", "linux"):
+        os.makedirs(os.path.join(work, side), exist_ok=True)
+        with open(os.path.join(work, side, "dégradé.txt"), "w") as f:
+            f.write("0 #000000\n0.5 #FF8000\n1 #FFFFFF\n")
     for name, args, outputs in cases if part == "pictures" else []:
         run(args, os.path.join(work, "windows"), True)
         run(args, os.path.join(work, "linux"), False)

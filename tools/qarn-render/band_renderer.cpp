@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "engine/arithmetic_mode.h"
+#include "engine/continuous_count.h"
 #include "progress_bar.h"
 #include "run_stop.h"
 
@@ -13,6 +14,9 @@ namespace {
 // A band holds at most this many counts (16 MiB) unless one row group is
 // wider, and at most 64 rows: enough lines for every thread at once.
 constexpr std::size_t BandCounts = std::size_t{1} << 22;
+// With the escape states, mu and colours (48 bytes a point in all), a band
+// holds at most this many points: 32 MiB for the two bands.
+constexpr std::size_t BandPointsWithExtras = (std::size_t{32} << 20) / 48;
 constexpr int MaxBandRows = 64;
 
 double ThreadSeconds() {
@@ -44,7 +48,7 @@ void BandWriter::Run() {
         if (failure_.empty()) {
             lock.unlock();
             for (BandSink* sink : sinks_) {
-                failure = sink->Take(counts_, rows_, width_);
+                failure = sink->Take(band_);
                 if (!failure.empty()) break;
             }
             lock.lock();
@@ -56,13 +60,11 @@ void BandWriter::Run() {
     }
 }
 
-void BandWriter::Hand(std::span<BandSink* const> sinks, std::span<const std::uint32_t> counts, int rows, int width) {
+void BandWriter::Hand(std::span<BandSink* const> sinks, const Band& band) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return !pending_; });
     sinks_ = sinks;
-    counts_ = counts;
-    rows_ = rows;
-    width_ = width;
+    band_ = band;
     pending_ = true;
     changed_.notify_all();
 }
@@ -83,19 +85,56 @@ double BandWriter::Seconds() {
     return seconds_;
 }
 
-BandRenderer::BandRenderer(unsigned threads, int maxWidth, int rowMultiple)
+BandRenderer::BandRenderer(unsigned threads, int maxWidth, int rowMultiple, bool extras)
     : renderer_(threads, RenderPath::Fast, maxWidth),
       maxWidth_(maxWidth),
-      bandRows_(std::max(rowMultiple, std::min<int>(MaxBandRows, static_cast<int>(BandCounts / maxWidth)) /
-                                          rowMultiple * rowMultiple)),
+      bandRows_(std::max(rowMultiple,
+                         std::min<int>(MaxBandRows, static_cast<int>((extras ? BandPointsWithExtras : BandCounts) /
+                                                                     static_cast<std::size_t>(maxWidth))) /
+                             rowMultiple * rowMultiple)),
       re_(static_cast<std::size_t>(maxWidth)),
       im_(static_cast<std::size_t>(bandRows_)) {
-    for (auto& band : counts_) band.resize(static_cast<std::size_t>(maxWidth) * bandRows_);
+    const std::size_t points = static_cast<std::size_t>(maxWidth) * bandRows_;
+    for (auto& band : counts_) band.resize(points);
+    if (extras) {
+        states_.resize(points);
+        for (auto& band : mu_) band.resize(points);
+        for (auto& band : colours_) band.resize(points);
+    }
+}
+
+// What the hook needs of the band computing.
+struct BandRenderer::LineWork {
+    const PixelGrid* grid;
+    const long double* re;
+    const long double* im;
+    double* mu;
+    std::uint32_t* colours;
+    const PointColours* colouring;
+};
+
+// On the computing thread that finished the row: its mu from the escape
+// states, then its colours.
+void BandRenderer::LineFinished(void* context, int line) {
+    const LineWork& work = *static_cast<const LineWork*>(context);
+    const PixelGrid& grid = *work.grid;
+    const std::size_t first = static_cast<std::size_t>(line) * static_cast<std::size_t>(grid.stride);
+    const std::uint32_t* counts = grid.out + first;
+    double* mu = work.mu + first;
+    const double ci = static_cast<double>(work.im[line]);
+    for (int col = 0; col < grid.width; ++col)
+        mu[col] = ContinuousCount(counts[col], grid.escape[first + static_cast<std::size_t>(col)],
+                                  static_cast<double>(work.re[col]), ci);
+    if (work.colouring != nullptr)
+        work.colouring->Line({counts, static_cast<std::size_t>(grid.width)}, mu,
+                             {work.colours + first, static_cast<std::size_t>(grid.width)});
 }
 
 std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, std::span<BandSink* const> sinks,
-                                 ProgressBar* progress) {
+                                 ProgressBar* progress, BandExtras extras) {
     if (area.width <= 0 || area.width > maxWidth_ || area.height <= 0) return "picture size out of range";
+    const bool withExtras = extras.mu || extras.colours != nullptr;
+    if (withExtras && states_.empty()) return "the renderer was made without room for mu";
     SetArithmeticMode();
     // Columns: from the origin, one addition of the step each.
     long double re = area.originRe;
@@ -128,6 +167,18 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
         grid.out = counts.data();
         grid.stride = area.width;
         grid.byRows = true;
+        const std::size_t points = static_cast<std::size_t>(rows) * static_cast<std::size_t>(area.width);
+        Band handed{std::span(counts.data(), points), {}, {}, rows, area.width};
+        LineWork work{&grid, re_.data(), im_.data(), nullptr, nullptr, extras.colours};
+        if (withExtras) {
+            work.mu = mu_[static_cast<std::size_t>(band % 2)].data();
+            work.colours = colours_[static_cast<std::size_t>(band % 2)].data();
+            grid.escape = states_.data();
+            grid.lineFinished = LineFinished;
+            grid.lineContext = &work;
+            if (extras.mu) handed.mu = std::span<const double>(work.mu, points);
+            if (extras.colours != nullptr) handed.colours = std::span<const std::uint32_t>(work.colours, points);
+        }
         if (progress != nullptr) progress->BandStarts(rows);
         renderer_.Compute(grid, depth);
         tests_ += renderer_.Tests();
@@ -135,7 +186,7 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
         // The band before this one has been taken by now, so its buffer is
         // free for the band after.
         if (std::string failure = writer_.Wait(); !failure.empty()) return failure;
-        writer_.Hand(sinks, std::span(counts.data(), static_cast<std::size_t>(rows) * area.width), rows, area.width);
+        writer_.Hand(sinks, handed);
     }
     return writer_.Wait();
 }

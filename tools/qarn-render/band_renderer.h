@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "colour/smooth_colour.h"
+#include "engine/escape_state.h"
 #include "engine/renderer.h"
 #include "picture_areas.h"
 
@@ -15,13 +17,31 @@ namespace qarn::render {
 
 class ProgressBar;
 
-// Takes a picture's counts band by band, from the top, in order.
+// rows x width points of a picture, row-major: their counts and, where the
+// run asks for them, their continuous counts mu (0 where the count is 0) and
+// their colours (coloured on the computing threads).
+struct Band {
+    std::span<const std::uint32_t> counts;
+    std::span<const double> mu;
+    std::span<const std::uint32_t> colours;
+    int rows = 0;
+    int width = 0;
+};
+
+// Takes a picture's bands, from the top, in order.
 class BandSink {
 public:
     virtual ~BandSink() = default;
-    // rows x width counts, row-major. Returns an empty string, or the reason
-    // the band could not be taken (which ends the picture).
-    virtual std::string Take(std::span<const std::uint32_t> counts, int rows, int width) = 0;
+    // Returns an empty string, or the reason the band could not be taken
+    // (which ends the picture).
+    virtual std::string Take(const Band& band) = 0;
+};
+
+// What the computing threads work out beyond the counts, line by line as
+// each line is final.
+struct BandExtras {
+    bool mu = false;                        // the continuous counts
+    const PointColours* colours = nullptr;  // the points' colours (needs mu when smooth)
 };
 
 // Hands bands to their sinks on one thread of its own, made once for the
@@ -34,7 +54,7 @@ public:
     BandWriter& operator=(const BandWriter&) = delete;
 
     // Waits until the band before has been taken, then hands this one.
-    void Hand(std::span<BandSink* const> sinks, std::span<const std::uint32_t> counts, int rows, int width);
+    void Hand(std::span<BandSink* const> sinks, const Band& band);
     // Waits until every band handed has been taken; returns the first
     // failure since the last Clear().
     std::string Wait();
@@ -48,9 +68,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::span<BandSink* const> sinks_;
-    std::span<const std::uint32_t> counts_;
-    int rows_ = 0;
-    int width_ = 0;
+    Band band_;
     bool pending_ = false;
     bool stopping_ = false;
     std::string failure_;
@@ -62,16 +80,17 @@ private:
 // through the renderer's kernels on all its threads. Each band's rows are a
 // multiple of rowMultiple (the supersampling's subrows of one picture row).
 // Its memory is two bands and one row of coordinates, made once, about
-// 32 MiB at most for the widest rows; never a whole picture.
+// 32 MiB at most for the widest rows (32 MiB with the extras: a band then
+// holds fewer rows); never a whole picture.
 class BandRenderer {
 public:
-    BandRenderer(unsigned threads, int maxWidth, int rowMultiple);
+    BandRenderer(unsigned threads, int maxWidth, int rowMultiple, bool extras = false);
 
     // Hands each band to every sink while the next band computes. Returns an
     // empty string, or the first sink's failure, after which nothing more is
     // computed.
     std::string Render(const PictureArea& area, std::uint32_t depth, std::span<BandSink* const> sinks,
-                       ProgressBar* progress);
+                       ProgressBar* progress, BandExtras extras = {});
 
     const Renderer& Engine() const { return renderer_; }
     int BandRows() const { return bandRows_; }
@@ -80,12 +99,20 @@ public:
     double WriterSeconds() { return writer_.Seconds(); }
 
 private:
+    struct LineWork;
+    static void LineFinished(void* context, int line);
+
     Renderer renderer_;
     int maxWidth_;
     int bandRows_;
     std::vector<long double> re_;
     std::vector<long double> im_;
     std::array<std::vector<std::uint32_t>, 2> counts_;
+    // With the extras: the escape states of the band computing, and the mu
+    // and colours of both bands.
+    std::vector<EscapeState> states_;
+    std::array<std::vector<double>, 2> mu_;
+    std::array<std::vector<std::uint32_t>, 2> colours_;
     std::uint64_t tests_ = 0;
     BandWriter writer_;  // last: its thread stops before the buffers go
 };

@@ -139,6 +139,20 @@ std::string OutputFile::Write(std::span<const std::uint8_t> bytes) {
     return {};
 }
 
+std::string OutputFile::WriteAt(std::uint64_t position, std::span<const std::uint8_t> bytes) {
+    if (!failure_.empty()) return failure_;
+    if (file_ == nullptr) return Failed("not open");
+    const bool placed = std::fflush(file_) == 0 && std::fseek(file_, 0, SEEK_END) == 0;
+    const long end = placed ? std::ftell(file_) : -1;
+    if (end < 0 || position + bytes.size() > static_cast<std::uint64_t>(end) ||
+        std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0)
+        return Failed(std::string("write failed (") + std::strerror(errno) + ")");
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+    if (std::fflush(file_) != 0 || !written || std::fseek(file_, 0, SEEK_END) != 0)
+        return Failed(std::string("write failed (") + std::strerror(errno) + ")");
+    return {};
+}
+
 std::string OutputFile::Commit() {
     if (!failure_.empty()) return failure_;
     if (file_ == nullptr) return Failed("not open");

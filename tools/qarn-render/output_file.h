@@ -24,6 +24,10 @@ public:
     // failure the later calls fail too.
     std::string Open();
     std::string Write(std::span<const std::uint8_t> bytes);
+    // Writes over bytes already written, from `position` on, for formats
+    // that fill in a table at the start once the rest is known; the next
+    // Write appends at the end again.
+    std::string WriteAt(std::uint64_t position, std::span<const std::uint8_t> bytes);
     std::string Commit();
 
     const std::string& Path() const { return path_; }

@@ -15,10 +15,16 @@ constexpr PictureSinkFactory PngFactory = MakePngSink;
 #else
 constexpr PictureSinkFactory PngFactory = nullptr;  // this build writes no PNG
 #endif
+#if defined(QARN_HAVE_EXR)
+constexpr PictureSinkFactory ExrFactory = MakeExrSink;
+#else
+constexpr PictureSinkFactory ExrFactory = nullptr;  // this build writes no OpenEXR
+#endif
 
 constexpr std::array Formats{
     OutputFormat{PictureFormat::Bitmap, ".bmp", "bitmap", MakeBitmapSink},
     OutputFormat{PictureFormat::Png, ".png", "PNG", PngFactory},
+    OutputFormat{PictureFormat::Exr, ".exr", "OpenEXR", ExrFactory},
 };
 
 std::string Lower(std::string text) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "colour/display_mapping.h"
-#include "linear_light.h"
+#include "colour/linear_light.h"
 #include "persistence/bitmap_file.h"
 
 #if defined(QARN_HAVE_PNG)
@@ -31,7 +31,8 @@ public:
     }
 
 private:
-    std::string Row(std::span<const std::uint32_t> colours) override {
+    std::string Row(const PictureRow& row) override {
+        const std::span<const std::uint32_t> colours = row.colours;
         if (colours.size() != ViewSize || nextRow_ == ViewSize) return file_.Path() + ": a bitmap is 512 x 512 pixels";
         // The display's rows are stored bottom-up.
         std::copy(colours.begin(), colours.end(),
@@ -52,7 +53,7 @@ public:
     std::string Finish() override { return writer_.Finish(); }
 
 private:
-    std::string Row(std::span<const std::uint32_t> colours) override { return writer_.WriteRow(colours); }
+    std::string Row(const PictureRow& row) override { return writer_.WriteRow(row.colours); }
 
     PngWriter writer_;
 };
@@ -70,9 +71,15 @@ std::unique_ptr<PictureSink> MakePngSink(OutputFile& file, const ViewState& view
 }
 #endif
 
-std::string CountsSink::Take(std::span<const std::uint32_t> counts, int, int) {
+std::string CountsSink::Take(const Band& band) {
     // The machine is little-endian (x86-64), like the file.
-    return file_.Write({reinterpret_cast<const std::uint8_t*>(counts.data()), counts.size_bytes()});
+    return file_.Write({reinterpret_cast<const std::uint8_t*>(band.counts.data()), band.counts.size_bytes()});
+}
+
+std::string ContinuousSink::Take(const Band& band) {
+    if (band.mu.size() != band.counts.size()) return file_.Path() + ": the continuous counts were not computed";
+    // Little-endian binary64, as the machine holds them (x86-64).
+    return file_.Write({reinterpret_cast<const std::uint8_t*>(band.mu.data()), band.mu.size_bytes()});
 }
 
 PictureSink::PictureSink(const ViewState& view, PictureShape shape)
@@ -85,19 +92,33 @@ PictureSink::PictureSink(const ViewState& view, PictureShape shape)
     BuildMonoTable(tables_.mono, view.PaletteMode);
 }
 
-std::string PictureSink::Take(std::span<const std::uint32_t> counts, int rows, int width) {
+std::string PictureSink::Take(const Band& band) {
     const int s = shape_.supersample;
-    if (width != shape_.width * s || rows % s != 0) return "the band does not fit the picture";
-    const std::size_t line = static_cast<std::size_t>(width);
+    const int rows = band.rows;
+    if (band.width != shape_.width * s || rows % s != 0) return "the band does not fit the picture";
+    const std::size_t line = static_cast<std::size_t>(band.width);
+    const std::span<const std::uint32_t> counts = band.counts;
+    const bool coloured = !band.colours.empty();
+    // A line of points' colours: as the computing threads coloured them, or
+    // the viewer's mapping of the counts.
+    auto colourLine = [&](int row, std::span<std::uint32_t> out) {
+        if (coloured)
+            std::copy_n(band.colours.begin() + static_cast<std::ptrdiff_t>(row * line), line, out.begin());
+        else
+            MapCountLine(counts.subspan(row * line, line), view_, tables_, out);
+    };
     for (int row = 0; row < rows; row += s) {
+        PictureRow picture{pixels_, {}, {}};
         if (s == 1) {
-            MapCountLine(counts.subspan(row * line, line), view_, tables_, pixels_);
+            colourLine(row, pixels_);
+            picture.counts = counts.subspan(row * line, line);
+            if (!band.mu.empty()) picture.mu = band.mu.subspan(row * line, line);
         } else {
             // Each pixel: the mean of its s x s points, component by
             // component, in linear light.
             std::fill(sums_.begin(), sums_.end(), 0u);
             for (int sub = 0; sub < s; ++sub) {
-                MapCountLine(counts.subspan((row + sub) * line, line), view_, tables_, colours_);
+                colourLine(row + sub, colours_);
                 for (std::size_t point = 0; point < line; ++point) {
                     const std::uint32_t colour = colours_[point];
                     std::uint32_t* sum = &sums_[3 * (point / s)];
@@ -113,7 +134,7 @@ std::string PictureSink::Take(std::span<const std::uint32_t> counts, int rows, i
                                  std::uint32_t{EncodedOf(sum[1], points)} << 8 | EncodedOf(sum[2], points);
             }
         }
-        if (std::string failure = Row(pixels_); !failure.empty()) return failure;
+        if (std::string failure = Row(picture); !failure.empty()) return failure;
     }
     return {};
 }

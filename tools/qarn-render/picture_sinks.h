@@ -17,10 +17,29 @@ namespace qarn::render {
 class CountsSink final : public BandSink {
 public:
     explicit CountsSink(OutputFile& file) : file_(file) {}
-    std::string Take(std::span<const std::uint32_t> counts, int rows, int width) override;
+    std::string Take(const Band& band) override;
 
 private:
     OutputFile& file_;
+};
+
+// The continuous counts mu, little-endian binary64, in the layout of the
+// counts, 0 where the count is 0.
+class ContinuousSink final : public BandSink {
+public:
+    explicit ContinuousSink(OutputFile& file) : file_(file) {}
+    std::string Take(const Band& band) override;
+
+private:
+    OutputFile& file_;
+};
+
+// One row of a picture: its pixels' colours and, without supersampling,
+// their counts and (where computed) mu.
+struct PictureRow {
+    std::span<const std::uint32_t> colours;
+    std::span<const std::uint32_t> counts;
+    std::span<const double> mu;
 };
 
 // A picture of width x height pixels, each the mean in linear light of
@@ -32,18 +51,19 @@ struct PictureShape {
 };
 
 // Colours the counts with the view's palette, shift and depth, as the
-// viewer's display does, averages each pixel's points, and writes the
+// viewer's display does (or takes the colours the band brings), averages
+// each pixel's points, and writes the
 // picture's rows of 0x00RRGGBB colours, top first, in its format. Memory
 // grows with the width and the supersampling, never with the height.
 class PictureSink : public BandSink {
 public:
     PictureSink(const ViewState& view, PictureShape shape);
-    std::string Take(std::span<const std::uint32_t> counts, int rows, int width) final;
+    std::string Take(const Band& band) final;
     // After the last band.
     virtual std::string Finish() = 0;
 
 protected:
-    virtual std::string Row(std::span<const std::uint32_t> colours) = 0;
+    virtual std::string Row(const PictureRow& row) = 0;
 
 private:
     ViewState view_;
@@ -60,6 +80,11 @@ using PictureSinkFactory = std::unique_ptr<PictureSink> (*)(OutputFile& file, co
 std::unique_ptr<PictureSink> MakeBitmapSink(OutputFile& file, const ViewState& view, PictureShape shape);
 #if defined(QARN_HAVE_PNG)
 std::unique_ptr<PictureSink> MakePngSink(OutputFile& file, const ViewState& view, PictureShape shape);
+#endif
+#if defined(QARN_HAVE_EXR)
+// OpenEXR: R, G, B in linear light as half floats and, without
+// supersampling, the counts N and mu (exr_sink.cpp).
+std::unique_ptr<PictureSink> MakeExrSink(OutputFile& file, const ViewState& view, PictureShape shape);
 #endif
 
 }  // namespace qarn::render

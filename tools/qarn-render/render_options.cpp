@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <string_view>
 #include <vector>
@@ -18,9 +19,11 @@ namespace {
 
 constexpr const char* Synopsis =
     "usage: qarn-render [VIEW.qarn | --at RE IM | --origin RE IM] [--level L] [--depth D] [--palette MODE]\n"
-    "                   [--shift N] [-o OUT.bmp|OUT.png] [--counts OUT.u32] [--scale K] [--size WxH]\n"
+    "                   [--shift N] [-o OUT.bmp|OUT.png|OUT.exr] [--counts OUT.u32] [--scale K] [--size WxH]\n"
     "                   [--supersample S] [--threads N] [--info] [--save OUT.qarn]\n"
-    "                   [--zoom-frames N DIR [--frames A-B]] [--stats]\n";
+    "                   [--zoom-frames N DIR [--frames A-B] [--format png|exr] [--shift-per-frame D]]\n"
+    "                   [--continuous OUT.f64] [--colouring counts|smooth] [--gradient FILE [--period P]]\n"
+    "                   [--stats]\n";
 
 constexpr const char* Description =
     "Computes a view of the Mandelbrot set exactly as the Qarn viewer does and writes its picture.\n"
@@ -156,6 +159,37 @@ void Complete(RenderOptions& options, const std::vector<std::string>& at, const 
     }
 }
 
+// A real, all of the text (decimal, as from_chars reads it), finite.
+bool ParseRealNumber(const std::string& text, double& value) {
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+') ++first;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    return first != last && ec == std::errc{} && end == last && std::isfinite(value);
+}
+
+void CompleteColouring(RenderOptions& options, const std::string& colouring, const std::optional<std::string>& frameFormat,
+                       const std::optional<std::string>& shiftPerFrame, bool zoomFrames) {
+    options.smooth = colouring == "smooth";
+    if (options.period && !options.gradientFile) throw Usage{"--period needs --gradient"};
+    if (options.period && !(std::isfinite(*options.period) && *options.period > 0.0))
+        throw Usage{"--period needs a real above 0"};
+    if (frameFormat) {
+        if (!zoomFrames) throw Usage{"--format needs --zoom-frames"};
+        const OutputFormat* format = FormatOfName("frame." + *frameFormat);
+        if (format == nullptr || format->format == PictureFormat::Bitmap)
+            throw Usage{"--format " + *frameFormat + ": the frames are png or exr"};
+        if (!format->Available())
+            throw Usage{std::string("--format ") + *frameFormat + ": this build cannot write " + format->name + " files"};
+        options.frameFormat = format->format;
+    }
+    if (shiftPerFrame) {
+        if (!zoomFrames) throw Usage{"--shift-per-frame needs --zoom-frames"};
+        if (!ParseRealNumber(*shiftPerFrame, options.shiftPerFrame))
+            throw Usage{"--shift-per-frame " + *shiftPerFrame + ": needs a real number of counts"};
+    }
+}
+
 // The library reads a value that begins with "-" and a non-digit ("-.5",
 // "-.5.png") as a short option. A negative real of --at or --origin gets its
 // leading zero, which changes nothing of its value; any other such value is
@@ -163,7 +197,8 @@ void Complete(RenderOptions& options, const std::vector<std::string>& at, const 
 // is taken exactly as given. The library takes the arguments last first.
 std::vector<std::string> ArgumentsForParser(int argc, const char* const* argv) {
     const std::vector<std::pair<std::string_view, std::string_view>> named = {
-        {"-o", "--output"}, {"--output", "--output"}, {"--counts", "--counts"}, {"--save", "--save"}};
+        {"-o", "--output"}, {"--output", "--output"}, {"--counts", "--counts"}, {"--save", "--save"},
+        {"--continuous", "--continuous"}, {"--gradient", "--gradient"}, {"--shift-per-frame", "--shift-per-frame"}};
     std::vector<std::string> forward;
     int reals = 0;  // values of --at or --origin still to come
     for (int i = 1; i < argc; ++i) {
@@ -201,6 +236,9 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     std::vector<std::string> frames;
     std::optional<std::string> size;
     std::optional<std::string> range;
+    std::string colouring = "counts";
+    std::optional<std::string> frameFormat;
+    std::optional<std::string> shiftPerFrame;
 
     CLI::App app(Description, "qarn-render");
     app.formatter(std::make_shared<UsageFormatter>());
@@ -220,11 +258,21 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     app.add_option("--palette", palette, "palette mode, such as 0x1007 (default), 0x0107 for grey")
         ->type_name("MODE");
     app.add_option("--shift", options.shift, "colour shift, 0 to 4096 (default 0, or the file's)")->type_name("N");
-    app.add_option("-o,--output", options.pictureFile, "the picture: .bmp (the viewer's Save As bytes) or .png")
+    app.add_option("-o,--output", options.pictureFile, "the picture: .bmp (the viewer's Save As bytes), .png or .exr")
         ->type_name("OUT");
     app.add_option("--counts", options.countsFile,
                    "also the escape counts, little-endian unsigned 32-bit, row 0 (top) first, column 0 first")
         ->type_name("OUT.u32");
+    app.add_option("--continuous", options.continuousFile,
+                   "also the continuous counts mu, little-endian binary64, as --counts lays them out, 0 inside")
+        ->type_name("OUT.f64");
+    app.add_option("--colouring", colouring, "counts (the viewer's colours, default) or smooth (by mu)")
+        ->type_name("counts|smooth")->check(CLI::IsMember({"counts", "smooth"}));
+    app.add_option("--gradient", options.gradientFile,
+                   "colours of your own: lines of POSITION #RRGGBB, or a 256-line R G B palette file (.map)")
+        ->type_name("FILE");
+    app.add_option("--period", options.period, "counts of one cycle of --gradient (default the palette's size)")
+        ->type_name("P");
     app.add_option("--scale", options.scale, "K times the resolution, the step PixelStep / K: 512 x K pixels a side (default 1)")
         ->type_name("K")->check(CLI::Range(1, 64));
     app.add_option("--size", size, "W x H pixels (even, 2 to 65536) at the step of --scale, about the same centre")
@@ -236,16 +284,20 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
         ->type_name("N")->check(CLI::Range(1, 256));
     app.add_flag("--info", options.info, "print the view as text; no picture unless -o is given too");
     app.add_option("--save", options.saveFile, "write the view's 46-byte coordinate file")->type_name("OUT.qarn");
-    app.add_option("--zoom-frames", frames, "write N+1 PNG frames DIR/frame-0000.png ... zooming in to the view")
+    app.add_option("--zoom-frames", frames, "write N+1 frames DIR/frame-0000.png ... zooming in to the view")
         ->expected(2)->allow_extra_args(false)->type_name("N DIR");
     app.add_option("--frames", range, "only frames A to B of --zoom-frames (for sharing a sequence out)")
         ->type_name("A-B");
+    app.add_option("--format", frameFormat, "the frames' format: png (default) or exr")->type_name("png|exr");
+    app.add_option("--shift-per-frame", shiftPerFrame, "frame k's colours shifted by k x D counts (a real)")
+        ->type_name("D");
     app.add_flag("--stats", options.stats,
                  "after each picture, its time and escape tests on standard error; at the end, the writing's share");
 
     ParsedCommandLine parsed;
     try {
         app.parse(ArgumentsForParser(argc, argv));
+        CompleteColouring(options, colouring, frameFormat, shiftPerFrame, !frames.empty());
         Complete(options, at, origin, palette, frames, size, range);
     } catch (const CLI::CallForHelp&) {
         parsed.out = app.help();

@@ -39,6 +39,7 @@ struct RenderOptions {
 
     std::optional<std::string> pictureFile;  // set when a picture is to be written
     std::optional<std::string> countsFile;
+    std::optional<std::string> continuousFile;  // mu, little-endian binary64
     std::optional<std::string> saveFile;
     std::optional<ZoomFramesOption> zoomFrames;
     PictureFormat frameFormat = PictureFormat::Png;
@@ -49,6 +50,13 @@ struct RenderOptions {
     int supersample = 1;   // each pixel the mean of supersample^2 points
     unsigned threads = 0;  // 0: one per hardware thread
     bool stats = false;
+    // Colouring: by whole counts (the viewer's) or smoothly by mu, with the
+    // view's palette or a gradient of period `period` counts (default the
+    // palette's size); zoom frame k's colours shifted by k x shiftPerFrame.
+    bool smooth = false;
+    std::optional<std::string> gradientFile;
+    std::optional<double> period;
+    double shiftPerFrame = 0.0;
 };
 
 // What the command line asks for: options to run with, or an exit code with

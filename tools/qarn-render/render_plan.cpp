@@ -26,12 +26,13 @@ RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, c
     auto areaOf = [&](const ViewSquare& square) {
         return FramedArea(square, options.scale * s, options.width * s, options.height * s);
     };
-    if (options.pictureFile || options.countsFile) {
+    if (options.pictureFile || options.countsFile || options.continuousFile) {
         PlannedPicture picture;
         picture.area = areaOf(SquareOf(plan.shown));
         picture.pictureFile = options.pictureFile;
         if (options.pictureFile) picture.format = FormatOfName(*options.pictureFile);
         picture.countsFile = options.countsFile;
+        picture.continuousFile = options.continuousFile;
         plan.pictures.push_back(std::move(picture));
     }
     if (options.zoomFrames) {
@@ -47,6 +48,7 @@ RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, c
             frame.pictureFile = name;
             frame.format = &format;
             frame.frame = k;
+            frame.colourShift = k * options.shiftPerFrame;
             plan.pictures.push_back(std::move(frame));
         }
     }

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "band_renderer.h"
+#include "colour/gradient.h"
+#include "colour/smooth_colour.h"
 #include "output_file.h"
 #include "persistence/coordinate_file.h"
 #include "picture_sinks.h"
@@ -44,6 +46,8 @@ struct PictureOutputs {
     std::unique_ptr<OutputFile> countsFile;
     std::unique_ptr<PictureSink> picture;
     std::unique_ptr<CountsSink> counts;
+    std::unique_ptr<OutputFile> continuousFile;
+    std::unique_ptr<ContinuousSink> continuous;
     std::vector<BandSink*> sinks;
 
     std::string Open(const PlannedPicture& planned, const ViewState& view, PictureShape shape) {
@@ -59,21 +63,72 @@ struct PictureOutputs {
             counts = std::make_unique<CountsSink>(*countsFile);
             sinks.push_back(counts.get());
         }
+        if (planned.continuousFile) {
+            continuousFile = std::make_unique<OutputFile>(*planned.continuousFile);
+            if (std::string error = continuousFile->Open(); !error.empty()) return error;
+            continuous = std::make_unique<ContinuousSink>(*continuousFile);
+            sinks.push_back(continuous.get());
+        }
         return {};
     }
 
-    std::string Render(BandRenderer& renderer, const PictureArea& area, std::uint32_t depth, ProgressBar& progress) {
-        std::string error = renderer.Render(area, depth, sinks, &progress);
+    std::string Render(BandRenderer& renderer, const PictureArea& area, std::uint32_t depth, ProgressBar& progress,
+                       BandExtras extras) {
+        std::string error = renderer.Render(area, depth, sinks, &progress, extras);
         if (error.empty() && picture) error = picture->Finish();
         if (error.empty() && pictureFile) error = pictureFile->Commit();
         if (error.empty() && countsFile) error = countsFile->Commit();
+        if (error.empty() && continuousFile) error = continuousFile->Commit();
         return error;
     }
 };
 
 double Seconds(std::clock_t ticks) { return static_cast<double>(ticks) / CLOCKS_PER_SEC; }
 
+// What a picture needs beyond the counts: mu for --continuous, for smooth
+// colours and for OpenEXR's mu channel; colours from the computing threads
+// for anything but the viewer's mapping of counts.
+struct PictureColouring {
+    std::optional<PointColours> colours;
+    BandExtras extras;
+
+    PictureColouring(const RenderOptions& options, const ViewState& shown, const Gradient* gradient,
+                     const PlannedPicture& planned) {
+        ColouringChoice choice;
+        choice.smooth = options.smooth;
+        choice.gradient = gradient;
+        choice.frameShift = planned.colourShift;
+        if (gradient != nullptr) {
+            const std::uint32_t size = PaletteSize(shown.PaletteMode);
+            choice.period = options.period.value_or(size != 0 ? static_cast<double>(size) : 4096.0);
+        }
+        colours.emplace(shown, choice);
+        const bool exrData = planned.format != nullptr && planned.format->format == PictureFormat::Exr &&
+                             options.supersample == 1;
+        extras.mu = options.smooth || planned.continuousFile.has_value() || exrData;
+        if (planned.pictureFile && !colours->IsViewersMapping()) extras.colours = &*colours;
+    }
+};
+
+// Whether any picture of the plan asks the computing threads for more than
+// counts (the bands then make room for it).
+bool NeedsExtras(const RenderOptions& options, const RenderPlan& plan, const Gradient* gradient) {
+    for (const PlannedPicture& planned : plan.pictures) {
+        const PictureColouring colouring(options, plan.shown, gradient, planned);
+        if (colouring.extras.mu || colouring.extras.colours != nullptr) return true;
+    }
+    return false;
+}
+
 int RunPlan(const RenderOptions& options, const ViewState& view) {
+    // A gradient that cannot be read refuses the run before anything is written.
+    std::optional<Gradient> gradient;
+    if (options.gradientFile) {
+        gradient.emplace();
+        if (std::string error = LoadGradient(*options.gradientFile, *gradient); !error.empty())
+            return Fail(ExitRefused, error);
+    }
+    const Gradient* gradientUsed = gradient ? &*gradient : nullptr;
     RemovePartialFilesOnInterrupt();
     if (options.zoomFrames) {
         const std::string& folder = options.zoomFrames->folder;
@@ -103,7 +158,8 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
     if (!plan.pictures.empty()) {
         // Interruptions come to this thread only, which opens and moves the files.
         const InterruptionsHeldBack heldBack;
-        renderer.emplace(options.threads, shape.width * shape.supersample, shape.supersample);
+        renderer.emplace(options.threads, shape.width * shape.supersample, shape.supersample,
+                         NeedsExtras(options, plan, gradientUsed));
         progress.emplace(renderer->Engine(), plan.Rows());
     }
     // The coordinate file is written with the first picture, or alone.
@@ -116,8 +172,10 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
     for (const PlannedPicture& planned : plan.pictures) {
         const std::clock_t start = std::clock();
         PictureOutputs outputs;
+        const PictureColouring colouring(options, plan.shown, gradientUsed, planned);
         std::string error = outputs.Open(planned, plan.shown, shape);
-        if (error.empty()) error = outputs.Render(*renderer, planned.area, plan.shown.Depth, *progress);
+        if (error.empty())
+            error = outputs.Render(*renderer, planned.area, plan.shown.Depth, *progress, colouring.extras);
         if (error.empty()) error = commitSave();
         if (!error.empty()) return Fail(ExitWriteFailed, error);
         if (options.stats)

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-namespace qarn::render {
+namespace qarn {
 
 // 8-bit sRGB components in linear light, as whole numbers of 2^-24: the
 // sRGB transfer function (c / 255 / 12.92 up to 0.04045, else
@@ -17,4 +17,9 @@ std::uint32_t LinearOf(std::uint8_t component);
 // mean. Exact in integers; count from 1 to 64.
 std::uint8_t EncodedOf(std::uint32_t sum, std::uint32_t count);
 
-}  // namespace qarn::render
+// EncodedOf(linear, 1) for a linear value up to LinearOne, through a table
+// of the bounds below each multiple of 2^12 and one comparison (the bounds
+// lie more than 2^12 apart): the same value, without the search's branches.
+std::uint8_t EncodedOfLinear(std::uint32_t linear);
+
+}  // namespace qarn

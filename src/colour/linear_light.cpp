@@ -1,8 +1,8 @@
-#include "linear_light.h"
+#include "colour/linear_light.h"
 
 #include <array>
 
-namespace qarn::render {
+namespace qarn {
 namespace {
 
 // Worked out once with 60-digit decimal arithmetic.
@@ -77,7 +77,25 @@ constexpr std::array<std::uint32_t, 255> Bound = {
     15820753, 15965772, 16111564, 16258129, 16405469, 16553585, 16702478,
 };
 
+// Below[i]: the number of bounds at or below i x 2^12.
+constexpr std::size_t BelowSteps = (LinearOne >> 12) + 1;
+constexpr std::array<std::uint8_t, BelowSteps> Below = [] {
+    std::array<std::uint8_t, BelowSteps> below{};
+    unsigned v = 0;
+    for (std::size_t i = 0; i < BelowSteps; ++i) {
+        while (v < Bound.size() && Bound[v] <= (i << 12)) ++v;
+        below[i] = static_cast<std::uint8_t>(v);
+    }
+    return below;
+}();
+
 }  // namespace
+
+std::uint8_t EncodedOfLinear(std::uint32_t linear) {
+    const unsigned v = Below[linear >> 12];
+    // At most one more bound lies before the next multiple of 2^12.
+    return static_cast<std::uint8_t>(v + (v < Bound.size() && linear >= Bound[v] ? 1u : 0u));
+}
 
 std::uint32_t LinearOf(std::uint8_t component) { return Linear[component]; }
 
@@ -95,4 +113,4 @@ std::uint8_t EncodedOf(std::uint32_t sum, std::uint32_t count) {
     return static_cast<std::uint8_t>(low);
 }
 
-}  // namespace qarn::render
+}  // namespace qarn

@@ -1,0 +1,104 @@
+#include "colour/smooth_colour.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "colour/display_mapping.h"
+#include "colour/linear_light.h"
+
+namespace qarn {
+namespace {
+
+std::uint8_t MixComponent(std::uint8_t a, std::uint8_t b, std::uint32_t weight) {
+    const std::uint64_t linear =
+        (std::uint64_t{LinearOf(a)} * (MixOne - weight) + std::uint64_t{LinearOf(b)} * weight + MixOne / 2) >> 24;
+    return EncodedOfLinear(static_cast<std::uint32_t>(linear));
+}
+
+}  // namespace
+
+std::uint32_t MixColours(std::uint32_t a, std::uint32_t b, std::uint32_t weight) {
+    if (weight == 0) return a;
+    return std::uint32_t{MixComponent(static_cast<std::uint8_t>(a >> 16), static_cast<std::uint8_t>(b >> 16), weight)}
+               << 16 |
+           std::uint32_t{MixComponent(static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(b >> 8), weight)}
+               << 8 |
+           MixComponent(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), weight);
+}
+
+std::uint32_t WeightOf(double fraction) {
+    // fraction x 2^24 is exact, and so is adding a half below 2^52.
+    const double scaled = fraction * MixOne + 0.5;
+    if (!(scaled > 0.0)) return 0;
+    return scaled >= MixOne ? MixOne : static_cast<std::uint32_t>(scaled);
+}
+
+PointColours::PointColours(const ViewState& view, ColouringChoice choice) : view_(view), choice_(choice) {
+    BuildColourTable(tables_.colour);
+    BuildMonoTable(tables_.mono, view.PaletteMode);
+    const std::uint32_t mask = PaletteSize(view.PaletteMode) - 1u;
+    const bool mono = mask == MonoPaletteSize - 1u;
+    table_ = mono ? tables_.mono.data() : tables_.colour.data();
+    mask_ = mono ? 0xFFFFFFFFu : mask;
+    wrap_ = mono ? 511u : 4095u;
+    depth_ = view.Depth == 0 ? 1u : view.Depth;  // a depth of 0 shows every count in black
+    gradientShift_ = static_cast<double>(view.ColourShift) + choice.frameShift;
+    if (choice_.gradient != nullptr && choice_.gradient->stops.empty()) choice_.gradient = nullptr;
+}
+
+std::uint32_t PointColours::PaletteColour(std::int64_t m) const {
+    const auto whole = static_cast<std::uint32_t>(m);  // modulo 2^32, as two's complement gives it
+    return table_[((whole & mask_) + static_cast<std::uint32_t>(view_.ColourShift)) & wrap_];
+}
+
+std::uint32_t PointColours::GradientColour(double t) const {
+    const std::vector<GradientStop>& stops = choice_.gradient->stops;
+    // The last stop at or before t, if any.
+    const auto after = std::upper_bound(stops.begin(), stops.end(), t,
+                                        [](double place, const GradientStop& stop) { return place < stop.position; });
+    GradientStop low, high;
+    if (after == stops.begin()) {
+        low = {stops.back().position - 1.0, stops.back().colour};
+        high = stops.front();
+    } else {
+        low = *(after - 1);
+        high = after == stops.end() ? GradientStop{stops.front().position + 1.0, stops.front().colour} : *after;
+    }
+    const double width = high.position - low.position;
+    const double fraction = width > 0.0 ? (t - low.position) / width : 0.0;
+    return MixColours(low.colour, high.colour, WeightOf(fraction));
+}
+
+std::uint32_t PointColours::ColourOf(double v) const {
+    if (choice_.gradient != nullptr) {
+        const double q = (v + gradientShift_) / choice_.period;
+        double t = q - std::floor(q);
+        if (!(t < 1.0)) t = 0.0;  // a q just below a whole number rounds to 1: the same place as 0
+        return GradientColour(t);
+    }
+    const double whole = std::floor(v);
+    const auto m = static_cast<std::int64_t>(whole);
+    return MixColours(PaletteColour(m), PaletteColour(m + 1), WeightOf(v - whole));
+}
+
+void PointColours::Line(std::span<const std::uint32_t> counts, const double* mu,
+                        std::span<std::uint32_t> colours) const {
+    const std::size_t length = std::min(counts.size(), colours.size());
+    if (IsViewersMapping()) {
+        MapCountLine(counts.first(length), view_, tables_, colours);
+        return;
+    }
+    const bool smooth = choice_.smooth && mu != nullptr;
+    const double frameShift = choice_.gradient != nullptr ? 0.0 : choice_.frameShift;
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint32_t count = counts[i];
+        if (count - 1u >= depth_ - 1u) {
+            colours[i] = 0;  // inside, or at or beyond the depth: black
+            continue;
+        }
+        const double value = smooth ? mu[i] : static_cast<double>(count);
+        colours[i] = ColourOf(value + frameShift);
+    }
+}
+
+}  // namespace qarn

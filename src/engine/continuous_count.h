@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+
+#include "engine/escape_state.h"
+
+namespace qarn {
+
+// log2 of a binary64 value from basic IEEE operations in a fixed order, the
+// same bits on every machine and system. Error within 1 ulp: the result is
+// one of the two doubles around the exact logarithm (checked against MPFR in
+// the oracle tests). Exact for powers of two. Log2(+0) is -inf, Log2(+inf)
+// +inf, negative numbers and NaN give NaN.
+[[nodiscard]] double Log2(double v);
+
+// The most steps the continuous count takes to carry an escaped orbit out
+// to |z| > 1024. No orbit that has left the disc of radius 2 by more than a
+// rounding needs more than a few dozen; a state the rounding to doubles puts
+// back on a repelling orbit (c = -2 - 2^-62 stays at z = 2 forever) stops
+// here and takes mu = n.
+inline constexpr int MaxContinuousSteps = 256;
+
+// The continuous count mu of a point with count n >= 1, escape state
+// (x, y) (its doubles X, Y) and c's parts as the doubles nearest them (a, b),
+// in binary64 with every operation rounded to nearest and no fused
+// multiply-add:
+//
+//   k = 0
+//   while X*X + Y*Y <= 2^20 (|z| <= 1024) and k < MaxContinuousSteps:
+//       T = X*Y;  X = X*X - (Y*Y - a);  Y = (T + T) + b;  k = k + 1
+//   mu = (n + k + 2) - Log2(Log2(X*X + Y*Y))
+//
+// and mu = n where X*X + Y*Y is not finite or the steps run out. mu lies
+// within about one of n and is continuous across the edge between two
+// counts. Count 0 gives 0.
+[[nodiscard]] double ContinuousCount(std::uint32_t count, EscapeState state, double a, double b);
+
+// The same with c given as the 80-bit coordinates the passes iterate.
+[[nodiscard]] inline double ContinuousCount(std::uint32_t count, EscapeState state, long double cr, long double ci) {
+    return ContinuousCount(count, state, static_cast<double>(cr), static_cast<double>(ci));
+}
+
+}  // namespace qarn

@@ -1,0 +1,167 @@
+#include "colour/smooth_colour.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "colour/display_mapping.h"
+#include "colour/linear_light.h"
+
+namespace qarn {
+namespace {
+
+ViewState ViewWith(std::uint32_t paletteMode, std::int32_t shift, std::uint32_t depth = 512) {
+    ViewState view;
+    view.PaletteMode = paletteMode;
+    view.ColourShift = shift;
+    view.Depth = depth;
+    return view;
+}
+
+std::vector<std::uint32_t> ViewerColours(const ViewState& view, const std::vector<std::uint32_t>& counts) {
+    PaletteTables tables;
+    BuildColourTable(tables.colour);
+    BuildMonoTable(tables.mono, view.PaletteMode);
+    std::vector<std::uint32_t> colours(counts.size());
+    MapCountLine(counts, view, tables, colours);
+    return colours;
+}
+
+std::vector<std::uint32_t> AllCounts(std::uint32_t depth) {
+    std::vector<std::uint32_t> counts;
+    for (std::uint32_t n = 0; n <= depth + 1; ++n) counts.push_back(n);
+    return counts;
+}
+
+const ViewState Palettes[] = {ViewWith(0x1007, 0), ViewWith(0x0407, 100), ViewWith(0x0107, 5), ViewWith(0x0203, 4095, 1024)};
+
+TEST(SmoothColour, AtWholeValuesTheViewersColours) {
+    for (const ViewState& view : Palettes) {
+        const std::vector<std::uint32_t> counts = AllCounts(view.Depth);
+        std::vector<double> mu(counts.begin(), counts.end());
+        const PointColours smooth(view, {.smooth = true});
+        std::vector<std::uint32_t> colours(counts.size());
+        smooth.Line(counts, mu.data(), colours);
+        EXPECT_EQ(colours, ViewerColours(view, counts)) << std::hex << view.PaletteMode;
+        for (std::uint32_t n = 1; n < view.Depth; ++n) ASSERT_EQ(smooth.PaletteColour(n), colours[n]) << n;
+    }
+}
+
+TEST(SmoothColour, WholeNumbersBelowOneWrapAsTwosComplement) {
+    const ViewState view = ViewWith(0x0407, 100);
+    const PointColours colours(view, {.smooth = true});
+    PaletteTables tables;
+    BuildColourTable(tables.colour);
+    EXPECT_EQ(colours.PaletteColour(0), tables.colour[100]);
+    EXPECT_EQ(colours.PaletteColour(-1), tables.colour[100 + 1023]);
+    EXPECT_EQ(colours.PaletteColour(-1024), tables.colour[100]);
+}
+
+TEST(SmoothColour, MixesInLinearLight) {
+    struct Row {
+        std::uint32_t a, b, weight, mixed;
+    };
+    const Row rows[] = {
+        {0x000000, 0xFFFFFF, 0, 0x000000},
+        {0x000000, 0xFFFFFF, MixOne, 0xFFFFFF},
+        // sRGB of linear 0.5: 1.055 x 0.5^(1/2.4) - 0.055 = 0.73536, x 255 = 187.5
+        {0x000000, 0xFFFFFF, MixOne / 2, 0xBCBCBC},
+        {0xFF0000, 0x0000FF, MixOne / 2, 0xBC00BC},
+        {0x123456, 0x123456, 12345, 0x123456},
+        // sRGB of 0.25 linear: 0.53709 x 255 = 136.96
+        {0x000000, 0x00FF00, MixOne / 4, 0x008900},
+    };
+    for (const Row& row : rows) EXPECT_EQ(MixColours(row.a, row.b, row.weight), row.mixed) << std::hex << row.a;
+}
+
+TEST(SmoothColour, EncodingByTableIsTheSearchs) {
+    for (std::uint32_t linear = 0; linear <= LinearOne; ++linear)
+        ASSERT_EQ(EncodedOfLinear(linear), EncodedOf(linear, 1)) << linear;
+}
+
+TEST(SmoothColour, WeightsOfFractions) {
+    EXPECT_EQ(WeightOf(0.0), 0u);
+    EXPECT_EQ(WeightOf(0.5), MixOne / 2);
+    EXPECT_EQ(WeightOf(std::nextafter(1.0, 0.0)), MixOne);
+    EXPECT_EQ(WeightOf(0x1p-25), 1u);  // a half rounds up
+    EXPECT_EQ(WeightOf(0x1p-26), 0u);
+}
+
+TEST(SmoothColour, BlackInsideAndAtTheDepthWhateverMu) {
+    const ViewState view = ViewWith(0x1007, 7, 512);
+    const std::vector<std::uint32_t> counts = {0, 512, 513, 1, 511};
+    const std::vector<double> mu = {0.0, 511.7, 512.2, 0.4, 510.6};
+    Gradient gradient{{{0.0, 0xFFFFFF}}};
+    for (const ColouringChoice& choice : {ColouringChoice{.smooth = true}, ColouringChoice{.smooth = true, .gradient = &gradient, .period = 10}}) {
+        std::vector<std::uint32_t> colours(counts.size(), 0x123456);
+        PointColours(view, choice).Line(counts, mu.data(), colours);
+        EXPECT_EQ(colours[0], 0u);
+        EXPECT_EQ(colours[1], 0u);
+        EXPECT_EQ(colours[2], 0u);
+        EXPECT_NE(colours[4], 0u);
+    }
+}
+
+TEST(SmoothColour, BetweenWholeValuesTheMixOfTheTwo) {
+    const ViewState view = ViewWith(0x1007, 0);
+    const PointColours colours(view, {.smooth = true});
+    const std::vector<std::uint32_t> counts = {40};
+    for (double mu : {39.25, 39.5, 40.75, 40.0}) {
+        std::uint32_t colour = 0;
+        colours.Line(counts, &mu, {&colour, 1});
+        const double whole = std::floor(mu);
+        EXPECT_EQ(colour, MixColours(colours.PaletteColour(static_cast<std::int64_t>(whole)),
+                                     colours.PaletteColour(static_cast<std::int64_t>(whole) + 1), WeightOf(mu - whole)))
+            << mu;
+    }
+}
+
+TEST(SmoothColour, FrameShiftOfWholeCountsIsTheViewersShifting) {
+    const std::vector<std::uint32_t> counts = AllCounts(512);
+    for (int shift : {1, 37, 4095}) {
+        std::vector<std::uint32_t> colours(counts.size());
+        PointColours(ViewWith(0x1007, 10), {.frameShift = static_cast<double>(shift)}).Line(counts, nullptr, colours);
+        EXPECT_EQ(colours, ViewerColours(ViewWith(0x1007, 10 + shift), counts)) << shift;
+    }
+}
+
+TEST(SmoothColour, GradientPlacesCycleWithThePeriodAndTheShift) {
+    const Gradient gradient{{{0.25, 0xFF0000}, {0.75, 0x0000FF}}};
+    const ViewState view = ViewWith(0x1007, 3);
+    const PointColours colours(view, {.smooth = true, .gradient = &gradient, .period = 8.0});
+    struct Row {
+        double mu;
+        std::uint32_t colour;
+    };
+    const Row rows[] = {
+        {-1.0, 0xFF0000},             // (mu + 3) / 8 = 0.25
+        {3.0, 0x0000FF},              // 0.75
+        {11.0, 0x0000FF},             // a period later
+        {1.0, MixColours(0xFF0000, 0x0000FF, MixOne / 2)},  // 0.5
+        {5.0, MixColours(0x0000FF, 0xFF0000, MixOne / 2)},  // 1.0 = 0: halfway from the last stop round to the first
+    };
+    for (const Row& row : rows) {
+        std::uint32_t colour = 0;
+        const std::uint32_t count = 5;
+        colours.Line({&count, 1}, &row.mu, {&colour, 1});
+        EXPECT_EQ(colour, row.colour) << row.mu;
+    }
+    EXPECT_EQ(colours.GradientColour(0.0), MixColours(0x0000FF, 0xFF0000, MixOne / 2));
+}
+
+TEST(SmoothColour, CountsColouringWithAGradientTakesTheCount) {
+    const Gradient gradient{{{0.0, 0x000000}, {0.5, 0xFFFFFF}}};
+    const PointColours colours(ViewWith(0x1007, 0), {.gradient = &gradient, .period = 4.0});
+    const std::vector<std::uint32_t> counts = {1, 2, 4};
+    const double mu[] = {1.9, 2.9, 4.9};  // not used
+    std::vector<std::uint32_t> out(3);
+    colours.Line(counts, mu, out);
+    EXPECT_EQ(out[0], MixColours(0, 0xFFFFFF, MixOne / 2));
+    EXPECT_EQ(out[1], 0xFFFFFFu);
+    EXPECT_EQ(out[2], 0u);
+}
+
+}  // namespace
+}  // namespace qarn
