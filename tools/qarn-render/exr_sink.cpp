@@ -56,9 +56,11 @@ int BlockRowsFor(int width) {
 }
 
 // The library compresses a call's rows on a pool of threads, one for each
-// hardware thread, made once.
+// hardware thread, made once. They are made with interruptions held back, so
+// that these come only to the thread that creates and moves the files.
 void UseTheLibrarysThreads() {
     static const bool set = [] {
+        const InterruptionsHeldBack heldBack;
         if (Imf::globalThreadCount() == 0)
             Imf::setGlobalThreadCount(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
         return true;
