@@ -138,6 +138,14 @@ def main():
                                       "--palette", "0x0107", "--shift", "77"], ["bande.png"]),
         ("smooth, gradient", ["--size", "200x150", "--colouring", "smooth", "--gradient", "dégradé.txt", "--period",
                               "7.5", "--supersample", "2", "-o", "lisse.png"] + view, ["lisse.png"]),
+        # mu is the same bits on both systems: lines of doubles, and of
+        # 80-bit coordinates at level 50.
+        ("continuous counts", ["--size", "160x120", "--continuous", "mu.f64", "--counts", "mu.u32"] + view,
+         ["mu.f64", "mu.u32"]),
+        ("continuous counts, level 50", ["--size", "96x64", "--continuous", "μ-50.f64", "--at",
+                                         "-0.7436438870371587", "0.1318259042053119", "--level", "50", "--depth",
+                                         "4096"], ["μ-50.f64"]),
+        ("smooth bitmap", ["-o", "lisse.bmp", "--colouring", "smooth"] + view, ["lisse.bmp"]),
     ]
     for side in ("windows", "linux"):
         os.makedirs(os.path.join(work, side), exist_ok=True)
