@@ -453,12 +453,18 @@ TEST_F(RenderTool, ZoomFramesEndAtTheViewAndResume) {
     ASSERT_EQ(Run("--at " + centre + " --level 4 -o level4.png"), 0) << Stderr();
     EXPECT_EQ(ReadAll(dir / "frames/frame-0002.png"), ReadAll(dir / "level4.png"));
 
-    // A frame already there is kept; a missing one is made again.
+    // A whole frame already there is kept (here another frame's bytes, to
+    // tell it from one made again); one cut short, as a crash can leave it,
+    // and a missing one are made again.
+    const Bytes first = ReadAll(dir / "frames/frame-0000.png");
+    const Bytes second = ReadAll(dir / "frames/frame-0001.png");
     const Bytes third = ReadAll(dir / "frames/frame-0003.png");
-    WriteAll(dir / "frames/frame-0001.png", {'k', 'e', 'p', 't'});
+    WriteAll(dir / "frames/frame-0001.png", Bytes(second.begin(), second.begin() + second.size() / 2));
+    WriteAll(dir / "frames/frame-0002.png", first);
     fs::remove(dir / "frames/frame-0003.png");
     ASSERT_EQ(Run("in-view.qarn --zoom-frames 4 frames"), 0) << Stderr();
-    EXPECT_EQ(ReadAll(dir / "frames/frame-0001.png"), (Bytes{'k', 'e', 'p', 't'}));
+    EXPECT_EQ(ReadAll(dir / "frames/frame-0001.png"), second) << "the half frame is rendered again";
+    EXPECT_EQ(ReadAll(dir / "frames/frame-0002.png"), first) << "a whole frame is kept";
     EXPECT_EQ(ReadAll(dir / "frames/frame-0003.png"), third);
 }
 
@@ -488,11 +494,15 @@ TEST_F(RenderTool, FrameRangesInParallelJobsEqualOneRun) {
     EXPECT_EQ(ReadAll(dir / "part/frame-0006.png"), ReadAll(dir / "whole/frame-0006.png"));
 }
 
-// Ctrl-C during a range: the frames written are whole, the one being written
-// is gone, and the exit shows the interruption. The range's later frames are
-// deep (18 s on one thread of the 2-core AMD EPYC we test on), the first
-// about 1/300 of that, so the signal comes while the range is being rendered.
-TEST_F(RenderTool, InterruptedRangeLeavesOnlyWholeFrames) {
+// Ctrl-C or a hang-up during a range: the frames written are whole, the one
+// being written is gone, and the exit shows the signal. The range's later
+// frames are deep (18 s on one thread of the 2-core AMD EPYC we test on), the
+// first about 1/300 of that, so the signal comes while the range is being
+// rendered.
+class InterruptedRange : public RenderTool, public ::testing::WithParamInterface<int> {};
+
+TEST_P(InterruptedRange, LeavesOnlyWholeFrames) {
+    const int signal = GetParam();
     const std::string frames = "--at -0.7436438870371587 0.1318259042053119 --level 50 --depth 4096 --size 320x180 "
                                "--threads 1 --zoom-frames 50";
     const pid_t child = fork();
@@ -506,12 +516,68 @@ TEST_F(RenderTool, InterruptedRangeLeavesOnlyWholeFrames) {
     int status = 0;
     while (!fs::exists(dir / "cut/frame-0000.png") && waitpid(child, &status, WNOHANG) == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    kill(child, SIGINT);
+    kill(child, signal);
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
     const std::size_t written = ExpectWholeFrames("cut", frames);
     EXPECT_GE(written, 1u);
     EXPECT_LT(written, 51u) << "the range was interrupted";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedRange, ::testing::Values(SIGINT, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& param) { return param.param == SIGINT ? "Int" : "Hup"; });
+
+// A run started with Ctrl-C ignored (a shell script's background job, or
+// `trap '' INT`) keeps it ignored: the signal does not stop it. Three deep
+// frames of 64 x 36, about a second on one thread; the signal comes once
+// the first is written.
+TEST_F(RenderTool, IgnoredInterruptionStaysIgnored) {
+    const std::string frames = "--at -0.7436438870371587 0.1318259042053119 --level 50 --depth 4096 --size 64x36 "
+                               "--threads 1 --zoom-frames 50";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        const std::string command =
+            "trap '' INT; exec '" QARN_RENDER_PATH "' " + frames + " kept --frames 45-47 2>stderr.txt";
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    while (!fs::exists(dir / "kept/frame-0045.png") && waitpid(child, &status, WNOHANG) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const bool running = waitpid(child, &status, WNOHANG) == 0;
+    if (running) {
+        kill(child, SIGINT);
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_TRUE(running) << "the run ended before the signal came: make its frames deeper";
+    ASSERT_EQ(Run(frames + " whole --frames 45-47"), 0) << Stderr();
+    EXPECT_EQ(Names(dir / "kept"), Names(dir / "whole"));
+    for (const std::string& name : Names(dir / "whole"))
+        EXPECT_EQ(ReadAll(dir / "kept" / name), ReadAll(dir / "whole" / name)) << name;
+}
+
+// A file's bytes reach the disk before its name points at them, and the
+// name itself after the move (seen by strace, where it is installed).
+TEST_F(RenderTool, FileAndFolderAreSyncedAroundTheMove) {
+    if (std::system("command -v strace >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+    if (Run("-o out.png --threads 1", "strace -f -qq -e trace=fsync,fdatasync,rename,renameat,renameat2 -o trace.txt '"
+                                          QARN_RENDER_PATH "'") != 0)
+    {
+        GTEST_SKIP() << "strace cannot trace here: " << Stderr();
+    }
+    std::ifstream in(dir / "trace.txt");
+    std::vector<std::string> calls;  // fsync, rename, fsync
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("fsync(") != std::string::npos || line.find("fdatasync(") != std::string::npos)
+            calls.push_back("fsync");
+        else if (line.find("rename") != std::string::npos && line.find("out.png\"") != std::string::npos)
+            calls.push_back("rename");
+    }
+    EXPECT_EQ(calls, (std::vector<std::string>{"fsync", "rename", "fsync"}));
+    EXPECT_TRUE(fs::exists(dir / "out.png"));
 }
 
 // A full disk during a range: the run fails with the reason, leaving only

@@ -21,7 +21,7 @@ public:
     virtual ~BandSink() = default;
     // rows x width counts, row-major. Returns an empty string, or the reason
     // the band could not be taken (which ends the picture).
-    virtual std::string Take(std::span<const std::uint32_t> counts, int rows, int width) = 0;
+    [[nodiscard]] virtual std::string Take(std::span<const std::uint32_t> counts, int rows, int width) = 0;
 };
 
 // Hands bands to their sinks on one thread of its own, made once for the
@@ -37,7 +37,7 @@ public:
     void Hand(std::span<BandSink* const> sinks, std::span<const std::uint32_t> counts, int rows, int width);
     // Waits until every band handed has been taken; returns the first
     // failure since the last Clear().
-    std::string Wait();
+    [[nodiscard]] std::string Wait();
     void Clear();
     // Processor time the thread has spent taking bands.
     double Seconds();
@@ -68,9 +68,9 @@ public:
     BandRenderer(unsigned threads, int maxWidth, int rowMultiple);
 
     // Hands each band to every sink while the next band computes. Returns an
-    // empty string, or the first sink's failure, after which nothing more is
-    // computed.
-    std::string Render(const PictureArea& area, std::uint32_t depth, std::span<BandSink* const> sinks,
+    // empty string, or the first failure (the engine's refusal of a band or
+    // a sink's), after which nothing more is computed.
+    [[nodiscard]] std::string Render(const PictureArea& area, std::uint32_t depth, std::span<BandSink* const> sinks,
                        ProgressBar* progress);
 
     const Renderer& Engine() const { return renderer_; }

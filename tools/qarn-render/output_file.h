@@ -22,9 +22,9 @@ public:
 
     // Each returns an empty string on success, else the reason. After a
     // failure the later calls fail too.
-    std::string Open();
-    std::string Write(std::span<const std::uint8_t> bytes);
-    std::string Commit();
+    [[nodiscard]] std::string Open();
+    [[nodiscard]] std::string Write(std::span<const std::uint8_t> bytes);
+    [[nodiscard]] std::string Commit();
 
     const std::string& Path() const { return path_; }
 

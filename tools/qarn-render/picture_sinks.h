@@ -17,7 +17,7 @@ namespace qarn::render {
 class CountsSink final : public BandSink {
 public:
     explicit CountsSink(OutputFile& file) : file_(file) {}
-    std::string Take(std::span<const std::uint32_t> counts, int rows, int width) override;
+    [[nodiscard]] std::string Take(std::span<const std::uint32_t> counts, int rows, int width) override;
 
 private:
     OutputFile& file_;
@@ -38,12 +38,12 @@ struct PictureShape {
 class PictureSink : public BandSink {
 public:
     PictureSink(const ViewState& view, PictureShape shape);
-    std::string Take(std::span<const std::uint32_t> counts, int rows, int width) final;
+    [[nodiscard]] std::string Take(std::span<const std::uint32_t> counts, int rows, int width) final;
     // After the last band.
-    virtual std::string Finish() = 0;
+    [[nodiscard]] virtual std::string Finish() = 0;
 
 protected:
-    virtual std::string Row(std::span<const std::uint32_t> colours) = 0;
+    [[nodiscard]] virtual std::string Row(std::span<const std::uint32_t> colours) = 0;
 
 private:
     ViewState view_;
