@@ -35,10 +35,20 @@ bool EndsWithPngEnd(const std::string& path) {
     return LastBytes(path, last) && last == End;
 }
 
+// Each format with an end mark, by its extension (lower case, with its dot).
+struct EndMarkCheck {
+    const char* extension;
+    bool (*whole)(const std::string& path);
+};
+constexpr EndMarkCheck EndMarkChecks[] = {
+    {".png", EndsWithPngEnd},
+};
+
 }  // namespace
 
 bool IsWholeFrameFile(const std::string& path) {
-    if (EndsWith(path, ".png")) return EndsWithPngEnd(path);
+    for (const EndMarkCheck& check : EndMarkChecks)
+        if (EndsWith(path, check.extension)) return check.whole(path);
     std::error_code ec;
     return std::filesystem::is_regular_file(path, ec);
 }
