@@ -70,7 +70,7 @@ frames=(--at -0.75 0.1 --level 10 --size 96x54)
 "$render" "${frames[@]}" --zoom-frames 12 whole
 # The view as a coordinate file, as the script takes it.
 "$render" --at -0.75 0.1 --level 10 --save view.qarn
-job=$(QARN_RENDER=$render sbatch --parsable --array=0-3 -o "$work/task-%a.out" "$script" view.qarn 12 shared \
+job=$(QARN_RENDER=$render sbatch --parsable --array=0-3 -o "$work/task-%a.out" "$script" --ranges 4 view.qarn 12 shared \
   --size 96x54)
 # (sbatch --wait polls only every few seconds)
 for ((i = 0; i < 600; i++)); do

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <string>
 
 #include "engine/arithmetic_mode.h"
 #include "engine/continuous_count.h"
@@ -180,7 +181,12 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
             if (extras.colours != nullptr) handed.colours = std::span<const std::uint32_t>(work.colours, points);
         }
         if (progress != nullptr) progress->BandStarts(rows);
-        renderer_.Compute(grid, depth);
+        if (!renderer_.Compute(grid, depth)) {
+            // The band before may still be with its sinks, which use it.
+            (void)writer_.Wait();
+            return "the renderer cannot compute a band of " + std::to_string(rows) + " x " +
+                   std::to_string(area.width) + " points";
+        }
         tests_ += renderer_.Tests();
 
         // The band before this one has been taken by now, so its buffer is

@@ -34,7 +34,7 @@ public:
     virtual ~BandSink() = default;
     // Returns an empty string, or the reason the band could not be taken
     // (which ends the picture).
-    virtual std::string Take(const Band& band) = 0;
+    [[nodiscard]] virtual std::string Take(const Band& band) = 0;
 };
 
 // What the computing threads work out beyond the counts, line by line as
@@ -57,7 +57,7 @@ public:
     void Hand(std::span<BandSink* const> sinks, const Band& band);
     // Waits until every band handed has been taken; returns the first
     // failure since the last Clear().
-    std::string Wait();
+    [[nodiscard]] std::string Wait();
     void Clear();
     // Processor time the thread has spent taking bands.
     double Seconds();
@@ -87,10 +87,10 @@ public:
     BandRenderer(unsigned threads, int maxWidth, int rowMultiple, bool extras = false);
 
     // Hands each band to every sink while the next band computes. Returns an
-    // empty string, or the first sink's failure, after which nothing more is
-    // computed.
-    std::string Render(const PictureArea& area, std::uint32_t depth, std::span<BandSink* const> sinks,
-                       ProgressBar* progress, BandExtras extras = {});
+    // empty string, or the first failure (the engine's refusal of a band or
+    // a sink's), after which nothing more is computed.
+    [[nodiscard]] std::string Render(const PictureArea& area, std::uint32_t depth, std::span<BandSink* const> sinks,
+                                     ProgressBar* progress, BandExtras extras = {});
 
     const Renderer& Engine() const { return renderer_; }
     int BandRows() const { return bandRows_; }

@@ -5,6 +5,7 @@
 #include <ImfCompression.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
+#include <ImfInputFile.h>
 #include <ImfIO.h>
 #include <ImfOutputFile.h>
 #include <IexBaseExc.h>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "colour/linear_light.h"
+#include "frame_files.h"
 #include "picture_sinks.h"
 
 namespace qarn::render {
@@ -194,6 +196,26 @@ private:
 };
 
 }  // namespace
+
+bool IsWholeExrFile(const std::string& path) {
+    // Every block read back through the library: a file cut short fails
+    // there. One channel goes to one row, so that the reading needs no
+    // picture's memory.
+    try {
+        Imf::InputFile file(path.c_str());
+        if (!file.isComplete()) return false;
+        const Imath::Box2i window = file.header().dataWindow();
+        std::vector<half> row(static_cast<std::size_t>(window.max.x) - window.min.x + 1);
+        Imf::FrameBuffer frameBuffer;
+        char* base = reinterpret_cast<char*>(row.data()) - static_cast<std::ptrdiff_t>(window.min.x) * sizeof(half);
+        frameBuffer.insert("R", Imf::Slice(Imf::HALF, base, sizeof(half), 0));
+        file.setFrameBuffer(frameBuffer);
+        file.readPixels(window.min.y, window.max.y);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 
 std::unique_ptr<PictureSink> MakeExrSink(OutputFile& file, const ViewState& view, PictureShape shape) {
     return std::make_unique<ExrSink>(file, view, shape);

@@ -56,6 +56,40 @@ extern "C" void RemoveAndStop(int signal) {
     std::raise(signal);
 }
 
+#if defined(_WIN32)
+bool SyncToDisk(std::FILE* file) { return _commit(_fileno(file)) == 0; }
+// (A folder cannot be opened to be synced there; NTFS journals the rename.)
+bool SyncFolderOf(const std::string&) { return true; }
+#else
+bool SyncToDisk(std::FILE* file) { return ::fsync(::fileno(file)) == 0; }
+
+// Linux makes a rename durable only when the folder is synced.
+bool SyncFolderOf(const std::string& path) {
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    if (folder.empty()) folder = ".";
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return synced;
+}
+#endif
+
+#if !defined(_WIN32)
+// A signal ignored at start stays ignored: `nohup` and a shell's background
+// job ask that the run outlive a hang-up or a Ctrl-C meant for the terminal.
+void HandleUnlessIgnored(int signal) {
+    struct sigaction current {};
+    if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) return;
+    struct sigaction handler {};
+    handler.sa_handler = RemoveAndStop;
+    sigemptyset(&handler.sa_mask);
+    sigaction(signal, &handler, nullptr);
+}
+#endif
+
 }  // namespace
 
 #if defined(_WIN32)
@@ -65,8 +99,11 @@ extern "C" void RemoveAndStop(int signal) {
 void RemovePartialFilesOnInterrupt() { StopRunOnConsoleInterrupt(); }
 #else
 void RemovePartialFilesOnInterrupt() {
-    std::signal(SIGINT, RemoveAndStop);
-    std::signal(SIGTERM, RemoveAndStop);
+    HandleUnlessIgnored(SIGINT);
+    HandleUnlessIgnored(SIGTERM);
+#if defined(SIGHUP)
+    HandleUnlessIgnored(SIGHUP);
+#endif
 }
 #endif
 
@@ -80,6 +117,7 @@ InterruptionsHeldBack::InterruptionsHeldBack() {
     sigemptyset(&held);
     sigaddset(&held, SIGINT);
     sigaddset(&held, SIGTERM);
+    sigaddset(&held, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &held, &before_);
 }
 
@@ -156,7 +194,9 @@ std::string OutputFile::WriteAt(std::uint64_t position, std::span<const std::uin
 std::string OutputFile::Commit() {
     if (!failure_.empty()) return failure_;
     if (file_ == nullptr) return Failed("not open");
-    const bool flushed = std::fflush(file_) == 0;
+    // On the disk before the name points at it: after a crash the name
+    // holds the whole file or is not there.
+    const bool flushed = std::fflush(file_) == 0 && SyncToDisk(file_);
     const int error = errno;
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
@@ -168,6 +208,8 @@ std::string OutputFile::Commit() {
     committed_ = true;
     Unregister(slot_);
     slot_ = -1;
+    // The new name on the disk too, so that a resumed run finds the frame.
+    if (!SyncFolderOf(path_)) return Failed(std::string("its folder cannot be written (") + std::strerror(errno) + ")");
     return {};
 }
 

@@ -21,14 +21,15 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     // Each returns an empty string on success, else the reason. After a
-    // failure the later calls fail too.
-    std::string Open();
-    std::string Write(std::span<const std::uint8_t> bytes);
+    // failure the later calls fail too. Commit syncs the file to the disk
+    // before it moves it into place, and (POSIX) its folder after.
+    [[nodiscard]] std::string Open();
+    [[nodiscard]] std::string Write(std::span<const std::uint8_t> bytes);
     // Writes over bytes already written, from `position` on, for formats
     // that fill in a table at the start once the rest is known; the next
     // Write appends at the end again.
-    std::string WriteAt(std::uint64_t position, std::span<const std::uint8_t> bytes);
-    std::string Commit();
+    [[nodiscard]] std::string WriteAt(std::uint64_t position, std::span<const std::uint8_t> bytes);
+    [[nodiscard]] std::string Commit();
 
     const std::string& Path() const { return path_; }
 
@@ -44,8 +45,9 @@ private:
 };
 
 // Removes the files beside their targets when the process is interrupted
-// (Ctrl-C or a termination request), so that an interrupted run leaves only
-// complete files. Call once at start-up.
+// (Ctrl-C, a termination request or a hang-up), so that an interrupted run
+// leaves only complete files. A signal ignored at start-up (nohup, a shell's
+// background job) stays ignored. Call once at start-up.
 void RemovePartialFilesOnInterrupt();
 
 // Holds interruptions back on this thread while it lives; they arrive when

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "frame_files.h"
 #include "utf8_path.h"
 
 namespace qarn::render {
@@ -21,10 +22,16 @@ constexpr PictureSinkFactory ExrFactory = MakeExrSink;
 constexpr PictureSinkFactory ExrFactory = nullptr;  // this build writes no OpenEXR
 #endif
 
+#if defined(QARN_HAVE_EXR)
+constexpr bool (*ExrWhole)(const std::string&) = IsWholeExrFile;
+#else
+constexpr bool (*ExrWhole)(const std::string&) = nullptr;
+#endif
+
 constexpr std::array Formats{
-    OutputFormat{PictureFormat::Bitmap, ".bmp", "bitmap", MakeBitmapSink},
-    OutputFormat{PictureFormat::Png, ".png", "PNG", PngFactory},
-    OutputFormat{PictureFormat::Exr, ".exr", "OpenEXR", ExrFactory},
+    OutputFormat{PictureFormat::Bitmap, ".bmp", "bitmap", MakeBitmapSink, nullptr},
+    OutputFormat{PictureFormat::Png, ".png", "PNG", PngFactory, EndsWithPngEnd},
+    OutputFormat{PictureFormat::Exr, ".exr", "OpenEXR", ExrFactory, ExrWhole},
 };
 
 std::string Lower(std::string text) {

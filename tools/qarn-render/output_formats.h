@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "engine/view_state.h"
@@ -20,6 +21,10 @@ struct OutputFormat {
     // Whether this build writes it; `make` is null where it does not.
     bool Available() const { return make != nullptr; }
     PictureSinkFactory make;
+    // Whether a file holds a whole picture of the format, by its own end
+    // mark (a PNG's IEND chunk, an OpenEXR file's every block); null where
+    // being there is enough.
+    bool (*whole)(const std::string& path);
 };
 
 std::span<const OutputFormat> OutputFormats();

@@ -17,7 +17,7 @@ namespace qarn::render {
 class CountsSink final : public BandSink {
 public:
     explicit CountsSink(OutputFile& file) : file_(file) {}
-    std::string Take(const Band& band) override;
+    [[nodiscard]] std::string Take(const Band& band) override;
 
 private:
     OutputFile& file_;
@@ -58,12 +58,12 @@ struct PictureShape {
 class PictureSink : public BandSink {
 public:
     PictureSink(const ViewState& view, PictureShape shape);
-    std::string Take(const Band& band) final;
+    [[nodiscard]] std::string Take(const Band& band) final;
     // After the last band.
-    virtual std::string Finish() = 0;
+    [[nodiscard]] virtual std::string Finish() = 0;
 
 protected:
-    virtual std::string Row(const PictureRow& row) = 0;
+    [[nodiscard]] virtual std::string Row(const PictureRow& row) = 0;
 
 private:
     ViewState view_;

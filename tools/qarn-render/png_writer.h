@@ -28,15 +28,15 @@ public:
     PngWriter& operator=(const PngWriter&) = delete;
 
     // `colours` holds width pixels, 0x00RRGGBB.
-    std::string WriteRow(std::span<const std::uint32_t> colours);
+    [[nodiscard]] std::string WriteRow(std::span<const std::uint32_t> colours);
     // Ends the file after the last row.
-    std::string Finish();
+    [[nodiscard]] std::string Finish();
 
     struct Stream;
 
 private:
-    std::string Deflate(bool last);
-    std::string Chunk(const char* type, std::span<const std::uint8_t> data);
+    [[nodiscard]] std::string Deflate(bool last);
+    [[nodiscard]] std::string Chunk(const char* type, std::span<const std::uint8_t> data);
     std::string Failed(const std::string& reason);
 
     OutputFile& file_;

@@ -12,6 +12,7 @@
 #include "band_renderer.h"
 #include "colour/gradient.h"
 #include "colour/smooth_colour.h"
+#include "frame_files.h"
 #include "output_file.h"
 #include "persistence/coordinate_file.h"
 #include "picture_sinks.h"
@@ -33,7 +34,7 @@ int Fail(int code, const std::string& message) {
 }
 
 // Writes all of `text` to standard output, or says why it could not.
-std::string WriteStdout(const std::string& text) {
+[[nodiscard]] std::string WriteStdout(const std::string& text) {
     if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return "standard output: write failed";
     return {};
@@ -50,7 +51,7 @@ struct PictureOutputs {
     std::unique_ptr<ContinuousSink> continuous;
     std::vector<BandSink*> sinks;
 
-    std::string Open(const PlannedPicture& planned, const ViewState& view, PictureShape shape) {
+    [[nodiscard]] std::string Open(const PlannedPicture& planned, const ViewState& view, PictureShape shape) {
         if (planned.pictureFile) {
             pictureFile = std::make_unique<OutputFile>(*planned.pictureFile);
             if (std::string error = pictureFile->Open(); !error.empty()) return error;
@@ -72,7 +73,7 @@ struct PictureOutputs {
         return {};
     }
 
-    std::string Render(BandRenderer& renderer, const PictureArea& area, std::uint32_t depth, ProgressBar& progress,
+    [[nodiscard]] std::string Render(BandRenderer& renderer, const PictureArea& area, std::uint32_t depth, ProgressBar& progress,
                        BandExtras extras) {
         std::string error = renderer.Render(area, depth, sinks, &progress, extras);
         if (error.empty() && picture) error = picture->Finish();
@@ -137,11 +138,8 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
         if (!std::filesystem::is_directory(PathOfUtf8(folder), ec))
             return Fail(ExitWriteFailed, folder + ": the folder cannot be made");
     }
-    // Frames already written are kept: an interrupted run resumes.
-    const RenderPlan plan = MakeRenderPlan(options, view, [](const std::string& path) {
-        std::error_code ec;
-        return std::filesystem::exists(PathOfUtf8(path), ec);
-    });
+    // Whole frames already written are kept: an interrupted run resumes.
+    const RenderPlan plan = MakeRenderPlan(options, view, IsWholeFrameFile);
     if (std::string error = WriteStdout(plan.info); !error.empty()) return Fail(ExitWriteFailed, error);
 
     std::unique_ptr<OutputFile> saveFile;

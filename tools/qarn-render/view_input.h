@@ -11,6 +11,6 @@ namespace qarn::render {
 // start-up view; then the depth, palette and shift given, which must be
 // values the viewer itself produces, like a file's. Returns an empty string,
 // or one line saying why the view is refused (with `view` then undefined).
-std::string DefineView(const RenderOptions& options, ViewState& view);
+[[nodiscard]] std::string DefineView(const RenderOptions& options, ViewState& view);
 
 }  // namespace qarn::render
