@@ -1,25 +1,12 @@
 #include "picture_areas.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "engine/arithmetic_mode.h"
+#include "engine/view_centre.h"
+#include "frame_step.h"
 
 namespace qarn::render {
-namespace {
-
-constexpr long double HomeStep = HomeView.PixelStep;  // 2^-7
-
-// log2(PixelStep / 2^-7); exact where the ratio is a power of two, as at
-// every zoom level.
-long double LevelsBelowHome(long double step) {
-    const long double ratio = step / HomeStep;
-    int exponent = 0;
-    if (std::frexp(ratio, &exponent) == 0.5L) return static_cast<long double>(exponent - 1);
-    return std::log2(ratio);
-}
-
-}  // namespace
 
 ViewSquare SquareOf(const ViewState& view) { return {view.OriginRe, view.OriginIm, view.PixelStep}; }
 
@@ -28,14 +15,9 @@ ViewSquare ZoomFrameSquare(const ViewState& view, int frame, int frames) {
     // The last frame is the view, origin and step as they are: going through
     // the centre and back could round the origin.
     if (frame >= frames) return SquareOf(view);
-    const long double exponent = LevelsBelowHome(view.PixelStep) * static_cast<long double>(frame) /
-                                 static_cast<long double>(frames);
-    const bool whole = std::fabs(exponent) < 65536.0L && exponent == std::floor(exponent);
-    const long double step = whole ? std::ldexp(HomeStep, static_cast<int>(exponent)) : HomeStep * std::exp2(exponent);
-    const long double half = static_cast<long double>(HalfView);
-    const long double centreRe = view.OriginRe + half * view.PixelStep;
-    const long double centreIm = view.OriginIm - half * view.PixelStep;
-    return {centreRe - half * step, centreIm + half * step, step};
+    const long double step = FrameStep(view.PixelStep, frame, frames);
+    const ViewPoint origin = OriginAround(CentreOf(view), step);
+    return {origin.re, origin.im, step};
 }
 
 PictureArea FramedArea(const ViewSquare& square, int scale, int width, int height) {

@@ -27,9 +27,9 @@ struct ViewSquare {
 ViewSquare SquareOf(const ViewState& view);
 
 // Frame `frame` of `frames` + 1 zooming in to the view about its centre:
-// step 2^-7 x (PixelStep / 2^-7)^(frame / frames), exactly the power of two
-// when the exponent is whole, origin (centre - 256 x step, centre +
-// 256 x step); the last frame is the view itself.
+// the step FrameStep(PixelStep, frame, frames) (frame_step.h), the origin
+// OriginAround(CentreOf(view), step) (engine/view_centre.h); the last frame
+// is the view itself.
 ViewSquare ZoomFrameSquare(const ViewState& view, int frame, int frames);
 
 // `width` x `height` points of the square at `scale` times its resolution:

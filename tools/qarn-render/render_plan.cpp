@@ -18,7 +18,15 @@ RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, c
     plan.shown = ShownView(view);
     const int s = options.supersample;
     plan.shape = PictureShape{options.width, options.height, s};
-    if (options.info) plan.info = ViewInfo(view);
+    // --info with --zoom-frames shows where each frame is instead of
+    // rendering the frames.
+    const bool framesShown = options.info && options.zoomFrames;
+    if (framesShown) {
+        const ZoomFramesOption& zoom = *options.zoomFrames;
+        plan.info = ZoomFramesInfo(plan.shown, zoom.first, zoom.last, zoom.count);
+    } else if (options.info) {
+        plan.info = ViewInfo(view);
+    }
     plan.saveFile = options.saveFile;
 
     // The points computed: the picture that --scale K x S and --size
@@ -35,7 +43,7 @@ RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, c
         picture.continuousFile = options.continuousFile;
         plan.pictures.push_back(std::move(picture));
     }
-    if (options.zoomFrames) {
+    if (options.zoomFrames && !framesShown) {
         const ZoomFramesOption& zoom = *options.zoomFrames;
         plan.frameFolder = zoom.folder;
         const OutputFormat& format = FormatEntry(options.frameFormat);

@@ -131,7 +131,7 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
     }
     const Gradient* gradientUsed = gradient ? &*gradient : nullptr;
     RemovePartialFilesOnInterrupt();
-    if (options.zoomFrames) {
+    if (options.zoomFrames && !options.info) {
         const std::string& folder = options.zoomFrames->folder;
         std::error_code ec;
         std::filesystem::create_directories(PathOfUtf8(folder), ec);

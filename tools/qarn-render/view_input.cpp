@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "engine/arithmetic_mode.h"
+#include "engine/view_centre.h"
 #include "persistence/coordinate_file.h"
 #include "utf8_path.h"
 
@@ -64,10 +65,10 @@ std::string DefineView(const RenderOptions& options, ViewState& view) {
         if (!Replace(view.ZoomLevel, *options.level) || view.ZoomLevel < 0 || view.ZoomLevel > MaxZoomLevel)
             return Refused(CoordinateFileProblem::ZoomLevelOutOfRange);
         view.PixelStep = std::ldexp(1.0L, -(7 + view.ZoomLevel));
-        const long double half = static_cast<long double>(HalfView) * view.PixelStep;
         if (options.at) {
-            view.OriginRe = options.at->re - half;
-            view.OriginIm = options.at->im + half;
+            const ViewPoint origin = OriginAround({options.at->re, options.at->im}, view.PixelStep);
+            view.OriginRe = origin.re;
+            view.OriginIm = origin.im;
         } else if (options.origin) {
             view.OriginRe = options.origin->re;
             view.OriginIm = options.origin->im;

@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <limits>
 
-#include "engine/arithmetic_mode.h"
+#include "engine/view_centre.h"
+#include "frame_step.h"
+#include "picture_areas.h"
 
 namespace qarn::render {
 
@@ -30,17 +32,29 @@ std::string FormatReal(long double value) {
 }
 
 std::string ViewInfo(const ViewState& view) {
-    SetArithmeticMode();
-    const long double half = static_cast<long double>(HalfView) * view.PixelStep;
-    const long double centreRe = view.OriginRe + half;
-    const long double centreIm = view.OriginIm - half;
+    const ViewPoint centre = CentreOf(view);
     char text[512];
     std::snprintf(text, sizeof text,
                   "origin: %s %s\ncentre: %s %s\nlevel: %d\nstep: %s\ndepth: %u\npalette: 0x%04X\nshift: %d\n",
-                  FormatReal(view.OriginRe).c_str(), FormatReal(view.OriginIm).c_str(), FormatReal(centreRe).c_str(),
-                  FormatReal(centreIm).c_str(), static_cast<int>(view.ZoomLevel), FormatReal(view.PixelStep).c_str(),
+                  FormatReal(view.OriginRe).c_str(), FormatReal(view.OriginIm).c_str(), FormatReal(centre.re).c_str(),
+                  FormatReal(centre.im).c_str(), static_cast<int>(view.ZoomLevel), FormatReal(view.PixelStep).c_str(),
                   static_cast<unsigned>(view.Depth), static_cast<unsigned>(view.PaletteMode),
                   static_cast<int>(view.ColourShift));
+    return text;
+}
+
+std::string ZoomFramesInfo(const ViewState& view, int first, int last, int frames) {
+    std::string text;
+    for (int k = first; k <= last; ++k) {
+        ViewState frame = view;
+        const ViewSquare square = ZoomFrameSquare(view, k, frames);
+        frame.OriginRe = square.originRe;
+        frame.OriginIm = square.originIm;
+        frame.PixelStep = square.step;
+        // The last frame is the view, at its own level.
+        if (k < frames) frame.ZoomLevel = static_cast<std::int32_t>(NearestLevel(square.step));
+        text += "frame: " + std::to_string(k) + "\n" + ViewInfo(frame);
+    }
     return text;
 }
 
