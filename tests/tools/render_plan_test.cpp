@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "render_plan.h"
+#include "view_text.h"
 #include "support/views.h"
 
 namespace qarn::render {
@@ -27,7 +28,7 @@ bool SameArea(const PictureArea& a, const PictureArea& b) {
 
 TEST(RenderPlan, PictureAndFramesInOrderWithTheirAreasAndNames) {
     const ViewState view = testing::ViewAround(-0.75L, 0.1L, 8, 1024);
-    const RenderOptions options = Options({"-o", "p.png", "--counts", "p.u32", "--info", "--size", "64x32",
+    const RenderOptions options = Options({"-o", "p.png", "--counts", "p.u32", "--size", "64x32",
                                            "--supersample", "2", "--zoom-frames", "4", "f", "--frames", "1-3"});
     std::vector<std::string> asked;
     const RenderPlan plan = MakeRenderPlan(options, view, [&](const std::string& path) {
@@ -35,7 +36,7 @@ TEST(RenderPlan, PictureAndFramesInOrderWithTheirAreasAndNames) {
         return path.ends_with("frame-0002.png");  // already whole: left out
     });
     EXPECT_EQ(plan.shown.Depth, 1024u);
-    EXPECT_NE(plan.info.find("level: 8"), std::string::npos);
+    EXPECT_EQ(plan.info, "");
     ASSERT_EQ(plan.pictures.size(), 3u);
     EXPECT_EQ(asked.size(), 3u) << "each frame of the range is looked for once";
 
@@ -54,6 +55,33 @@ TEST(RenderPlan, PictureAndFramesInOrderWithTheirAreasAndNames) {
         EXPECT_TRUE(SameArea(frame.area, FramedArea(ZoomFrameSquare(view, frame.frame, 4), 2, 128, 64)));
     }
     EXPECT_EQ(plan.Rows(), 3 * 64);
+}
+
+// --info with --zoom-frames shows where the range's frames are, one block
+// each, and renders none of them; a picture asked for is still made.
+TEST(RenderPlan, InfoWithZoomFramesShowsTheFramesInstead) {
+    const ViewState view = testing::ViewAround(-0.75L, 0.1L, 8, 1024);
+    const RenderPlan plan = MakeRenderPlan(Options({"--info", "-o", "p.png", "--zoom-frames", "4", "f", "--frames", "2-4"}),
+                                           view, [](const std::string&) {
+                                               ADD_FAILURE() << "no frame to look for";
+                                               return false;
+                                           });
+    ASSERT_EQ(plan.pictures.size(), 1u);
+    EXPECT_EQ(plan.pictures[0].frame, -1);
+    EXPECT_EQ(plan.info, ZoomFramesInfo(view, 2, 4, 4));
+    EXPECT_EQ(plan.info.rfind("frame: 2\n", 0), 0u) << plan.info;
+    // Frame 2 of 4 is level 4 about the view's centre; the last is the view.
+    ViewState level4 = view;
+    const ViewSquare square = ZoomFrameSquare(view, 2, 4);
+    level4.OriginRe = square.originRe;
+    level4.OriginIm = square.originIm;
+    level4.PixelStep = 0x1p-11L;
+    level4.ZoomLevel = 4;
+    const std::string blocks = "frame: 2\n" + ViewInfo(level4) + "frame: 3\n";
+    EXPECT_EQ(plan.info.substr(0, blocks.size()), blocks);
+    EXPECT_NE(plan.info.find("frame: 3\norigin: "), std::string::npos);
+    EXPECT_NE(plan.info.find("level: 6\n"), std::string::npos) << "frame 3's nearest level";
+    EXPECT_TRUE(plan.info.ends_with("frame: 4\n" + ViewInfo(view))) << plan.info;
 }
 
 TEST(RenderPlan, ViewAloneOrSavedPlansNoPicture) {

@@ -479,13 +479,21 @@ TEST_F(RenderTool, ViewAsTextRoundTrip) {
 
 TEST_F(RenderTool, ZoomFramesEndAtTheViewAndResume) {
     WriteAll(dir / "in-view.qarn", RecordOf(testing::ViewAround(-0.75L, 0.1L, 8, 512)));
-    ASSERT_EQ(Run("in-view.qarn --zoom-frames 4 frames -o view.png --info"), 0) << Stderr();
+    ASSERT_EQ(Run("in-view.qarn --zoom-frames 4 frames -o view.png"), 0) << Stderr();
     EXPECT_EQ(Names(dir / "frames"), (std::vector<std::string>{"frame-0000.png", "frame-0001.png", "frame-0002.png",
                                                "frame-0003.png", "frame-0004.png"}));
     EXPECT_EQ(ReadAll(dir / "frames/frame-0004.png"), ReadAll(dir / "view.png")) << "the last frame is the view";
-    // Frame 2 of 4 zooms 8 levels by half: exactly level 4 about the centre.
-    const std::string centre = Info()["centre"];
-    ASSERT_EQ(Run("--at " + centre + " --level 4 -o level4.png"), 0) << Stderr();
+
+    // --info shows where the frames are instead of rendering them: frame 2
+    // of 4 zooms 8 levels by half, exactly level 4 about the centre, and its
+    // block's origin and level give that frame's picture.
+    ASSERT_EQ(Run("in-view.qarn --zoom-frames 4 shown --frames 2-2 --info"), 0) << Stderr();
+    EXPECT_FALSE(fs::exists(dir / "shown")) << "nothing rendered, no folder made";
+    auto info = Info();
+    EXPECT_EQ(info["frame"], "2");
+    EXPECT_EQ(info["level"], "4");
+    EXPECT_EQ(std::strtold(info["step"].c_str(), nullptr), 0x1p-11L);
+    ASSERT_EQ(Run("--origin " + info["origin"] + " --level 4 -o level4.png"), 0) << Stderr();
     EXPECT_EQ(ReadAll(dir / "frames/frame-0002.png"), ReadAll(dir / "level4.png"));
 
     // A whole frame already there is kept (here another frame's bytes, to
@@ -613,6 +621,20 @@ TEST_F(RenderTool, FileAndFolderAreSyncedAroundTheMove) {
     }
     EXPECT_EQ(calls, (std::vector<std::string>{"fsync", "rename", "fsync"}));
     EXPECT_TRUE(fs::exists(dir / "out.png"));
+}
+
+// Standard output that cannot be written is a failed write, named in one line.
+TEST_F(RenderTool, FailedWritesToStandardOutput) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    for (const char* args : {"--info", "--help", "--zoom-frames 3 f --info"}) {
+        const std::string command =
+            "cd '" + dir.string() + "' && '" QARN_RENDER_PATH "' " + args + " >/dev/full 2>stderr.txt";
+        const int status = std::system(command.c_str());
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 3) << args;
+        const std::string message = Stderr();
+        EXPECT_NE(message.find("standard output"), std::string::npos) << args << ": " << message;
+        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << args << ": one line";
+    }
 }
 
 // A full disk during a range: the run fails with the reason, leaving only
