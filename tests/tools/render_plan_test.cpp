@@ -77,11 +77,11 @@ TEST(RenderPlan, InfoWithZoomFramesShowsTheFramesInstead) {
     level4.OriginIm = square.originIm;
     level4.PixelStep = 0x1p-11L;
     level4.ZoomLevel = 4;
-    const std::string blocks = "frame: 2\n" + ViewInfo(level4) + "frame: 3\n";
+    const std::string blocks = "frame: 2\n" + ViewInfo(level4) + "\nframe: 3\n";
     EXPECT_EQ(plan.info.substr(0, blocks.size()), blocks);
     EXPECT_NE(plan.info.find("frame: 3\norigin: "), std::string::npos);
     EXPECT_NE(plan.info.find("level: 6\n"), std::string::npos) << "frame 3's nearest level";
-    EXPECT_TRUE(plan.info.ends_with("frame: 4\n" + ViewInfo(view))) << plan.info;
+    EXPECT_TRUE(plan.info.ends_with("\n\nframe: 4\n" + ViewInfo(view))) << plan.info;
 }
 
 TEST(RenderPlan, ViewAloneOrSavedPlansNoPicture) {

@@ -53,6 +53,7 @@ std::string ZoomFramesInfo(const ViewState& view, int first, int last, int frame
         frame.PixelStep = square.step;
         // The last frame is the view, at its own level.
         if (k < frames) frame.ZoomLevel = static_cast<std::int32_t>(NearestLevel(square.step));
+        if (k > first) text += "\n";  // a blank line between blocks
         text += "frame: " + std::to_string(k) + "\n" + ViewInfo(frame);
     }
     return text;

@@ -19,7 +19,7 @@ std::string ViewInfo(const ViewState& view);
 // Zoom frames `first` to `last` of 0 .. `frames` of the view, one block each:
 // a line `frame: K`, then the frame's square as ViewInfo gives a view, its
 // level the whole level nearest to the frame's step (the last frame's the
-// view's own).
+// view's own); a blank line between blocks.
 std::string ZoomFramesInfo(const ViewState& view, int first, int last, int frames);
 
 }  // namespace qarn::render
