@@ -1,5 +1,6 @@
 // Full passes, a one-row scroll and the display mapping, each beside the
-// one-pixel-at-a-time reference in the same run. Every pass reports its
+// one-pixel-at-a-time reference in the same run, and full passes keeping the
+// escape states beside the same passes without them. Every pass reports its
 // escape tests ("iterations", the same on every machine), the time per
 // iteration, and true core cycles per iteration at the clock measured in the
 // same run by a chain of dependent integer additions (one a cycle).
@@ -13,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "colour/display_mapping.h"
 #include "engine/escape_count.h"
@@ -227,6 +229,59 @@ void ReferenceArguments(benchmark::internal::Benchmark* b) {
     for (int view : {WhollyInside, Minibrot, Level50, Neck}) b->Args({view, 8});
 }
 
+// What asking for the escape states costs: a full pass of the view through
+// a grid, counts only, then the same pass keeping the states, one after the
+// other in every round so that both meet the same load on a shared machine.
+// Each is timed on its own (this thread's processor time on one thread, the
+// wall clock on several), at the clock measured in the same run.
+void FullPassStates(benchmark::State& state) {
+    const ViewState view = ViewOf(state.range(0));
+    Renderer renderer(static_cast<unsigned>(state.range(1)));
+    StripPlan plan;
+    PlanRows(view, -ViewSize, plan);
+    auto counts = std::make_unique<IterationBuffer>();
+    std::vector<EscapeState> states(PixelCount);
+    PixelGrid grid;
+    grid.re = plan.re.data();
+    grid.im = plan.im.data();
+    grid.width = ViewSize;
+    grid.height = ViewSize;
+    grid.out = counts->data();
+    grid.stride = ViewSize;
+    grid.varyingLine = plan.reLine;
+    const unsigned threads = renderer.Threads();
+    const auto now = [threads] { return threads == 1 ? ThreadSeconds() : WallSeconds(); };
+    double countsSeconds = 0;
+    double statesSeconds = 0;
+    const Measured m = Measure(state, [&] {
+        grid.escape = nullptr;
+        double start = now();
+        renderer.Compute(grid, view.Depth);
+        countsSeconds += now() - start;
+        grid.escape = states.data();
+        start = now();
+        renderer.Compute(grid, view.Depth);
+        statesSeconds += now() - start;
+        benchmark::DoNotOptimize(counts->data());
+        benchmark::DoNotOptimize(states.data());
+    });
+    const double tests = static_cast<double>(renderer.Tests());
+    const double cores = threads == 1 ? 1.0 : threads;
+    state.counters["iterations"] = tests;
+    state.counters["counts_ms"] = countsSeconds / m.passes * 1e3;
+    state.counters["states_ms"] = statesSeconds / m.passes * 1e3;
+    state.counters["counts_cycles_per_iteration"] = countsSeconds * cores * m.clockHz / (m.passes * tests);
+    state.counters["states_cycles_per_iteration"] = statesSeconds * cores * m.clockHz / (m.passes * tests);
+    state.counters["states_extra_percent"] = (statesSeconds / countsSeconds - 1.0) * 100.0;
+    state.counters["clock_GHz"] = m.clockHz * 1e-9;
+    state.counters["threads"] = threads;
+    state.SetLabel(std::string(NameOf(state.range(0))) + ", " + PathName(static_cast<std::int64_t>(renderer.Path())));
+}
+
+void StatesArguments(benchmark::internal::Benchmark* b) {
+    for (int view : {StartUp512, Neck, Level50}) b->Args({view, 1})->Args({view, 0});
+}
+
 // Down one row, then back up: the view stays put across the loop.
 void ScrollOneRowReference(benchmark::State& state) {
     ViewState view = HomeViewState(512);
@@ -294,6 +349,7 @@ void Mapping(benchmark::State& state) {
 
 BENCHMARK(FullPassReference)->Apply(ReferenceArguments)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(FullPass)->Apply(PassArguments)->Unit(benchmark::kMillisecond)->MinTime(0.5);
+BENCHMARK(FullPassStates)->Apply(StatesArguments)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(ScrollOneRowReference)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ScrollOneRow)->Unit(benchmark::kMicrosecond);
 BENCHMARK(AutoScrollTick)->Unit(benchmark::kMicrosecond);

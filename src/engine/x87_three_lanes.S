@@ -132,10 +132,10 @@
         fxch    st(\p1)                 // x            y' in x's place
         KEEP_STATE \lane, 0
         fmul    st(0), st(0)            // xx
-        fst     qword ptr [rdi+SQUARES+16*\lane]
+        KEEP_SQUARE \lane, 0
         fxch    st(\q1)                 // y            xx in y's place
         fmul    st(0), st(0)            // yy
-        fst     qword ptr [rdi+SQUARES+16*\lane+8]
+        KEEP_SQUARE \lane, 1
         FSUB_CR \row, \idx              // t=yy-cr
         fsubp   st(\q1), st             //              x'=xx-t in y's place
 .endm
