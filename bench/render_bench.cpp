@@ -256,11 +256,11 @@ void FullPassStates(benchmark::State& state) {
     const Measured m = Measure(state, [&] {
         grid.escape = nullptr;
         double start = now();
-        renderer.Compute(grid, view.Depth);
+        if (!renderer.Compute(grid, view.Depth)) state.SkipWithError("the renderer refused the grid");
         countsSeconds += now() - start;
         grid.escape = states.data();
         start = now();
-        renderer.Compute(grid, view.Depth);
+        if (!renderer.Compute(grid, view.Depth)) state.SkipWithError("the renderer refused the grid");
         statesSeconds += now() - start;
         benchmark::DoNotOptimize(counts->data());
         benchmark::DoNotOptimize(states.data());

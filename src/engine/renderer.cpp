@@ -153,7 +153,8 @@ void Renderer::Compute(const StripPlan& plan, std::uint32_t depth, IterationBuff
     grid.stride = ViewSize;
     grid.byRows = plan.colCount == ViewSize;
     grid.varyingLine = grid.byRows ? plan.reLine : plan.imLine;
-    Compute(grid, depth);
+    // A plan's strips always fit the buffer; an empty one computes nothing.
+    (void)Compute(grid, depth);
 }
 
 bool Renderer::Compute(const PixelGrid& grid, std::uint32_t depth) {

@@ -74,7 +74,7 @@ public:
     void Compute(const StripPlan& plan, std::uint32_t depth, IterationBuffer& counts);
     // Returns false, computing nothing, for a grid the renderer cannot take
     // (empty, wider than maxWidth, or columns taller than ViewSize).
-    bool Compute(const PixelGrid& grid, std::uint32_t depth);
+    [[nodiscard]] bool Compute(const PixelGrid& grid, std::uint32_t depth);
 
     unsigned Threads() const { return static_cast<unsigned>(workers_.size()) + 1; }
     // The path taken: never Fast, which is resolved at construction.
