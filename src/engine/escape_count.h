@@ -6,28 +6,9 @@
 
 namespace qarn {
 
-// The escape-time iteration of one pixel, one operation at a time in the
-// current x87 mode. Returns the number of the test at which |z|^2 first
-// exceeds 4 (1 means c itself lies outside), or 0 when Depth tests pass
-// without escape. The loop is the definition every faster path must match.
-inline std::uint32_t EscapeCount(long double cr, long double ci, std::uint32_t depth) {
-    long double x = cr;
-    long double y = ci;
-    std::uint32_t n = 0;
-    for (;;) {
-        const long double xx = x * x;
-        const long double xy = x * y;
-        const long double yy = y * y;
-        ++n;
-        if (xx + yy > EscapeBound) return n;
-        if (n >= depth) return 0;
-        x = xx - (yy - cr);
-        y = (xy + xy) + ci;
-    }
-}
-
-// EscapeCount, also giving the state its escaping test found beyond the
-// bound (see EscapeState): the definition of every path's states.
+// The escape-time count (EscapeCount), also giving the state its escaping
+// test found beyond the bound (see EscapeState): the definition of every
+// path's counts and states.
 inline std::uint32_t EscapeCountWithState(long double cr, long double ci, std::uint32_t depth, EscapeState& state) {
     long double x = cr;
     long double y = ci;
@@ -48,6 +29,15 @@ inline std::uint32_t EscapeCountWithState(long double cr, long double ci, std::u
         x = xx - (yy - cr);
         y = (xy + xy) + ci;
     }
+}
+
+// The escape-time iteration of one pixel, one operation at a time in the
+// current x87 mode. Returns the number of the test at which |z|^2 first
+// exceeds 4 (1 means c itself lies outside), or 0 when Depth tests pass
+// without escape. The loop is the definition every faster path must match.
+inline std::uint32_t EscapeCount(long double cr, long double ci, std::uint32_t depth) {
+    EscapeState unused;
+    return EscapeCountWithState(cr, ci, depth, unused);
 }
 
 // What one pixel costs: its count and the escape tests it ran.
