@@ -175,6 +175,20 @@ protected:
         return names.size();
     }
 
+    // A 48 KiB tmpfs at dir/small, unmounted when the result goes; none where
+    // it cannot be mounted (it takes root).
+    struct SmallDisk {
+        fs::path at;
+        ~SmallDisk() { std::system(("umount '" + at.string() + "'").c_str()); }
+    };
+    std::unique_ptr<SmallDisk> MountSmallDisk() {
+        fs::create_directory(dir / "small");
+        if (Run("mount -t tmpfs -o size=48k qarn-render-test small", "") != 0) return nullptr;
+        auto disk = std::make_unique<SmallDisk>();
+        disk->at = dir / "small";
+        return disk;
+    }
+
     fs::path dir;
 };
 
@@ -651,13 +665,8 @@ TEST_F(RenderTool, FailedWritesToStandardOutput) {
 // whole frames and nothing beside them. The disk is a 48 KiB tmpfs, which
 // holds the range's first few frames of 256 x 144 only.
 TEST_F(RenderTool, RangeOnAFullDiskFailsLeavingOnlyWholeFrames) {
-    fs::create_directory(dir / "small");
-    if (Run("mount -t tmpfs -o size=48k qarn-render-test small", "") != 0)
-        GTEST_SKIP() << "a small tmpfs cannot be mounted here (it takes root): " << Stderr();
-    struct Unmount {
-        fs::path at;
-        ~Unmount() { std::system(("umount '" + at.string() + "'").c_str()); }
-    } unmount{dir / "small"};
+    const auto disk = MountSmallDisk();
+    if (!disk) GTEST_SKIP() << "a small tmpfs cannot be mounted here (it takes root): " << Stderr();
     const std::string frames = "--at -0.75 0.1 --level 10 --size 256x144 --zoom-frames 12";
     EXPECT_EQ(Run(frames + " small/frames"), 3);
     EXPECT_NE(Stderr().find("No space left on device"), std::string::npos) << Stderr();
@@ -912,13 +921,8 @@ TEST_F(RenderTool, ExrFrameCutShortIsMadeAgain) {
 }
 
 TEST_F(RenderTool, ExrOnAFullDiskLeavesNoPartialFile) {
-    fs::create_directory(dir / "small");
-    if (Run("mount -t tmpfs -o size=48k qarn-render-test small", "") != 0)
-        GTEST_SKIP() << "a small tmpfs cannot be mounted here (it takes root): " << Stderr();
-    struct Unmount {
-        fs::path at;
-        ~Unmount() { std::system(("umount '" + at.string() + "'").c_str()); }
-    } unmount{dir / "small"};
+    const auto disk = MountSmallDisk();
+    if (!disk) GTEST_SKIP() << "a small tmpfs cannot be mounted here (it takes root): " << Stderr();
     EXPECT_EQ(Run("--at -0.75 0.1 --level 10 --size 512x512 --colouring smooth -o small/p.exr"), 3);
     EXPECT_NE(Stderr().find("No space left on device"), std::string::npos) << Stderr();
     EXPECT_TRUE(fs::is_empty(dir / "small"));
