@@ -43,7 +43,7 @@ struct PixelGrid {
 enum class RenderPath {
     Fast,        // the x87 kernels that suit this machine's processor, else Portable
     FixedSlots,  // x87 kernels that keep each pixel in fixed registers
-    Exchanging,    // x87 kernels that bring each pixel to the top with register exchanges
+    Exchanging,  // x87 kernels that bring each pixel to the top with register exchanges
     Portable,    // plain C++, one pixel at a time
 };
 
