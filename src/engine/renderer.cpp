@@ -276,6 +276,7 @@ void Renderer::ComputeLine(int line) {
         job.shared = shared;
         job.shared64 = static_cast<double>(shared);
         job.sharedSquare = job.shared64 * job.shared64;
+        job.sharedPlusOneSquare = (job.shared64 + 1) * (job.shared64 + 1);
         const bool exact = varyingExact_ && static_cast<long double>(job.shared64) == shared;
         const bool split = !exact && varyingSplits_ && SplitDouble(shared, job.sharedSplit);
         // The kernels that keep each lane's state where it is asked for.

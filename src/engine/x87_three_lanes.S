@@ -160,8 +160,14 @@
 // idle lane iterating z = 0 into a sink until the others are done.
 // The lane's x and y lie at st(x) and st(y), and at st(x1) and st(y1) once
 // one more value has been pushed.
-.macro END_LANE row, lane, x, y, x1, y1, idx, out, rem, saved, special, cycle, event, back, continue, upto
+.macro END_LANE row, lane, x, y, x1, y1, idx, out, rem, saved, special, cycle, event, back, continue, upto, resume
 \special:
+  .if STATE && !STATE_EVERY
+        cmp     rax, rbp
+        jae     .Lescape\@
+        LOOK_AHEAD \lane, \x, \y, \rem, \out, \resume, .Lrefill\@
+.Lescape\@:
+  .endif
         ESCAPE_PATH \lane, \rem, \out, \back, .Lrefill\@, \upto
 \cycle:
         CHECK_CYCLE \lane, \x1, \y1, \rem, \back, .Lended\@
@@ -188,6 +194,7 @@
         add     r15, 2
         jmp     .Lrefill\@
 .Lload\@:
+        NEAR_ESCAPE \lane, \row
         mov     \idx, r15
         mov     rax, [rdi+OUT]
         lea     \out, [rax+r15*2]
@@ -207,6 +214,8 @@
 // `upto` as for ESCAPE_PATH: the fixed-register form adds the squared
 // modulus on the x87 and leaves only a double of exactly 4.0 to the caller.
 .macro KERNEL name, row, fixed, upto
+        // The fixed form has no spare register for the side path's copies.
+        .set    STATE_EVERY, STATE && \fixed
         KERNEL_ENTRY \name
 
         mov     r12, [rdi+VARYING]
@@ -257,31 +266,31 @@
         LANE_SWAPPING \row, rbx, 0, 0, 1, 1, 2
         LANE_SWAPPING \row, r8, 1, 2, 3, 3, 4
         LANE_SWAPPING \row, rcx, 2, 4, 5, 5, 6
-        TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialSA\@, .LcycleSA\@, .LeventSA\@, .LbackSA\@, , 1
+        TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialSA\@, .LcycleSA\@, .LeventSA\@, .LbackSA\@, , 1, .LresumeSA\@
 .LafterSA\@:
-        TEST_LANE 1, r11, [rdi+SAVEDSQ+8], .LspecialSB\@, .LcycleSB\@, .LeventSB\@, .LbackSB\@, , 1
+        TEST_LANE 1, r11, [rdi+SAVEDSQ+8], .LspecialSB\@, .LcycleSB\@, .LeventSB\@, .LbackSB\@, , 1, .LresumeSB\@
 .LafterSB\@:
-        TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialSC\@, .LcycleSC\@, .LeventSC\@, .LbackSC\@, , 1
+        TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialSC\@, .LcycleSC\@, .LeventSC\@, .LbackSC\@, , 1, .LresumeSC\@
 .LafterSC\@:
         LANE_SWAPPING \row, rbx, 0, 1, 0, 2, 1
         LANE_SWAPPING \row, r8, 1, 3, 2, 4, 3
         LANE_SWAPPING \row, rcx, 2, 5, 4, 6, 5
   .endif
 .Ltests\@:
-        TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, , 1-\fixed
+        TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, , 1-\fixed, .LresumeA\@
 .LafterA\@:
-        TEST_LANE 1, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, , 1-\fixed
+        TEST_LANE 1, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, , 1-\fixed, .LresumeB\@
 .LafterB\@:
-        TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, 1-\fixed
+        TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, 1-\fixed, .LresumeC\@
 
-        END_LANE \row, 0, 0, 1, 1, 2, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@, \upto
-        END_LANE \row, 1, 2, 3, 3, 4, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .LafterB\@, \upto
-        END_LANE \row, 2, 4, 5, 5, 6, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, \upto
+        END_LANE \row, 0, 0, 1, 1, 2, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@, \upto, .LresumeA\@
+        END_LANE \row, 1, 2, 3, 3, 4, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .LafterB\@, \upto, .LresumeB\@
+        END_LANE \row, 2, 4, 5, 5, 6, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, \upto, .LresumeC\@
   .if !\fixed
         // The same for the lanes with y above x.
-        END_LANE \row, 0, 1, 0, 2, 1, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialSA\@, .LcycleSA\@, .LeventSA\@, .LbackSA\@, .LafterSA\@, \upto
-        END_LANE \row, 1, 3, 2, 4, 3, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialSB\@, .LcycleSB\@, .LeventSB\@, .LbackSB\@, .LafterSB\@, \upto
-        END_LANE \row, 2, 5, 4, 6, 5, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialSC\@, .LcycleSC\@, .LeventSC\@, .LbackSC\@, .LafterSC\@, \upto
+        END_LANE \row, 0, 1, 0, 2, 1, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialSA\@, .LcycleSA\@, .LeventSA\@, .LbackSA\@, .LafterSA\@, \upto, .LresumeSA\@
+        END_LANE \row, 1, 3, 2, 4, 3, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialSB\@, .LcycleSB\@, .LeventSB\@, .LbackSB\@, .LafterSB\@, \upto, .LresumeSB\@
+        END_LANE \row, 2, 5, 4, 6, 5, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialSC\@, .LcycleSC\@, .LeventSC\@, .LbackSC\@, .LafterSC\@, \upto, .LresumeSC\@
   .endif
 
 #if defined(__ELF__)

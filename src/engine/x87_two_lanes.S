@@ -145,9 +145,11 @@
 .endm
 
         .set    STATE, 0
+        .set    STATE_EVERY, 0
         KERNEL  QarnX87Row, 1
         KERNEL  QarnX87Column, 0
         .set    STATE, 1
+        .set    STATE_EVERY, 1
         KERNEL  QarnX87RowState, 1
         KERNEL  QarnX87ColumnState, 0
 

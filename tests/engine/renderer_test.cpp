@@ -76,6 +76,8 @@ std::vector<Case> Views() {
         {"80-bit coordinates that split into pairs of doubles, and 1e-300, which does not",
          WithOrigin(OffGridViewAround(0.0L, 0.0L, 20, 512), -0.75L, 1e-300L), 4},
         {"cycles at level 50", ViewAround(-0.1011L, 0.9563L, 50, 4096), 8},
+        {"the edge of the disk |c + 1| < 1/4: cycles of two inside, late escapes outside",
+         OffGridViewAround(-1.25L, 0.0L, 9, 4096), 8},
         {"zero step", sameC, 4},
         {"NaN origin", nanOrigin, 4},
         {"NaN step", nanStep, 4},
