@@ -39,7 +39,7 @@ constexpr X87Kernels ExchangingKernels[2] = {
 // The three-lane kernels differ only in register exchanges. Measured in
 // true cycles, the exchanging set is the faster on AMD's family 25 (its
 // exchanges are free) and on Intel's Golden Cove cores (Xeon family 6, which
-// eliminate them at renaming): 25 to 40 % on lines of doubles, and on lines
+// eliminate them at renaming): 26 to 39 % on lines of doubles, and on lines
 // of 80-bit coordinates its split kernel beats the two lanes by 6 %. The
 // fixed-register set stays for cores that pay for each exchange (Intel's
 // older Xeons, where it was measured at about 8 cycles an iteration); it is
