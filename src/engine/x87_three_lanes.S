@@ -298,28 +298,25 @@
 #endif
 .endm
 
-        .set    STATE, 0
+// The six kernels of one STATE: doubles in fixed registers and exchanging,
+// then split coordinates, exchanging only (rebuilding a coordinate takes a
+// register, which the fixed form has not got).
+.macro KERNEL_SET suffix
         .set    SPLIT, 0
-        KERNEL  QarnX87RowDouble, 1, 1, rbp
-        KERNEL  QarnX87ColumnDouble, 0, 1, rbp
-        KERNEL  QarnX87RowDoubleExchanging, 1, 0, [rdi+FARBOUND]
-        KERNEL  QarnX87ColumnDoubleExchanging, 0, 0, [rdi+FARBOUND]
-        // Rebuilding a coordinate takes a register, which the fixed form
-        // has not got: only the exchanging form takes split coordinates.
+        KERNEL  QarnX87RowDouble\suffix, 1, 1, rbp
+        KERNEL  QarnX87ColumnDouble\suffix, 0, 1, rbp
+        KERNEL  QarnX87RowDoubleExchanging\suffix, 1, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87ColumnDoubleExchanging\suffix, 0, 0, [rdi+FARBOUND]
         .set    SPLIT, 1
-        KERNEL  QarnX87RowSplitExchanging, 1, 0, [rdi+FARBOUND]
-        KERNEL  QarnX87ColumnSplitExchanging, 0, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87RowSplitExchanging\suffix, 1, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87ColumnSplitExchanging\suffix, 0, 0, [rdi+FARBOUND]
+.endm
 
+        .set    STATE, 0
+        KERNEL_SET
         // The same, keeping the escape states.
         .set    STATE, 1
-        .set    SPLIT, 0
-        KERNEL  QarnX87RowDoubleState, 1, 1, rbp
-        KERNEL  QarnX87ColumnDoubleState, 0, 1, rbp
-        KERNEL  QarnX87RowDoubleExchangingState, 1, 0, [rdi+FARBOUND]
-        KERNEL  QarnX87ColumnDoubleExchangingState, 0, 0, [rdi+FARBOUND]
-        .set    SPLIT, 1
-        KERNEL  QarnX87RowSplitExchangingState, 1, 0, [rdi+FARBOUND]
-        KERNEL  QarnX87ColumnSplitExchangingState, 0, 0, [rdi+FARBOUND]
+        KERNEL_SET State
 
 // Shared exit of the kernels: the x87 stack holds the six values of z.
 .LfinishThree:
