@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "output_formats.h"
 #include "render_options.h"
 
 namespace qarn::render {
@@ -47,7 +48,8 @@ TEST(RenderOptions, UsageErrorsNameTheirOption) {
         {"--colouring soft", "--colouring"}, {"--period 4", "--period"}, {"--gradient g.txt --period 0", "--period"},
         {"--gradient g.txt --period -1", "--period"}, {"--gradient g.txt --period x", "--period"},
         {"--format exr", "--format"}, {"--zoom-frames 4 f --format bmp", "--format"},
-        {"--zoom-frames 4 f --format tif", "--format"}, {"--shift-per-frame 1", "--shift-per-frame"},
+        {"--zoom-frames 4 f --format tif", "--format"}, {"--zoom-frames 4 f --format .png", "--format"},
+        {"--zoom-frames 4 f --format x.png", "--format"}, {"--shift-per-frame 1", "--shift-per-frame"},
         {"--zoom-frames 4 f --shift-per-frame x", "--shift-per-frame"},
         {"--zoom-frames 4 f --shift-per-frame inf", "--shift-per-frame"}, {"--continuous", "--continuous"},
     };
@@ -62,6 +64,35 @@ TEST(RenderOptions, UsageErrorsNameTheirOption) {
     const ParsedCommandLine help = Parse("--help");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--zoom-frames"), std::string::npos);
+}
+
+// The help names every format of the table: each extension for -o, and the
+// formats of the frames for --format; the choices left open take the
+// table's first format that holds the picture.
+TEST(RenderOptions, HelpAndDefaultsFollowTheFormatTable) {
+    const std::string help = Parse("--help").out;
+    std::string frameKeywords;
+    for (const OutputFormat& format : OutputFormats()) {
+        EXPECT_NE(help.find("OUT" + std::string(format.extension)), std::string::npos) << format.name;
+        if (!format.HoldsFrames()) continue;
+        frameKeywords += (frameKeywords.empty() ? "" : "|") + std::string(format.Keyword());
+        const std::string upper = format.Keyword() == "png" ? "PNG" : "EXR";
+        const ParsedCommandLine parsed = Parse("--zoom-frames 2 f --format " + upper);
+        ASSERT_TRUE(parsed.options) << parsed.err;
+        EXPECT_EQ(parsed.options->frameFormat, format.format) << "any case";
+    }
+    EXPECT_NE(help.find("--format " + frameKeywords), std::string::npos) << frameKeywords;
+    EXPECT_EQ(FormatOfKeyword("png")->format, PictureFormat::Png);
+    EXPECT_EQ(FormatOfKeyword(".png"), nullptr);
+
+    EXPECT_EQ(Parse("--zoom-frames 2 f").options->frameFormat, DefaultFrameFormat().format);
+    EXPECT_EQ(DefaultFrameFormat().format, PictureFormat::Png);
+    EXPECT_EQ(DefaultFormat(true).format, PictureFormat::Bitmap);
+    EXPECT_EQ(DefaultFormat(false).format, PictureFormat::Png);
+    // A count and mu for each pixel only where a pixel is one point.
+    EXPECT_TRUE(FormatEntry(PictureFormat::Exr).CarriesData(1));
+    EXPECT_FALSE(FormatEntry(PictureFormat::Exr).CarriesData(2));
+    EXPECT_FALSE(FormatEntry(PictureFormat::Png).CarriesData(1));
 }
 
 TEST(RenderOptions, ValuesAndNamesAreTakenAsGiven) {

@@ -50,7 +50,7 @@ TEST(RenderPlan, PictureAndFramesInOrderWithTheirAreasAndNames) {
     const std::vector<int> frames{plan.pictures[1].frame, plan.pictures[2].frame};
     EXPECT_EQ(frames, (std::vector<int>{1, 3}));
     for (const PlannedPicture& frame : std::span(plan.pictures).subspan(1)) {
-        EXPECT_EQ(*frame.pictureFile, "f/" + ZoomFrameName(frame.frame));
+        EXPECT_EQ(*frame.pictureFile, "f/" + ZoomFrameName(frame.frame, ".png"));
         EXPECT_FALSE(frame.countsFile);
         EXPECT_TRUE(SameArea(frame.area, FramedArea(ZoomFrameSquare(view, frame.frame, 4), 2, 128, 64)));
     }

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "colour/linear_light.h"
-#include "frame_files.h"
-#include "picture_sinks.h"
+#include "exr_sink.h"
+#include "output_formats.h"
 
 namespace qarn::render {
 namespace {
@@ -90,7 +90,7 @@ public:
           file_(file),
           width_(shape.width),
           height_(shape.height),
-          data_(shape.supersample == 1),
+          data_(FormatEntry(PictureFormat::Exr).CarriesData(shape.supersample)),
           blockRows_(BlockRowsFor(shape.width)),
           rgb_(3 * static_cast<std::size_t>(shape.width) * static_cast<std::size_t>(blockRows_)),
           counts_(data_ ? static_cast<std::size_t>(shape.width) * static_cast<std::size_t>(blockRows_) : 0),

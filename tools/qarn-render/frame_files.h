@@ -10,11 +10,4 @@ namespace qarn::render {
 // is whole when it exists.
 [[nodiscard]] bool IsWholeFrameFile(const std::string& path);
 
-// The end marks: a PNG ends with its IEND chunk; an OpenEXR file has every
-// block its offset table names.
-[[nodiscard]] bool EndsWithPngEnd(const std::string& path);
-#if defined(QARN_HAVE_EXR)
-[[nodiscard]] bool IsWholeExrFile(const std::string& path);  // exr_sink.cpp
-#endif
-
 }  // namespace qarn::render

@@ -32,10 +32,10 @@ PictureArea FramedArea(const ViewSquare& square, int scale, int width, int heigh
     return area;
 }
 
-std::string ZoomFrameName(int frame) {
+std::string ZoomFrameName(int frame, std::string_view extension) {
     char name[32];
-    std::snprintf(name, sizeof name, "frame-%04d.png", frame);
-    return name;
+    std::snprintf(name, sizeof name, "frame-%04d", frame);
+    return name + std::string(extension);
 }
 
 }  // namespace qarn::render

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "engine/view_state.h"
 
@@ -41,7 +42,7 @@ ViewSquare ZoomFrameSquare(const ViewState& view, int frame, int frames);
 // the imaginary part (b); a part whose count is 0 is the origin's as it is.
 PictureArea FramedArea(const ViewSquare& square, int scale, int width, int height);
 
-// frame-0000.png ... frame-9999.png
-std::string ZoomFrameName(int frame);
+// frame-0000 ... frame-9999, then the extension (".png").
+std::string ZoomFrameName(int frame, std::string_view extension);
 
 }  // namespace qarn::render

@@ -6,9 +6,7 @@
 #include "colour/linear_light.h"
 #include "persistence/bitmap_file.h"
 
-#if defined(QARN_HAVE_PNG)
 #include "png_writer.h"
-#endif
 
 namespace qarn::render {
 namespace {
@@ -45,7 +43,6 @@ private:
     int nextRow_ = 0;
 };
 
-#if defined(QARN_HAVE_PNG)
 class PngSink final : public PictureSink {
 public:
     PngSink(OutputFile& file, const ViewState& view, PictureShape shape)
@@ -57,7 +54,6 @@ private:
 
     PngWriter writer_;
 };
-#endif
 
 }  // namespace
 
@@ -65,11 +61,9 @@ std::unique_ptr<PictureSink> MakeBitmapSink(OutputFile& file, const ViewState& v
     return std::make_unique<BitmapSink>(file, view);
 }
 
-#if defined(QARN_HAVE_PNG)
 std::unique_ptr<PictureSink> MakePngSink(OutputFile& file, const ViewState& view, PictureShape shape) {
     return std::make_unique<PngSink>(file, view, shape);
 }
-#endif
 
 std::string CountsSink::Take(const Band& band) {
     // The machine is little-endian (x86-64), like the file.

@@ -78,13 +78,6 @@ using PictureSinkFactory = std::unique_ptr<PictureSink> (*)(OutputFile& file, co
 
 // The viewer's 512 x 512 bitmap (the shape must be the window's picture).
 std::unique_ptr<PictureSink> MakeBitmapSink(OutputFile& file, const ViewState& view, PictureShape shape);
-#if defined(QARN_HAVE_PNG)
 std::unique_ptr<PictureSink> MakePngSink(OutputFile& file, const ViewState& view, PictureShape shape);
-#endif
-#if defined(QARN_HAVE_EXR)
-// OpenEXR: R, G, B in linear light as half floats and, without
-// supersampling, the counts N and mu (exr_sink.cpp).
-std::unique_ptr<PictureSink> MakeExrSink(OutputFile& file, const ViewState& view, PictureShape shape);
-#endif
 
 }  // namespace qarn::render

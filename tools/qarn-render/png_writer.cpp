@@ -2,6 +2,9 @@
 
 #include <array>
 #include <cstring>
+#include <fstream>
+
+#include "utf8_path.h"
 
 #if defined(QARN_PNG_ZLIB)
 #include <zlib.h>
@@ -208,6 +211,18 @@ std::string PngWriter::Finish() {
     if (rowsLeft_ != 0) return Failed(file_.Path() + ": the picture is incomplete");
     if (std::string failure = Deflate(true); !failure.empty()) return failure;
     return Chunk("IEND", {});
+}
+
+// The IEND chunk: no data, its type, and the CRC of its type.
+bool EndsWithPngEnd(const std::string& path) {
+    static constexpr std::array<std::uint8_t, 12> End{0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    std::ifstream in(PathOfUtf8(path), std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const std::streamoff size = in.tellg();
+    if (size < static_cast<std::streamoff>(End.size())) return false;
+    in.seekg(size - static_cast<std::streamoff>(End.size()));
+    std::array<std::uint8_t, 12> last{};
+    return in.read(reinterpret_cast<char*>(last.data()), last.size()) && last == End;
 }
 
 }  // namespace qarn::render

@@ -49,4 +49,8 @@ private:
     std::string failure_;
 };
 
+// Whether a file ends with the IEND chunk that Finish writes last: a PNG cut
+// short does not.
+[[nodiscard]] bool EndsWithPngEnd(const std::string& path);
+
 }  // namespace qarn::render

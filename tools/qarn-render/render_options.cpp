@@ -92,17 +92,6 @@ void ParseFrameRange(const std::string& text, ZoomFramesOption& frames) {
         throw Usage{"--frames " + text + ": needs A-B with 0 <= A <= B <= " + std::to_string(frames.count)};
 }
 
-// The extensions of the formats this build writes: ".bmp or .png".
-std::string Extensions() {
-    std::vector<std::string> names;
-    for (const OutputFormat& format : OutputFormats())
-        if (format.Available()) names.emplace_back(format.extension);
-    std::string text;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
-    return text;
-}
-
 // The window's own picture: what a bitmap holds.
 bool IsWindowPicture(const RenderOptions& options) {
     return options.scale == 1 && options.supersample == 1 && options.width == ViewSize && options.height == ViewSize;
@@ -110,7 +99,7 @@ bool IsWindowPicture(const RenderOptions& options) {
 
 std::string DefaultPictureName(const RenderOptions& options) {
     const std::optional<std::string>& viewFile = options.viewFile;
-    const char* extension = IsWindowPicture(options) ? ".bmp" : ".png";
+    const char* extension = DefaultFormat(IsWindowPicture(options)).extension;
     if (!viewFile) return std::string("qarn") + extension;
     return Utf8OfPath(PathOfUtf8(*viewFile).replace_extension(extension));
 }
@@ -149,13 +138,14 @@ void Complete(RenderOptions& options, const std::vector<std::string>& at, const 
         options.pictureFile = DefaultPictureName(options);
     if (options.pictureFile) {
         const OutputFormat* format = FormatOfName(*options.pictureFile);
-        if (format == nullptr) throw Usage{"-o " + *options.pictureFile + ": the picture's name must end in " + Extensions()};
-        if (format->format == PictureFormat::Bitmap && !IsWindowPicture(options))
-            throw Usage{*options.pictureFile +
-                        ": a bitmap is the window's 512 x 512 picture; use .png with --scale, --size or --supersample"};
+        if (format == nullptr)
+            throw Usage{"-o " + *options.pictureFile + ": the picture's name must end in " + AvailableExtensions()};
+        if (format->windowOnly && !IsWindowPicture(options))
+            throw Usage{*options.pictureFile + ": a " + format->name + " is the window's 512 x 512 picture; use " +
+                        DefaultFormat(false).extension + " with --scale, --size or --supersample"};
         if (!format->Available())
             throw Usage{*options.pictureFile + ": this build cannot write " + format->name + " files; write " +
-                        Extensions()};
+                        AvailableExtensions()};
     }
 }
 
@@ -176,12 +166,14 @@ void CompleteColouring(RenderOptions& options, const std::string& colouring, con
         throw Usage{"--period needs a real above 0"};
     if (frameFormat) {
         if (!zoomFrames) throw Usage{"--format needs --zoom-frames"};
-        const OutputFormat* format = FormatOfName("frame." + *frameFormat);
-        if (format == nullptr || format->format == PictureFormat::Bitmap)
-            throw Usage{"--format " + *frameFormat + ": the frames are png or exr"};
+        const OutputFormat* format = FormatOfKeyword(*frameFormat);
+        if (format == nullptr || !format->HoldsFrames())
+            throw Usage{"--format " + *frameFormat + ": the frames are " + FrameKeywords()};
         if (!format->Available())
             throw Usage{std::string("--format ") + *frameFormat + ": this build cannot write " + format->name + " files"};
         options.frameFormat = format->format;
+    } else {
+        options.frameFormat = DefaultFrameFormat().format;
     }
     if (shiftPerFrame) {
         if (!zoomFrames) throw Usage{"--shift-per-frame needs --zoom-frames"};

@@ -48,8 +48,7 @@ RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, c
         plan.frameFolder = zoom.folder;
         const OutputFormat& format = FormatEntry(options.frameFormat);
         for (int k = zoom.first; k <= zoom.last; ++k) {
-            const std::string name =
-                Utf8OfPath((PathOfUtf8(zoom.folder) / ZoomFrameName(k)).replace_extension(format.extension));
+            const std::string name = Utf8OfPath(PathOfUtf8(zoom.folder) / ZoomFrameName(k, format.extension));
             if (whole(name)) continue;
             PlannedPicture frame;
             frame.area = areaOf(ZoomFrameSquare(plan.shown, k, zoom.count));

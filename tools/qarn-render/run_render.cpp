@@ -87,7 +87,7 @@ struct PictureOutputs {
 double Seconds(std::clock_t ticks) { return static_cast<double>(ticks) / CLOCKS_PER_SEC; }
 
 // What a picture needs beyond the counts: mu for --continuous, for smooth
-// colours and for OpenEXR's mu channel; colours from the computing threads
+// colours and for a picture format that carries it (OpenEXR's mu channel); colours from the computing threads
 // for anything but the viewer's mapping of counts.
 struct PictureColouring {
     std::optional<PointColours> colours;
@@ -104,9 +104,8 @@ struct PictureColouring {
             choice.period = options.period.value_or(size != 0 ? static_cast<double>(size) : 4096.0);
         }
         colours.emplace(shown, choice);
-        const bool exrData = planned.format != nullptr && planned.format->format == PictureFormat::Exr &&
-                             options.supersample == 1;
-        extras.mu = options.smooth || planned.continuousFile.has_value() || exrData;
+        const bool pictureData = planned.format != nullptr && planned.format->CarriesData(options.supersample);
+        extras.mu = options.smooth || planned.continuousFile.has_value() || pictureData;
         if (planned.pictureFile && !colours->IsViewersMapping()) extras.colours = &*colours;
     }
 };
