@@ -2,7 +2,8 @@
 // and names, and what a resumed run leaves out.
 #include <gtest/gtest.h>
 
-#include <set>
+#include <cmath>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,35 +27,76 @@ bool SameArea(const PictureArea& a, const PictureArea& b) {
            a.height == b.height;
 }
 
+// The point at the middle of an area (between its two middle points on
+// each axis), from its origin and step.
+struct Middle {
+    long double re;
+    long double im;
+    bool operator==(const Middle&) const = default;
+};
+Middle MiddleOf(const PictureArea& area) {
+    return {area.originRe + static_cast<long double>(area.width / 2) * area.step,
+            area.originIm - static_cast<long double>(area.height / 2) * area.step};
+}
+Middle CentreOfView(const ViewState& view) {
+    return {view.OriginRe + 256.0L * view.PixelStep, view.OriginIm - 256.0L * view.PixelStep};
+}
+
+// A view on the grid of level 8 (step 2^-15): every origin, centre and step
+// below is a binary fraction held exactly, so the areas' middles can be
+// compared exactly.
 TEST(RenderPlan, PictureAndFramesInOrderWithTheirAreasAndNames) {
     const ViewState view = testing::ViewAround(-0.75L, 0.1L, 8, 1024);
-    const RenderOptions options = Options({"-o", "p.png", "--counts", "p.u32", "--size", "64x32",
-                                           "--supersample", "2", "--zoom-frames", "4", "f", "--frames", "1-3"});
-    std::vector<std::string> asked;
-    const RenderPlan plan = MakeRenderPlan(options, view, [&](const std::string& path) {
-        asked.push_back(path);
-        return path.ends_with("frame-0002.png");  // already whole: left out
-    });
-    EXPECT_EQ(plan.shown.Depth, 1024u);
-    EXPECT_EQ(plan.info, "");
-    ASSERT_EQ(plan.pictures.size(), 3u);
-    EXPECT_EQ(asked.size(), 3u) << "each frame of the range is looked for once";
+    const Middle centre = CentreOfView(view);
+    const struct {
+        const char* format;  // --format, or none
+        const char* extension;
+        PictureFormat frames;
+    } rows[] = {{nullptr, ".png", PictureFormat::Png}, {"exr", ".exr", PictureFormat::Exr}};
+    for (const auto& row : rows) {
+        std::vector<const char*> args{"-o", "p.png", "--counts", "p.u32", "--size", "64x32", "--supersample", "2",
+                                      "--zoom-frames", "4", "f", "--frames", "1-3"};
+        if (row.format != nullptr) args.insert(args.end(), {"--format", row.format});
+        const RenderOptions options = Options(args);
+        const std::string extension = row.extension;
+        std::vector<std::string> asked;
+        const RenderPlan plan = MakeRenderPlan(options, view, [&](const std::string& path) {
+            asked.push_back(path);
+            return path == "f/frame-0002" + extension;  // already whole: left out
+        });
+        EXPECT_EQ(plan.shown.Depth, 1024u);
+        EXPECT_EQ(plan.info, "");
+        ASSERT_EQ(plan.pictures.size(), 3u);
+        EXPECT_EQ(asked, (std::vector<std::string>{"f/frame-0001" + extension, "f/frame-0002" + extension,
+                                                   "f/frame-0003" + extension}))
+            << "each frame of the range is looked for once, by its own format's name";
 
-    const PlannedPicture& picture = plan.pictures[0];
-    EXPECT_EQ(picture.frame, -1);
-    EXPECT_EQ(*picture.pictureFile, "p.png");
-    EXPECT_EQ(picture.format->format, PictureFormat::Png);
-    EXPECT_EQ(*picture.countsFile, "p.u32");
-    EXPECT_TRUE(SameArea(picture.area, FramedArea(SquareOf(view), 2, 128, 64)));
+        // 64 x 32 pixels of 2 x 2 points: 128 x 64 points at half the step,
+        // about the view's centre.
+        const PlannedPicture& picture = plan.pictures[0];
+        EXPECT_EQ(picture.frame, -1);
+        EXPECT_EQ(*picture.pictureFile, "p.png");
+        EXPECT_EQ(picture.format->format, PictureFormat::Png);
+        EXPECT_EQ(*picture.countsFile, "p.u32");
+        EXPECT_EQ((std::vector<int>{picture.area.width, picture.area.height}), (std::vector<int>{128, 64}));
+        EXPECT_EQ(picture.area.step, 0x1p-16L);
+        EXPECT_TRUE(MiddleOf(picture.area) == centre);
 
-    const std::vector<int> frames{plan.pictures[1].frame, plan.pictures[2].frame};
-    EXPECT_EQ(frames, (std::vector<int>{1, 3}));
-    for (const PlannedPicture& frame : std::span(plan.pictures).subspan(1)) {
-        EXPECT_EQ(*frame.pictureFile, "f/" + ZoomFrameName(frame.frame, ".png"));
-        EXPECT_FALSE(frame.countsFile);
-        EXPECT_TRUE(SameArea(frame.area, FramedArea(ZoomFrameSquare(view, frame.frame, 4), 2, 128, 64)));
+        // Frame k of 4 zooming to level 8 is level 2k (step 2^-(7+2k)) about
+        // the same centre, at the same size and supersampling; the last
+        // frame would be the picture itself.
+        const std::vector<int> frames{plan.pictures[1].frame, plan.pictures[2].frame};
+        EXPECT_EQ(frames, (std::vector<int>{1, 3}));
+        for (const PlannedPicture& frame : std::span(plan.pictures).subspan(1)) {
+            EXPECT_EQ(*frame.pictureFile, "f/frame-000" + std::to_string(frame.frame) + extension);
+            EXPECT_EQ(frame.format->format, row.frames);
+            EXPECT_FALSE(frame.countsFile);
+            EXPECT_EQ((std::vector<int>{frame.area.width, frame.area.height}), (std::vector<int>{128, 64}));
+            EXPECT_EQ(frame.area.step, std::ldexp(1.0L, -8 - 2 * frame.frame)) << frame.frame;
+            EXPECT_TRUE(MiddleOf(frame.area) == centre) << frame.frame;
+        }
+        EXPECT_EQ(plan.Rows(), 3 * 64);
     }
-    EXPECT_EQ(plan.Rows(), 3 * 64);
 }
 
 // --info with --zoom-frames shows where the range's frames are, one block
@@ -72,9 +114,9 @@ TEST(RenderPlan, InfoWithZoomFramesShowsTheFramesInstead) {
     EXPECT_EQ(plan.info.rfind("frame: 2\n", 0), 0u) << plan.info;
     // Frame 2 of 4 is level 4 about the view's centre; the last is the view.
     ViewState level4 = view;
-    const ViewSquare square = ZoomFrameSquare(view, 2, 4);
-    level4.OriginRe = square.originRe;
-    level4.OriginIm = square.originIm;
+    const Middle centre = CentreOfView(view);
+    level4.OriginRe = centre.re - 256.0L * 0x1p-11L;
+    level4.OriginIm = centre.im + 256.0L * 0x1p-11L;
     level4.PixelStep = 0x1p-11L;
     level4.ZoomLevel = 4;
     const std::string blocks = "frame: 2\n" + ViewInfo(level4) + "\nframe: 3\n";
