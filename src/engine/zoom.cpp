@@ -19,7 +19,15 @@ void ZoomIn(ViewState& view, PicturePixel corner, int delta) {
     view.PixelStep = step / PowerOfTwo(delta);
 }
 
-// Keeps the point at pixel (256, 256) where it is.
+// Keeps the point at pixel (256, 256) where it is: each part of the origin
+// moves by d = ((F - 1) x 256) x s, one product and one rounding. This is not
+// the centre rule of engine/view_centre.h (CentreOf, then OriginAround at the
+// new step), which rounds twice, in the centre and in the new origin. On the
+// grid of the levels (a power-of-two step, the origin a multiple of it, as in
+// every view the viewer makes from the home view) the two agree, every sum
+// being exact; off it (a step or origin from a coordinate file) they give
+// other bits, and the viewer's pictures after a zoom out are those of the one
+// product.
 void ZoomOut(ViewState& view, int delta) {
     const long double factor = PowerOfTwo(-delta);
     const long double step = view.PixelStep;

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "engine/extended_real.h"
+#include "engine/view_centre.h"
 #include "support/views.h"
 
 namespace qarn {
@@ -74,15 +75,49 @@ TEST(MoveToLevel, OffGridOriginMovesByOneProduct) {
         EXPECT_EQ(ToImage(view.OriginIm), ToImage(start.OriginIm - static_cast<long double>(top) * s)) << levels;
         EXPECT_EQ(ToImage(view.PixelStep), ToImage(s / static_cast<long double>(1 << levels))) << levels;
     }
-    for (int levels = 1; levels <= 4; ++levels) {
+    // Where the centre rule of engine/view_centre.h (two roundings) gives
+    // other bits than the one product: the reason zoom out keeps its own.
+    const struct {
+        int levels;
+        bool reDiffers;
+        bool imDiffers;
+    } outs[] = {{1, false, false}, {2, true, false}, {3, true, false}, {4, true, true}};
+    for (const auto& row : outs) {
         ViewState view = start;
-        MoveToLevel(view, -levels, {});
-        const auto factor = static_cast<long double>(1 << levels);
+        MoveToLevel(view, -row.levels, {});
+        const auto factor = static_cast<long double>(1 << row.levels);
         const long double d = ((factor - 1.0L) * 256.0L) * s;
-        EXPECT_EQ(ToImage(view.OriginRe), ToImage(start.OriginRe - d)) << levels;
-        EXPECT_EQ(ToImage(view.OriginIm), ToImage(start.OriginIm + d)) << levels;
-        EXPECT_EQ(ToImage(view.PixelStep), ToImage(factor * s)) << levels;
-        EXPECT_EQ(view.ZoomLevel, 10 - levels);
+        EXPECT_EQ(ToImage(view.OriginRe), ToImage(start.OriginRe - d)) << row.levels;
+        EXPECT_EQ(ToImage(view.OriginIm), ToImage(start.OriginIm + d)) << row.levels;
+        EXPECT_EQ(ToImage(view.PixelStep), ToImage(factor * s)) << row.levels;
+        EXPECT_EQ(view.ZoomLevel, 10 - row.levels);
+        const ViewPoint throughCentre = OriginAround(CentreOf(start), view.PixelStep);
+        EXPECT_EQ(ToImage(throughCentre.re) != ToImage(view.OriginRe), row.reDiffers) << row.levels;
+        EXPECT_EQ(ToImage(throughCentre.im) != ToImage(view.OriginIm), row.imDiffers) << row.levels;
+    }
+}
+
+// On the grid of the levels (a power-of-two step, the origin a multiple of
+// it: every view the viewer makes from the home view) each sum is exact, so
+// zoom out keeps the centre exactly and agrees with the centre rule.
+TEST(MoveToLevel, OnTheGridZoomOutAgreesWithTheCentreRule) {
+    const struct {
+        long double re;
+        long double im;
+        int level;
+    } views[] = {{-0.75L, 0.1L, 10}, {-1.7497L, 0.0001L, 30}, {0.2501L, -0.5L, 56}, {-2.0L, 2.0L, 5}};  // level 5 - 4: still a zoom out
+    for (const auto& row : views) {
+        for (int levels = 1; levels <= 4; ++levels) {
+            const ViewState start = testing::ViewAround(row.re, row.im, row.level, 512);
+            ViewState view = start;
+            MoveToLevel(view, -levels, {});
+            const ViewPoint centre = CentreOf(start);
+            const ViewPoint throughCentre = OriginAround(centre, view.PixelStep);
+            EXPECT_EQ(ToImage(view.OriginRe), ToImage(throughCentre.re)) << row.level << " " << levels;
+            EXPECT_EQ(ToImage(view.OriginIm), ToImage(throughCentre.im)) << row.level << " " << levels;
+            EXPECT_EQ(view.OriginRe + 256.0L * view.PixelStep, centre.re) << row.level << " " << levels;
+            EXPECT_EQ(view.OriginIm - 256.0L * view.PixelStep, centre.im) << row.level << " " << levels;
+        }
     }
 }
 
