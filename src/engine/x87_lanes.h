@@ -125,12 +125,13 @@ extern "C" {
 void QarnX87Row(X87LineJob* job);     // shared imaginary part
 void QarnX87Column(X87LineJob* job);  // shared real part
 // Three lanes, every coordinate a double. Each lane's z stays in fixed x87
-// registers (no register exchanges): fast on cores that issue one exchange
-// a cycle, such as Intel's.
+// registers (no register exchanges), for cores that issue one exchange a
+// cycle (Intel's older Xeons); run only when asked for by name.
 void QarnX87RowDouble(X87LineJob* job);
 void QarnX87ColumnDouble(X87LineJob* job);
-// The same, bringing each lane to the top of the x87 stack with
-// register exchanges: fastest where exchanges are free, as on AMD's cores.
+// The same, bringing each lane to the top of the x87 stack with register
+// exchanges: the form run on every x86-64 core (exchanges are free on AMD's
+// cores and removed at renaming on Intel's Golden Cove).
 void QarnX87RowDoubleExchanging(X87LineJob* job);
 void QarnX87ColumnDoubleExchanging(X87LineJob* job);
 // The exchanging form for lines of 80-bit coordinates that split into pairs of

@@ -5,23 +5,24 @@
 // adder busy while each pixel waits on its own chain of results; the eight
 // x87 registers hold the three pixels' z and two temporaries, so both parts
 // of c are read from memory. These kernels serve lines whose coordinates are
-// all exactly doubles: a double memory operand gives the same result as the
-// 80-bit value and costs far less than an 80-bit load (x87_two_lanes.S
-// serves every other line).
+// all exactly doubles (a double memory operand gives the same result as the
+// 80-bit value and costs far less than an 80-bit load) or all exactly sums
+// of two doubles (SPLIT, below); x87_two_lanes.S serves every other line.
 //
-// Two forms of the iteration: one keeps each lane's z in fixed registers and
-// never exchanges registers; the other brings each lane's parts to the top of
-// the stack with exchanges, which some cores execute for free and others
-// (Intel's, one exchange a cycle) do not.
+// Two forms of the iteration. The exchanging form, which the renderer runs
+// on every x86-64 core, brings each lane's parts to the top of the stack with
+// register exchanges: AMD's cores execute them for free and Intel's Golden
+// Cove removes them at renaming. The fixed-register form keeps each lane's z
+// in fixed registers and never exchanges; it is run only when asked for by
+// name, for cores that issue one exchange a cycle (Intel's older Xeons).
 //
 // The escape test is an integer comparison off the floating-point critical
 // path. The fixed-register form adds the squared modulus on the x87 and
 // stores it as a double: a double above 4.0 (and not NaN) means the 80-bit
 // sum is above 4.0; a double of exactly 4.0 is left to the caller. The
-// exchanging form, for cores where the x87 unit issues only about one
-// arithmetic operation or register copy a cycle (AMD's), stores the doubles
-// of xx and yy instead and adds them in SSE, sparing the unit an addition and
-// a copy, with the margin of x87_two_lanes.S around 4.0 left to the caller.
+// exchanging form stores the doubles of xx and yy instead and adds them in
+// SSE, sparing the x87 unit an addition and a copy on every iteration, with
+// the margin of x87_two_lanes.S around 4.0 left to the caller.
 //
 // A line is `count` pixels sharing one part of c (the imaginary part along a
 // row, the real part along a column); the other part of pixel i is element i
@@ -160,7 +161,8 @@
 // idle lane iterating z = 0 into a sink until the others are done.
 // The lane's x and y lie at st(x) and st(y), and at st(x1) and st(y1) once
 // one more value has been pushed.
-.macro END_LANE row, lane, x, y, x1, y1, idx, out, rem, saved, special, cycle, event, back, continue, upto, resume
+.macro END_LANE row=, lane=, x=, y=, x1=, y1=, idx=, out=, rem=, saved=, special=, cycle=, event=, back=, \
+                continue=, upto=, resume=
 \special:
   .if STATE && !STATE_EVERY
         cmp     rax, rbp
@@ -266,31 +268,49 @@
         LANE_SWAPPING \row, rbx, 0, 0, 1, 1, 2
         LANE_SWAPPING \row, r8, 1, 2, 3, 3, 4
         LANE_SWAPPING \row, rcx, 2, 4, 5, 5, 6
-        TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialSA\@, .LcycleSA\@, .LeventSA\@, .LbackSA\@, , 1, .LresumeSA\@
+        TEST_LANE lane=0, rem=rsi, saved=[rdi+SAVEDSQ+0], special=.LspecialSA\@, cycle=.LcycleSA\@, \
+                  event=.LeventSA\@, back=.LbackSA\@, sum=1, resume=.LresumeSA\@
 .LafterSA\@:
-        TEST_LANE 1, r11, [rdi+SAVEDSQ+8], .LspecialSB\@, .LcycleSB\@, .LeventSB\@, .LbackSB\@, , 1, .LresumeSB\@
+        TEST_LANE lane=1, rem=r11, saved=[rdi+SAVEDSQ+8], special=.LspecialSB\@, cycle=.LcycleSB\@, \
+                  event=.LeventSB\@, back=.LbackSB\@, sum=1, resume=.LresumeSB\@
 .LafterSB\@:
-        TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialSC\@, .LcycleSC\@, .LeventSC\@, .LbackSC\@, , 1, .LresumeSC\@
+        TEST_LANE lane=2, rem=r9, saved=[rdi+SAVEDSQ+16], special=.LspecialSC\@, cycle=.LcycleSC\@, \
+                  event=.LeventSC\@, back=.LbackSC\@, sum=1, resume=.LresumeSC\@
 .LafterSC\@:
         LANE_SWAPPING \row, rbx, 0, 1, 0, 2, 1
         LANE_SWAPPING \row, r8, 1, 3, 2, 4, 3
         LANE_SWAPPING \row, rcx, 2, 5, 4, 6, 5
   .endif
 .Ltests\@:
-        TEST_LANE 0, rsi, [rdi+SAVEDSQ+0], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, , 1-\fixed, .LresumeA\@
+        TEST_LANE lane=0, rem=rsi, saved=[rdi+SAVEDSQ+0], special=.LspecialA\@, cycle=.LcycleA\@, \
+                  event=.LeventA\@, back=.LbackA\@, sum=1-\fixed, resume=.LresumeA\@
 .LafterA\@:
-        TEST_LANE 1, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, , 1-\fixed, .LresumeB\@
+        TEST_LANE lane=1, rem=r11, saved=[rdi+SAVEDSQ+8], special=.LspecialB\@, cycle=.LcycleB\@, \
+                  event=.LeventB\@, back=.LbackB\@, sum=1-\fixed, resume=.LresumeB\@
 .LafterB\@:
-        TEST_LANE 2, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, 1-\fixed, .LresumeC\@
+        TEST_LANE lane=2, rem=r9, saved=[rdi+SAVEDSQ+16], special=.LspecialC\@, cycle=.LcycleC\@, \
+                  event=.LeventC\@, back=.LbackC\@, loop=.Lloop\@, sum=1-\fixed, resume=.LresumeC\@
 
-        END_LANE \row, 0, 0, 1, 1, 2, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@, \upto, .LresumeA\@
-        END_LANE \row, 1, 2, 3, 3, 4, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .LafterB\@, \upto, .LresumeB\@
-        END_LANE \row, 2, 4, 5, 5, 6, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialC\@, .LcycleC\@, .LeventC\@, .LbackC\@, .Lloop\@, \upto, .LresumeC\@
+        END_LANE row=\row, lane=0, x=0, y=1, x1=1, y1=2, idx=rbx, out=rdx, rem=rsi, \
+                 saved=[rdi+SAVEDSQ], special=.LspecialA\@, cycle=.LcycleA\@, event=.LeventA\@, back=.LbackA\@, \
+                 continue=.LafterA\@, upto=\upto, resume=.LresumeA\@
+        END_LANE row=\row, lane=1, x=2, y=3, x1=3, y1=4, idx=r8, out=r10, rem=r11, \
+                 saved=[rdi+SAVEDSQ+8], special=.LspecialB\@, cycle=.LcycleB\@, event=.LeventB\@, back=.LbackB\@, \
+                 continue=.LafterB\@, upto=\upto, resume=.LresumeB\@
+        END_LANE row=\row, lane=2, x=4, y=5, x1=5, y1=6, idx=rcx, out=r13, rem=r9, \
+                 saved=[rdi+SAVEDSQ+16], special=.LspecialC\@, cycle=.LcycleC\@, event=.LeventC\@, back=.LbackC\@, \
+                 continue=.Lloop\@, upto=\upto, resume=.LresumeC\@
   .if !\fixed
         // The same for the lanes with y above x.
-        END_LANE \row, 0, 1, 0, 2, 1, rbx, rdx, rsi, [rdi+SAVEDSQ], .LspecialSA\@, .LcycleSA\@, .LeventSA\@, .LbackSA\@, .LafterSA\@, \upto, .LresumeSA\@
-        END_LANE \row, 1, 3, 2, 4, 3, r8, r10, r11, [rdi+SAVEDSQ+8], .LspecialSB\@, .LcycleSB\@, .LeventSB\@, .LbackSB\@, .LafterSB\@, \upto, .LresumeSB\@
-        END_LANE \row, 2, 5, 4, 6, 5, rcx, r13, r9, [rdi+SAVEDSQ+16], .LspecialSC\@, .LcycleSC\@, .LeventSC\@, .LbackSC\@, .LafterSC\@, \upto, .LresumeSC\@
+        END_LANE row=\row, lane=0, x=1, y=0, x1=2, y1=1, idx=rbx, out=rdx, rem=rsi, \
+                 saved=[rdi+SAVEDSQ], special=.LspecialSA\@, cycle=.LcycleSA\@, event=.LeventSA\@, back=.LbackSA\@, \
+                 continue=.LafterSA\@, upto=\upto, resume=.LresumeSA\@
+        END_LANE row=\row, lane=1, x=3, y=2, x1=4, y1=3, idx=r8, out=r10, rem=r11, \
+                 saved=[rdi+SAVEDSQ+8], special=.LspecialSB\@, cycle=.LcycleSB\@, event=.LeventSB\@, back=.LbackSB\@, \
+                 continue=.LafterSB\@, upto=\upto, resume=.LresumeSB\@
+        END_LANE row=\row, lane=2, x=5, y=4, x1=6, y1=5, idx=rcx, out=r13, rem=r9, \
+                 saved=[rdi+SAVEDSQ+16], special=.LspecialSC\@, cycle=.LcycleSC\@, event=.LeventSC\@, back=.LbackSC\@, \
+                 continue=.LafterSC\@, upto=\upto, resume=.LresumeSC\@
   .endif
 
 #if defined(__ELF__)

@@ -1,5 +1,7 @@
-// Two interleaved escape-time iterations on the x87 unit, for lines whose
-// coordinates are not all exactly doubles.
+// Two interleaved escape-time iterations on the x87 unit, for lines of any
+// 80-bit coordinates: those that x87_three_lanes.S does not take, whose
+// coordinates are not all doubles or sums of two doubles (beyond a double's
+// exponent range, subnormal, not a number).
 //
 // A line of pixels shares one coordinate (the imaginary part along a row,
 // the real part along a column); it stays in a register for the whole line.
@@ -78,7 +80,7 @@
 // idle lane iterating c = (0, shared). The lane's x and y
 // lie at st(x) and st(x1), and at st(x1) and st(x2) once one more value has
 // been pushed, when its v lies at st(v1).
-.macro END_LANE row, lane, x, x1, x2, v1, out, rem, saved, special, cycle, event, back, continue
+.macro END_LANE row=, lane=, x=, x1=, x2=, v1=, out=, rem=, saved=, special=, cycle=, event=, back=, continue=
 \special:
         ESCAPE_PATH \lane, \rem, \out, \back, .Lnext\@, [rdi+FARBOUND]
 \cycle:
@@ -133,12 +135,16 @@
         LANE    \row, 0
         LANE    \row, 1
 .Ltests\@:
-        TEST_LANE 0, rsi, r9, .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, , 1
+        TEST_LANE lane=0, rem=rsi, saved=r9, special=.LspecialA\@, cycle=.LcycleA\@, event=.LeventA\@, \
+                  back=.LbackA\@, sum=1
 .LafterA\@:
-        TEST_LANE 1, r11, r13, .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .Lloop\@, 1
+        TEST_LANE lane=1, rem=r11, saved=r13, special=.LspecialB\@, cycle=.LcycleB\@, event=.LeventB\@, \
+                  back=.LbackB\@, loop=.Lloop\@, sum=1
 
-        END_LANE \row, 0, 0, 1, 2, 5, rdx, rsi, r9, .LspecialA\@, .LcycleA\@, .LeventA\@, .LbackA\@, .LafterA\@
-        END_LANE \row, 1, 2, 3, 4, 6, r10, r11, r13, .LspecialB\@, .LcycleB\@, .LeventB\@, .LbackB\@, .Lloop\@
+        END_LANE row=\row, lane=0, x=0, x1=1, x2=2, v1=5, out=rdx, rem=rsi, saved=r9, special=.LspecialA\@, \
+                 cycle=.LcycleA\@, event=.LeventA\@, back=.LbackA\@, continue=.LafterA\@
+        END_LANE row=\row, lane=1, x=2, x1=3, x2=4, v1=6, out=r10, rem=r11, saved=r13, special=.LspecialB\@, \
+                 cycle=.LcycleB\@, event=.LeventB\@, back=.LbackB\@, continue=.Lloop\@
 #if defined(__ELF__)
         .size   \name, .-\name
 #endif
