@@ -1,7 +1,6 @@
 #include "run_render.h"
 
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -16,6 +15,7 @@
 #include "output_file.h"
 #include "persistence/coordinate_file.h"
 #include "picture_sinks.h"
+#include "processor_time.h"
 #include "progress_bar.h"
 #include "render_options.h"
 #include "render_plan.h"
@@ -83,8 +83,6 @@ struct PictureOutputs {
         return error;
     }
 };
-
-double Seconds(std::clock_t ticks) { return static_cast<double>(ticks) / CLOCKS_PER_SEC; }
 
 // What a picture needs beyond the counts: mu for --continuous, for smooth
 // colours and for a picture format that carries it (OpenEXR's mu channel); colours from the computing threads
@@ -167,7 +165,7 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
         return error;
     };
     for (const PlannedPicture& planned : plan.pictures) {
-        const std::clock_t start = std::clock();
+        const double start = ProcessorSeconds();
         PictureOutputs outputs;
         const PictureColouring colouring(options, plan.shown, gradientUsed, planned);
         std::string error = outputs.Open(planned, plan.shown, shape);
@@ -178,11 +176,11 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
         if (options.stats)
             std::fprintf(stderr, "%s: %d x %d pixels, %d x %d points, %.3f s of processor time, %llu escape tests\n",
                          planned.Label().c_str(), shape.width, shape.height, planned.area.width, planned.area.height,
-                         Seconds(std::clock() - start), static_cast<unsigned long long>(renderer->Tests()));
+                         ProcessorSeconds() - start, static_cast<unsigned long long>(renderer->Tests()));
     }
     if (std::string error = commitSave(); !error.empty()) return Fail(ExitWriteFailed, error);
     if (options.stats && renderer) {
-        const double total = Seconds(std::clock());
+        const double total = ProcessorSeconds();
         const double writing = renderer->WriterSeconds();
         std::fprintf(stderr, "writing: %.3f s of %.3f s processor time (%.1f %%)\n", writing, total,
                      total > 0 ? 100.0 * writing / total : 0.0);
