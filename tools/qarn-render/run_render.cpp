@@ -85,8 +85,9 @@ struct PictureOutputs {
 };
 
 // What a picture needs beyond the counts: mu for --continuous, for smooth
-// colours and for a picture format that carries it (OpenEXR's mu channel); colours from the computing threads
-// for anything but the viewer's mapping of counts.
+// colours and for a picture format that carries it (OpenEXR's mu channel);
+// colours from the computing threads for anything but the viewer's mapping
+// of counts.
 struct PictureColouring {
     std::optional<PointColours> colours;
     BandExtras extras;
