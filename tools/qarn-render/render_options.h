@@ -12,6 +12,13 @@ struct Location {
     long double im = 0.0L;
 };
 
+// Two numbers exactly as the command line gave them: a deep view reads its
+// centre from this text, with every digit.
+struct LocationText {
+    std::string re;
+    std::string im;
+};
+
 struct ZoomFramesOption {
     int count = 0;  // frames 0 .. count make the sequence
     std::string folder;
@@ -30,6 +37,7 @@ struct RenderOptions {
     // else the start-up view.
     std::optional<std::string> viewFile;
     std::optional<Location> at;      // the centre, pixel (256, 256)
+    std::optional<LocationText> atText;  // --at as given
     std::optional<Location> origin;  // the top-left pixel
     std::optional<std::int64_t> level;
     // Display settings that replace the view's.
