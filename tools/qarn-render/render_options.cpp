@@ -46,8 +46,8 @@ struct Usage {
     std::string message;
 };
 
-Location ParseLocation(const std::vector<std::string>& texts, const char* option) {
-    Location location;
+ViewPoint ParseLocation(const std::vector<std::string>& texts, const char* option) {
+    ViewPoint location;
     if (texts.size() != 2 || !ParseReal(texts[0], location.re) || !ParseReal(texts[1], location.im))
         throw Usage{std::string(option) + " needs two reals, RE and IM"};
     return location;

@@ -80,7 +80,7 @@ std::string DefineView(const RenderOptions& options, ViewState& view) {
             return "view refused: --at past level 56 needs two finite numbers, decimal or hexadecimal";
         view.ZoomLevel = static_cast<std::int32_t>(*options.level);
         view.PixelStep = std::ldexp(1.0L, static_cast<int>(-(7 + *options.level)));
-        const ViewPoint origin = OriginAround({options.at->re, options.at->im}, view.PixelStep);
+        const ViewPoint origin = OriginAround(*options.at, view.PixelStep);
         view.OriginRe = origin.re;
         view.OriginIm = origin.im;
     } else if (options.level) {
@@ -89,7 +89,7 @@ std::string DefineView(const RenderOptions& options, ViewState& view) {
                               : Refused(CoordinateFileProblem::ZoomLevelOutOfRange);
         view.PixelStep = std::ldexp(1.0L, -(7 + view.ZoomLevel));
         if (options.at) {
-            const ViewPoint origin = OriginAround({options.at->re, options.at->im}, view.PixelStep);
+            const ViewPoint origin = OriginAround(*options.at, view.PixelStep);
             view.OriginRe = origin.re;
             view.OriginIm = origin.im;
         } else if (options.origin) {
