@@ -200,7 +200,8 @@ int RunRender(int argc, const char* const* argv) {
         if (std::string error = WriteStdout(parsed.out); !error.empty()) return Fail(ExitWriteFailed, error);
         return parsed.exitCode;
     }
-    const RenderOptions& options = *parsed.options;
+    RenderOptions options = *parsed.options;
+    if (std::string error = ReadLocationText(options); !error.empty()) return Fail(ExitRefused, error);
     ViewState view;
     if (std::string error = DefineView(options, view); !error.empty()) return Fail(ExitRefused, error);
     if (DeepLocationOf(options)) {
