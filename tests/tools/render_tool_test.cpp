@@ -544,6 +544,17 @@ TEST_F(RenderTool, DeepLocationAsTextRoundTrip) {
     EXPECT_EQ(info["centre"], "-0.75 0.1");
     EXPECT_EQ(info["level"], "100");  // log2 1.5e30 = 100.2
     EXPECT_EQ(info["depth"], "2048");
+    // --find-minibrot prints the view of the period-3 minibrot, which reads
+    // back as a view.
+    ASSERT_EQ(Run("--at -1.75 0 --level 6 --find-minibrot"), 0) << Stderr();
+    info = Info();
+    EXPECT_EQ(info["period"], "3");
+    EXPECT_EQ(info["centre"].rfind("-1.754877666246692760049", 0), 0u) << info["centre"];
+    EXPECT_EQ(info["level"], "6");
+    fs::rename(dir / "stdout.txt", dir / "minibrot.txt");
+    EXPECT_EQ(Run("minibrot.txt --info"), 0) << Stderr();
+    EXPECT_EQ(Run("--at 3 3 --level 6 --find-minibrot"), 2) << "no minibrot there";
+    EXPECT_EQ(Run("--at -1.75 0 --level 6 --find-minibrot -o x.png"), 1);
     // Text that is no location is refused in one line.
     for (const char* text : {"centre: 0 0\n", "level: 60\n", "centre: 0\nlevel: 60\n", "Re: 0\nZoom: 1e30\n",
                              "centre: 0 0\nlevel: x\n", "Re: 0\nIm: 0\nZoom: -1\n", "centre: a b\nlevel: 60\n"}) {
