@@ -64,10 +64,20 @@ void Scale(mpz_t numerator, mpz_t denominator, std::int64_t bits) {
     else mpz_mul_2exp(denominator, denominator, static_cast<mp_bitcnt_t>(-bits));
 }
 
-// floor(log2(10) x n) bounds for the decimal exponent's size checks:
-// 3.3219 < log2(10) < 3.3220.
-std::int64_t BitsBelowPowerOfTen(std::int64_t n) { return n >= 0 ? n * 33219 / 10000 : -((-n) * 33220 / 10000) - 1; }
-std::int64_t BitsAbovePowerOfTen(std::int64_t n) { return n >= 0 ? n * 33220 / 10000 + 1 : -((-n) * 33219 / 10000); }
+// Bounds of log2(10) x n for the decimal exponent's size checks, from
+// 3.3219 < log2(10) < 3.3220; n is first clamped to +-2^40 (far beyond
+// every limit, and without overflow).
+constexpr std::int64_t Clamped(std::int64_t n) {
+    return std::clamp<std::int64_t>(n, -(std::int64_t{1} << 40), std::int64_t{1} << 40);
+}
+std::int64_t BitsBelowPowerOfTen(std::int64_t n) {
+    n = Clamped(n);
+    return n >= 0 ? n * 33219 / 10000 : -((-n) * 33220 / 10000) - 1;
+}
+std::int64_t BitsAbovePowerOfTen(std::int64_t n) {
+    n = Clamped(n);
+    return n >= 0 ? n * 33220 / 10000 + 1 : -((-n) * 33219 / 10000);
+}
 
 }  // namespace
 
