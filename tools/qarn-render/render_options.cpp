@@ -23,7 +23,7 @@ constexpr const char* Synopsis =
     "                   [--supersample S] [--threads N] [--info] [--save OUT.qarn]\n"
     "                   [--zoom-frames N DIR [--frames A-B] [--format png|exr] [--shift-per-frame D]]\n"
     "                   [--continuous OUT.f64] [--colouring counts|smooth] [--gradient FILE [--period P]]\n"
-    "                   [--stats]\n";
+    "                   [--stats] [--find-minibrot]\n";
 
 constexpr const char* Description =
     "Computes a view of the Mandelbrot set exactly as the Qarn viewer does and writes its picture.\n"
@@ -46,8 +46,8 @@ struct Usage {
     std::string message;
 };
 
-Location ParseLocation(const std::vector<std::string>& texts, const char* option) {
-    Location location;
+ViewPoint ParseLocation(const std::vector<std::string>& texts, const char* option) {
+    ViewPoint location;
     if (texts.size() != 2 || !ParseReal(texts[0], location.re) || !ParseReal(texts[1], location.im))
         throw Usage{std::string(option) + " needs two reals, RE and IM"};
     return location;
@@ -108,11 +108,16 @@ std::string DefaultPictureName(const RenderOptions& options) {
 void Complete(RenderOptions& options, const std::vector<std::string>& at, const std::vector<std::string>& origin,
               const std::optional<std::string>& palette, const std::vector<std::string>& frames,
               const std::optional<std::string>& size, const std::optional<std::string>& range) {
-    if (!at.empty()) options.at = ParseLocation(at, "--at");
+    if (!at.empty()) {
+        options.at = ParseLocation(at, "--at");
+        options.atText = LocationText{at[0], at[1]};
+    }
     if (!origin.empty()) options.origin = ParseLocation(origin, "--origin");
     const bool located = options.at || options.origin;
     if (located && !options.level) throw Usage{"--at and --origin need --level"};
     if (options.level && !located) throw Usage{"--level needs --at or --origin"};
+    if (options.origin && options.level && *options.level > MaxZoomLevel)
+        throw Usage{"--origin: a view past level 56 is given by its centre, --at"};
     if (palette) options.palette = ParsePaletteMode(*palette);
 
     if (!frames.empty()) {
@@ -134,7 +139,11 @@ void Complete(RenderOptions& options, const std::vector<std::string>& at, const 
     if (points > MaxPicturePoints)
         throw Usage{"--size and --supersample: a picture computes at most 2^34 points (pixels x S x S)"};
 
-    if (!options.pictureFile && !options.info && !options.saveFile && !options.zoomFrames)
+    if (options.findMinibrot &&
+        (options.pictureFile || options.info || options.saveFile || options.zoomFrames || options.countsFile ||
+         options.continuousFile))
+        throw Usage{"--find-minibrot prints a view and writes nothing: no -o, --info, --save, --counts or --zoom-frames"};
+    if (!options.pictureFile && !options.info && !options.saveFile && !options.zoomFrames && !options.findMinibrot)
         options.pictureFile = DefaultPictureName(options);
     if (options.pictureFile) {
         const OutputFormat* format = FormatOfName(*options.pictureFile);
@@ -244,7 +253,7 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
                              ->expected(2)->allow_extra_args(false)->type_name("RE IM");
     view->excludes(atOption, originOption);
     atOption->excludes(originOption);
-    app.add_option("--level", options.level, "zoom level, 0 to 56: the step is 2^-(7+L)")->type_name("L");
+    app.add_option("--level", options.level, "zoom level, 0 to 1000000: the step is 2^-(7+L); past 56 a deep view (with --at)")->type_name("L");
     app.add_option("--depth", options.depth, "512, 1024, 2048 or 4096 iterations (default 512, or the file's)")
         ->type_name("D");
     app.add_option("--palette", palette, "palette mode, such as 0x1007 (default), 0x0107 for grey")
@@ -275,6 +284,8 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     app.add_option("--threads", options.threads, "computing threads (default: all cores)")
         ->type_name("N")->check(CLI::Range(1, 256));
     app.add_flag("--info", options.info, "print the view as text; no picture unless -o is given too");
+    app.add_flag("--find-minibrot", options.findMinibrot,
+                 "print, as --info does, the view of the lowest-period minibrot in the view, with its period and size");
     app.add_option("--save", options.saveFile, "write the view's 46-byte coordinate file")->type_name("OUT.qarn");
     app.add_option("--zoom-frames", frames, "write N+1 frames DIR/frame-0000.png ... zooming in to the view")
         ->expected(2)->allow_extra_args(false)->type_name("N DIR");
