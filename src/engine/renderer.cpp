@@ -165,8 +165,8 @@ bool Renderer::Compute(const PixelGrid& grid, std::uint32_t depth) {
     if (grid.byRows ? static_cast<std::size_t>(grid.width) > varyingDouble_.size() : grid.height > ViewSize) return false;
     SetArithmeticMode();
     pass_ = {grid, depth};
-    PlanMirror();
-    linesDone_.store(0, std::memory_order_relaxed);
+    // Lines the caller gave count as done from the start.
+    linesDone_.store(PlanMirror(), std::memory_order_relaxed);
     nextLine_.store(0, std::memory_order_relaxed);
     tests_.store(0, std::memory_order_relaxed);
     if (kernels_ != nullptr && !(grid.varyingLine.valid && grid.varyingLine == preparedLine_)) {
@@ -194,7 +194,7 @@ bool Renderer::Compute(const PixelGrid& grid, std::uint32_t depth) {
 // images instead: a row whose source row the caller has given, or has
 // itself a source, is computed (the copy is made from rows this pass
 // computes, right after each one).
-void Renderer::PlanMirror() {
+int Renderer::PlanMirror() {
     const PixelGrid& grid = pass_.grid;
     const int lines = grid.byRows ? grid.height : grid.width;
     const std::size_t n = static_cast<std::size_t>(lines);
@@ -227,7 +227,8 @@ void Renderer::PlanMirror() {
         const bool copied = source >= 0 && !(grid.given != nullptr && grid.given[static_cast<std::size_t>(source)] != 0);
         if (!copied) computed_[static_cast<std::size_t>(computedCount_++)] = line;
     }
-    linesTotal_.store(total, std::memory_order_relaxed);
+    linesTotal_.store(lines, std::memory_order_relaxed);
+    return lines - total;
 }
 
 void Renderer::Work() {

@@ -111,7 +111,7 @@ private:
     struct Line;
 
     void PrepareLines();
-    void PlanMirror();
+    int PlanMirror();
     void RunLines();
     void ComputeLine(int line);
     void CopyMirroredRow(int row, int source);
