@@ -164,10 +164,9 @@ bool Renderer::Compute(const PixelGrid& grid, std::uint32_t depth) {
     if (grid.width <= 0 || grid.height <= 0) return false;
     if (grid.byRows ? static_cast<std::size_t>(grid.width) > varyingDouble_.size() : grid.height > ViewSize) return false;
     SetArithmeticMode();
-    const int lines = grid.byRows ? grid.height : grid.width;
     pass_ = {grid, depth};
-    linesTotal_.store(lines, std::memory_order_relaxed);
-    linesDone_.store(0, std::memory_order_relaxed);
+    // Lines the caller gave count as done from the start.
+    linesDone_.store(PlanMirror(), std::memory_order_relaxed);
     nextLine_.store(0, std::memory_order_relaxed);
     tests_.store(0, std::memory_order_relaxed);
     if (kernels_ != nullptr && !(grid.varyingLine.valid && grid.varyingLine == preparedLine_)) {
@@ -175,7 +174,7 @@ bool Renderer::Compute(const PixelGrid& grid, std::uint32_t depth) {
         preparedLine_ = grid.varyingLine;
     }
 
-    if (workers_.empty() || lines < LinesForWorkers) {
+    if (workers_.empty() || computedCount_ < LinesForWorkers) {
         RunLines();
         return true;
     }
@@ -189,6 +188,47 @@ bool Renderer::Compute(const PixelGrid& grid, std::uint32_t depth) {
     std::unique_lock lock(mutex_);
     finished_.wait(lock, [this] { return working_ == 0; });
     return true;
+}
+
+// Which lines the pass computes, and which rows it copies from their mirror
+// images instead: a row whose source row the caller has given, or has
+// itself a source, is computed (the copy is made from rows this pass
+// computes, right after each one).
+int Renderer::PlanMirror() {
+    const PixelGrid& grid = pass_.grid;
+    const int lines = grid.byRows ? grid.height : grid.width;
+    const std::size_t n = static_cast<std::size_t>(lines);
+    if (computed_.size() < n) {
+        computed_.resize(n);
+        mirrorSource_.resize(n);
+        firstCopy_.resize(n);
+        nextCopy_.resize(n);
+    }
+    const bool mirror = mirror_ && grid.byRows;
+    if (mirror) FindMirrorSources(grid.im, lines, mirrorSource_.data());
+    std::fill_n(firstCopy_.begin(), n, -1);
+    int total = 0;
+    computedCount_ = 0;
+    // Backwards, so that each source's copies are listed in rising order.
+    for (int line = lines - 1; line >= 0; --line) {
+        const std::size_t i = static_cast<std::size_t>(line);
+        if (grid.byRows && grid.given != nullptr && grid.given[i] != 0) continue;
+        ++total;
+        const int source = mirror ? mirrorSource_[i] : -1;
+        if (source >= 0 && !(grid.given != nullptr && grid.given[static_cast<std::size_t>(source)] != 0)) {
+            nextCopy_[i] = firstCopy_[static_cast<std::size_t>(source)];
+            firstCopy_[static_cast<std::size_t>(source)] = line;
+        }
+    }
+    for (int line = 0; line < lines; ++line) {
+        const std::size_t i = static_cast<std::size_t>(line);
+        if (grid.byRows && grid.given != nullptr && grid.given[i] != 0) continue;
+        const int source = mirror ? mirrorSource_[i] : -1;
+        const bool copied = source >= 0 && !(grid.given != nullptr && grid.given[static_cast<std::size_t>(source)] != 0);
+        if (!copied) computed_[static_cast<std::size_t>(computedCount_++)] = line;
+    }
+    linesTotal_.store(lines, std::memory_order_relaxed);
+    return lines - total;
 }
 
 void Renderer::Work() {
@@ -225,133 +265,201 @@ void Renderer::PrepareLines() {
     varyingSplits_ = splits;
 }
 
-// Threads take whole lines, one at a time, until none is left.
+// Threads take the computed lines, one at a time, until none is left; each
+// makes the copies of the row it computed at once.
 void Renderer::RunLines() {
     const PixelGrid& grid = pass_.grid;
-    const int lines = grid.byRows ? grid.height : grid.width;
-    for (int line = nextLine_.fetch_add(1); line < lines; line = nextLine_.fetch_add(1)) {
+    for (int next = nextLine_.fetch_add(1); next < computedCount_; next = nextLine_.fetch_add(1)) {
+        const int line = computed_[static_cast<std::size_t>(next)];
         ComputeLine(line);
         if (grid.lineFinished != nullptr) grid.lineFinished(grid.lineContext, line);
-        linesDone_.fetch_add(1, std::memory_order_relaxed);
+        int done = 1;
+        for (int copy = firstCopy_[static_cast<std::size_t>(line)]; copy >= 0;
+             copy = nextCopy_[static_cast<std::size_t>(copy)]) {
+            CopyMirroredRow(copy, line);
+            if (grid.lineMirrored != nullptr)
+                grid.lineMirrored(grid.lineContext, copy, line);
+            else if (grid.lineFinished != nullptr)
+                grid.lineFinished(grid.lineContext, copy);
+            ++done;
+        }
+        linesDone_.fetch_add(done, std::memory_order_relaxed);
     }
 }
+
+// Row `row` is the mirror image of the computed row `source`: the same
+// counts, and the states with y negated (see row_mirror.cpp). Its few
+// points whose state the mirror cannot tell are computed, and only they
+// count as tests.
+void Renderer::CopyMirroredRow(int row, int source) {
+    const PixelGrid& grid = pass_.grid;
+    const std::ptrdiff_t to = row * grid.stride;
+    const std::ptrdiff_t from = source * grid.stride;
+    std::memcpy(&grid.out[to], &grid.out[from], static_cast<std::size_t>(grid.width) * sizeof(std::uint32_t));
+    if (grid.escape == nullptr) return;
+    std::uint64_t tests = 0;
+    for (int i = 0; i < grid.width; ++i) {
+        if (MirroredState(grid.out[from + i], grid.escape[from + i], grid.escape[to + i])) continue;
+        const PixelWork work = EscapeCountWithExits(grid.re[i], grid.im[row], pass_.depth, grid.escape[to + i]);
+        grid.out[to + i] = work.count;
+        tests += work.tests;
+    }
+    if (tests != 0) tests_.fetch_add(tests, std::memory_order_relaxed);
+}
+
+// One line of the pass: along a row the real part varies and the imaginary
+// part is shared; along a column the other way round.
+struct Renderer::Line {
+    const long double* re;
+    const long double* im;
+    std::uint32_t* out;
+    EscapeState* states;
+    int length;
+    std::ptrdiff_t reStep;
+    std::ptrdiff_t imStep;
+    std::ptrdiff_t outStep;
+    bool byRows;
+    std::uint32_t depth;
+    long double shared;
+#if defined(__x86_64__)
+    X87LineJob* job = nullptr;
+#endif
+};
 
 void Renderer::ComputeLine(int line) {
     const PixelGrid& grid = pass_.grid;
-    const std::uint32_t depth = pass_.depth;
     const bool byRows = grid.byRows;
-    const int length = byRows ? grid.width : grid.height;
-    // Along a row the real part varies and the imaginary part is shared;
-    // along a column the other way round.
-    const long double* re = byRows ? grid.re : &grid.re[line];
-    const long double* im = byRows ? &grid.im[line] : grid.im;
-    std::uint32_t* out = byRows ? &grid.out[line * grid.stride] : &grid.out[line];
-    EscapeState* states = grid.escape == nullptr ? nullptr
-                          : byRows                ? &grid.escape[line * grid.stride]
-                                                  : &grid.escape[line];
-    const std::ptrdiff_t reStep = byRows ? 1 : 0;
-    const std::ptrdiff_t imStep = byRows ? 0 : 1;
-    const std::ptrdiff_t outStep = byRows ? 1 : grid.stride;
-    const long double shared = byRows ? *im : *re;
+    Line l{byRows ? grid.re : &grid.re[line],
+           byRows ? &grid.im[line] : grid.im,
+           byRows ? &grid.out[line * grid.stride] : &grid.out[line],
+           grid.escape == nullptr ? nullptr : byRows ? &grid.escape[line * grid.stride] : &grid.escape[line],
+           byRows ? grid.width : grid.height,
+           byRows ? 1 : 0,
+           byRows ? 0 : 1,
+           byRows ? 1 : grid.stride,
+           byRows,
+           pass_.depth,
+           byRows ? grid.im[line] : grid.re[line]};
 
     // A c with a NaN part never escapes: the whole line is 0, untested.
-    if (shared != shared) {
-        for (int i = 0; i < length; ++i) out[i * outStep] = 0;
-        if (states != nullptr)
-            for (int i = 0; i < length; ++i) states[i * outStep] = {0.0, 0.0};
+    if (l.shared != l.shared) {
+        for (int i = 0; i < l.length; ++i) l.out[i * l.outStep] = 0;
+        if (l.states != nullptr)
+            for (int i = 0; i < l.length; ++i) l.states[i * l.outStep] = {0.0, 0.0};
         return;
     }
-    std::uint64_t tests = 0;
-#if defined(__x86_64__)
-    if (kernels_ != nullptr && depth > 0) {
-        // The kernels write a contiguous line; a column is gathered here and
-        // spread into the buffer afterwards.
-        std::uint32_t column[ViewSize];
-        EscapeState columnStates[ViewSize];
-        X87LineJob job = MakeX87Job();
-        job.out = byRows ? out : column;
-        job.states = states == nullptr ? nullptr : byRows ? states : columnStates;
-        job.count = length;
-        job.depth = depth;
-        job.shared = shared;
-        job.shared64 = static_cast<double>(shared);
-        job.sharedSquare = job.shared64 * job.shared64;
-        job.sharedPlusOneSquare = (job.shared64 + 1) * (job.shared64 + 1);
-        const bool exact = varyingExact_ && static_cast<long double>(job.shared64) == shared;
-        const bool split = !exact && varyingSplits_ && SplitDouble(shared, job.sharedSplit);
-        // The kernels that keep each lane's state where it is asked for.
-        const X87Kernels& k = kernels_[states != nullptr ? 1 : 0];
-        if (exact) {
-            job.varying = varyingDouble_.data();
-            (byRows ? k.rowDouble : k.columnDouble)(&job);
-        } else if (split) {
-            job.varying = varyingSplit_.data();
-            (byRows ? k.rowSplit : k.columnSplit)(&job);
-        } else {
-            job.varying = byRows ? re : im;
-            (byRows ? k.row : k.column)(&job);
-        }
-        // Each count stands for its tests, 0 for the depth, less what the
-        // cycle exits skipped; one pass over the contiguous line.
-        const std::uint32_t* written = job.out;
-        bool exactNeeded = false;
-        for (int i = 0; i < length; ++i) {
-            exactNeeded = exactNeeded || written[i] == NeedsExactCount;
-            tests += written[i] == 0 ? depth : written[i];
-        }
-        if (states != nullptr) {
-            // The kernels keep the states of the orbits they iterate; those
-            // of counts 0 and 1 (c itself, some never entering a lane) are
-            // known without them.
-            const double* varying = exact ? varyingDouble_.data() : nullptr;
-            for (int i = 0; i < length; ++i) {
-                if (written[i] > 1) continue;
-                EscapeState& state = job.states[i];
-                if (written[i] == 0)
-                    state = {0.0, 0.0};
-                else if (varying != nullptr)
-                    state = byRows ? EscapeState{varying[i], job.shared64} : EscapeState{job.shared64, varying[i]};
-                else
-                    state = {static_cast<double>(re[i * reStep]), static_cast<double>(im[i * imStep])};
-            }
-        }
-        if (!byRows) {
-            for (int i = 0; i < length; ++i) out[i * outStep] = column[i];
-            if (states != nullptr)
-                for (int i = 0; i < length; ++i) states[i * outStep] = columnStates[i];
-        }
-        if (exactNeeded) {
-            for (int i = 0; i < length; ++i) {
-                std::uint32_t& count = out[i * outStep];
-                if (count != NeedsExactCount) continue;
-                // Its squared modulus came within a double's rounding of
-                // the bound: decided with the exact comparison.
-                const PixelWork work = states != nullptr
-                                           ? EscapeCountWithExits(re[i * reStep], im[i * imStep], depth, states[i * outStep])
-                                           : EscapeCountWithExits(re[i * reStep], im[i * imStep], depth);
-                count = work.count;
-                tests += work.tests - std::uint64_t{NeedsExactCount};
-            }
-        }
-        tests_.fetch_add(tests - job.skipped, std::memory_order_relaxed);
-        return;
-    }
-#endif
-    if (states != nullptr) {
-        for (int i = 0; i < length; ++i) {
-            const PixelWork work = EscapeCountWithExits(re[i * reStep], im[i * imStep], depth, states[i * outStep]);
-            out[i * outStep] = work.count;
-            tests += work.tests;
-        }
-    } else {
-        for (int i = 0; i < length; ++i) {
-            const PixelWork work = EscapeCountWithExits(re[i * reStep], im[i * imStep], depth);
-            out[i * outStep] = work.count;
-            tests += work.tests;
-        }
-    }
+    const std::uint64_t tests = kernels_ != nullptr && l.depth > 0 ? RunKernel(l) : RunPortable(l);
     tests_.fetch_add(tests, std::memory_order_relaxed);
 }
+
+std::uint64_t Renderer::RunPortable(const Line& l) {
+    std::uint64_t tests = 0;
+    for (int i = 0; i < l.length; ++i) {
+        const long double cr = l.re[i * l.reStep];
+        const long double ci = l.im[i * l.imStep];
+        const PixelWork work = l.states != nullptr ? EscapeCountWithExits(cr, ci, l.depth, l.states[i * l.outStep])
+                                                   : EscapeCountWithExits(cr, ci, l.depth);
+        l.out[i * l.outStep] = work.count;
+        tests += work.tests;
+    }
+    return tests;
+}
+
+#if defined(__x86_64__)
+// The kernel choice: three lanes on doubles where every coordinate of the
+// line is one, three lanes on pairs of doubles where every one splits so,
+// else two lanes on 80-bit values; each in the form that keeps the escape
+// states where they are asked for. The kernels write a contiguous line: a
+// column is gathered in `column` and spread into the buffer afterwards.
+// Returns the escape tests run.
+std::uint64_t Renderer::RunKernel(const Line& line) {
+    std::uint32_t column[ViewSize];
+    EscapeState columnStates[ViewSize];
+    X87LineJob job = MakeX87Job();
+    Line l = line;
+    l.job = &job;
+    job.out = l.byRows ? l.out : column;
+    job.states = l.states == nullptr ? nullptr : l.byRows ? l.states : columnStates;
+    job.count = l.length;
+    job.depth = l.depth;
+    job.shared = l.shared;
+    job.shared64 = static_cast<double>(l.shared);
+    job.sharedSquare = job.shared64 * job.shared64;
+    job.sharedPlusOneSquare = (job.shared64 + 1) * (job.shared64 + 1);
+    const bool exact = varyingExact_ && static_cast<long double>(job.shared64) == l.shared;
+    const bool split = !exact && varyingSplits_ && SplitDouble(l.shared, job.sharedSplit);
+    const X87Kernels& k = kernels_[l.states != nullptr ? 1 : 0];
+    if (exact) {
+        job.varying = varyingDouble_.data();
+        (l.byRows ? k.rowDouble : k.columnDouble)(&job);
+    } else if (split) {
+        job.varying = varyingSplit_.data();
+        (l.byRows ? k.rowSplit : k.columnSplit)(&job);
+    } else {
+        job.varying = l.byRows ? l.re : l.im;
+        (l.byRows ? k.row : k.column)(&job);
+    }
+    // Each count stands for its tests, 0 for the depth; a count still to be
+    // decided exactly is counted by its recount, less the cycle exits the
+    // kernel skipped.
+    std::uint64_t tests = 0;
+    bool exactNeeded = false;
+    for (int i = 0; i < l.length; ++i) {
+        const std::uint32_t count = job.out[i];
+        exactNeeded = exactNeeded || count == NeedsExactCount;
+        tests += count == 0 ? l.depth : count == NeedsExactCount ? 0 : count;
+    }
+    if (l.states != nullptr) KnownStates(l, exact);
+    if (!l.byRows) SpreadColumn(l);
+    if (exactNeeded) tests += RecountExact(l);
+    return tests - job.skipped;
+}
+
+// The states of counts 0 and 1, which the kernels do not keep: {0, 0}, and
+// c itself (some never enter a lane).
+void Renderer::KnownStates(const Line& l, bool exact) {
+    const X87LineJob& job = *l.job;
+    const double* varying = exact ? varyingDouble_.data() : nullptr;
+    for (int i = 0; i < l.length; ++i) {
+        if (job.out[i] > 1) continue;
+        EscapeState& state = job.states[i];
+        if (job.out[i] == 0)
+            state = {0.0, 0.0};
+        else if (varying != nullptr)
+            state = l.byRows ? EscapeState{varying[i], job.shared64} : EscapeState{job.shared64, varying[i]};
+        else
+            state = {static_cast<double>(l.re[i * l.reStep]), static_cast<double>(l.im[i * l.imStep])};
+    }
+}
+
+// A column's counts and states, gathered contiguously, into the buffer.
+void Renderer::SpreadColumn(const Line& l) {
+    const X87LineJob& job = *l.job;
+    for (int i = 0; i < l.length; ++i) l.out[i * l.outStep] = job.out[i];
+    if (l.states != nullptr)
+        for (int i = 0; i < l.length; ++i) l.states[i * l.outStep] = job.states[i];
+}
+
+// The exact recount: a pixel whose squared modulus came within a double's
+// rounding of the bound is decided with the exact comparison, by the
+// definition itself. Returns its tests.
+std::uint64_t Renderer::RecountExact(const Line& l) {
+    std::uint64_t tests = 0;
+    for (int i = 0; i < l.length; ++i) {
+        std::uint32_t& count = l.out[i * l.outStep];
+        if (count != NeedsExactCount) continue;
+        const long double cr = l.re[i * l.reStep];
+        const long double ci = l.im[i * l.imStep];
+        const PixelWork work = l.states != nullptr ? EscapeCountWithExits(cr, ci, l.depth, l.states[i * l.outStep])
+                                                   : EscapeCountWithExits(cr, ci, l.depth);
+        count = work.count;
+        tests += work.tests;
+    }
+    return tests;
+}
+#else
+std::uint64_t Renderer::RunKernel(const Line& l) { return RunPortable(l); }
+#endif
 
 void ComputeRowsReference(const ViewState& view, IterationBuffer& counts, int count) {
     if (count == 0 || count < -ViewSize || count > ViewSize) return;

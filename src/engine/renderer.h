@@ -9,6 +9,7 @@
 
 #include "engine/escape_state.h"
 #include "engine/iteration_buffer.h"
+#include "engine/row_mirror.h"
 #include "engine/strip_plan.h"
 
 namespace qarn {
@@ -38,6 +39,14 @@ struct PixelGrid {
     // lines, once for each line of the pass, before the pass returns.
     void (*lineFinished)(void* context, int line) = nullptr;
     void* lineContext = nullptr;
+    // Where given, called instead of lineFinished for a row the pass copied
+    // from its mirror image `source` (see FindMirrorSources) rather than
+    // computed: its counts and states are final, and so is everything the
+    // hook made of the source row. Without it, lineFinished is called.
+    void (*lineMirrored)(void* context, int line, int source) = nullptr;
+    // Where given (rows only), nonzero for the rows the caller has filled
+    // already: the pass neither computes nor reports them.
+    const std::uint8_t* given = nullptr;
 };
 
 enum class RenderPath {
@@ -79,8 +88,12 @@ public:
     unsigned Threads() const { return static_cast<unsigned>(workers_.size()) + 1; }
     // The path taken: never Fast, which is resolved at construction.
     RenderPath Path() const { return path_; }
+    // Whether passes copy rows from their mirror images (on by default;
+    // every count and state is the same either way).
+    void SetMirror(bool on) { mirror_ = on; }
     // Escape tests the last pass ran: what the early exits leave of the
-    // iterations, the same on every machine.
+    // iterations, the same on every machine. Rows copied from their mirror
+    // images ran none.
     std::uint64_t Tests() const { return tests_.load(std::memory_order_relaxed); }
 
     // Lines (rows or columns) of the running pass finished so far, and the
@@ -94,9 +107,19 @@ private:
         std::uint32_t depth = 0;
     };
 
+    // One line of the pass as the kernels see it.
+    struct Line;
+
     void PrepareLines();
+    int PlanMirror();
     void RunLines();
     void ComputeLine(int line);
+    void CopyMirroredRow(int row, int source);
+    std::uint64_t RunKernel(const Line& l);
+    void KnownStates(const Line& l, bool exact);
+    void SpreadColumn(const Line& l);
+    std::uint64_t RecountExact(const Line& l);
+    std::uint64_t RunPortable(const Line& l);
     void Work();
 
     RenderPath path_;
@@ -112,6 +135,15 @@ private:
     std::vector<double> varyingSplit_;
     bool varyingSplits_ = false;
     LineKey preparedLine_;  // the line varyingDouble_ holds, if a whole one
+    bool mirror_ = true;
+    // The lines of the pass that are computed, in order; each computed row's
+    // mirrored rows follow from firstCopy_ and nextCopy_ (-1 ends a list).
+    // Grown to the tallest grid seen, never shrunk: no allocation per pass.
+    std::vector<int> computed_;
+    int computedCount_ = 0;
+    std::vector<int> mirrorSource_;
+    std::vector<int> firstCopy_;
+    std::vector<int> nextCopy_;
     std::atomic<std::uint64_t> tests_{0};
     std::atomic<int> nextLine_{0};
     std::atomic<int> linesDone_{0};

@@ -222,6 +222,11 @@ TEST(Renderer, EveryPathAndThreadCountGivesTheReferenceCountsAndStates) {
     for (RenderPath path : {RenderPath::FixedSlots, RenderPath::Exchanging})
         for (unsigned threads : {1u, 3u}) renderers.push_back(std::make_unique<Renderer>(threads, path));
     renderers.push_back(std::make_unique<Renderer>(2, RenderPath::Portable));
+    // And each with the mirror off: every count and state the same.
+    for (std::size_t i = 0, n = renderers.size(); i < n; ++i) {
+        renderers.push_back(std::make_unique<Renderer>(renderers[i]->Threads(), renderers[i]->Path()));
+        renderers.back()->SetMirror(false);
+    }
 
     for (const Case& c : Views()) {
         const auto expected = Reference(c.view, c.lines);
@@ -316,6 +321,97 @@ TEST(Renderer, EarlyExitsSkipTheTestsNoCountNeeds) {
         double plain = 0;
         for (int i = 0; i < 4 * ViewSize; ++i) plain += (*counts)[static_cast<std::size_t>(i)] == 0 ? 4096 : (*counts)[static_cast<std::size_t>(i)];
         EXPECT_EQ(static_cast<double>(renderer.Tests()), plain) << NameOf(path);
+    }
+}
+
+TEST(Mirror, SourcesAreExactNegationsOnly) {
+    const long double tiny = std::numeric_limits<long double>::denorm_min();
+    const long double inf = std::numeric_limits<long double>::infinity();
+    const long double nan = std::numeric_limits<long double>::quiet_NaN();
+    struct MirrorCase {
+        const char* name;
+        std::vector<long double> im;
+        std::vector<int> sources;
+    } cases[] = {
+        {"falling through zero", {0.5L, 0.25L, 0.0L, -0.25L, -0.5L, -0.75L}, {-1, -1, -1, 1, 0, -1}},
+        {"rising", {-0.5L, -0.25L, 0.25L, 0.5L}, {3, 2, -1, -1}},
+        {"-0 is no image of +0", {0.0L, -0.0L}, {-1, -1}},
+        {"one unit in the last place apart", {0.1L, -std::nextafter(0.1L, 1.0L)}, {-1, -1}},
+        {"subnormals and infinities", {inf, tiny, -tiny, -inf}, {-1, -1, 1, 0}},
+        {"repeated values take one source", {0.5L, 0.5L, -0.5L, -0.5L}, {-1, -1, 0, 0}},
+        {"out of order: none", {0.5L, -0.5L, 0.25L, -0.25L}, {-1, -1, -1, -1}},
+        {"a NaN: none", {0.5L, nan, -0.5L}, {-1, -1, -1}},
+        {"an unnormal: none", {0.5L, Unnormal(), -0.5L}, {-1, -1, -1}},
+    };
+    for (const MirrorCase& c : cases) {
+        std::vector<int> sources(c.im.size(), 7);
+        FindMirrorSources(c.im.data(), static_cast<int>(c.im.size()), sources.data());
+        EXPECT_EQ(sources, c.sources) << c.name;
+    }
+}
+
+// The pass computes one row of each mirrored pair: its escape tests are the
+// one-pixel loop's for the rows without a source alone (the portable path
+// counts exactly what the loop runs), less than half the view's beyond the
+// axis row, and the mirror changes no count.
+TEST(Mirror, MirroredRowsRunNoTests) {
+    for (const ViewState& view : {HomeViewState(512), ViewAround(-0.75L, 0.0L, 4, 512)}) {
+        StripPlan plan;
+        ASSERT_TRUE(PlanRows(view, -ViewSize, plan));
+        std::vector<int> sources(ViewSize);
+        FindMirrorSources(&plan.im[0], ViewSize, sources.data());
+        std::uint64_t expected = 0;
+        std::uint64_t all = 0;
+        for (int row = 0; row < ViewSize; ++row)
+            for (int col = 0; col < ViewSize; ++col) {
+                const std::uint32_t tests = EscapeCountWithExits(plan.re[static_cast<std::size_t>(col)],
+                                                                 plan.im[static_cast<std::size_t>(row)], view.Depth)
+                                                .tests;
+                all += tests;
+                if (sources[static_cast<std::size_t>(row)] < 0) expected += tests;
+            }
+        ASSERT_LT(expected, all * 6 / 10);
+        for (RenderPath path : {RenderPath::Portable, RenderPath::Exchanging}) {
+            Renderer on(2, path);
+            Renderer off(2, path);
+            off.SetMirror(false);
+            auto a = std::make_unique<IterationBuffer>();
+            auto b = std::make_unique<IterationBuffer>();
+            on.Compute(plan, view.Depth, *a);
+            off.Compute(plan, view.Depth, *b);
+            EXPECT_TRUE(*a == *b) << NameOf(path);
+            if (path == RenderPath::Portable) {
+                EXPECT_EQ(on.Tests(), expected);
+                EXPECT_EQ(off.Tests(), all);
+            } else {
+                EXPECT_LT(on.Tests(), off.Tests() * 6 / 10) << NameOf(path);
+            }
+        }
+    }
+}
+
+TEST(Mirror, StatesOfMirroredPoints) {
+    EscapeState to{};
+    EXPECT_TRUE(MirroredState(0, {0.0, 0.0}, to));
+    EXPECT_TRUE(SameBits(to, {0.0, 0.0}));  // count 0 keeps {+0, +0}
+    EXPECT_TRUE(MirroredState(1, {-2.0, 0x1p-1074}, to));
+    EXPECT_TRUE(SameBits(to, {-2.0, -0x1p-1074}));
+    EXPECT_TRUE(MirroredState(1, {3.0, 0.0}, to));  // c itself: ci's double, negated
+    EXPECT_TRUE(SameBits(to, {3.0, -0.0}));
+    EXPECT_TRUE(MirroredState(7, {2.5, -1.5}, to));
+    EXPECT_TRUE(SameBits(to, {2.5, 1.5}));
+    EXPECT_FALSE(MirroredState(7, {2.5, 0.0}, to));  // +0 in both, or a tiny y of either sign
+    EXPECT_FALSE(MirroredState(7, {2.5, -0.0}, to));
+    // Points computed on both sides of the axis agree with the rule.
+    for (long double b : {0.5L, 0.125L}) {
+        EscapeState s{}, t{};
+        const std::uint32_t n = EscapeCountWithState(-1.0L, b, 64, s);
+        const std::uint32_t m = EscapeCountWithState(-1.0L, -b, 64, t);
+        EXPECT_EQ(n, m);
+        EscapeState mirrored{};
+        if (MirroredState(n, s, mirrored)) {
+            EXPECT_TRUE(SameBits(mirrored, t)) << static_cast<double>(b);
+        }
     }
 }
 

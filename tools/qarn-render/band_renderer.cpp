@@ -86,7 +86,7 @@ double BandWriter::Seconds() {
     return seconds_;
 }
 
-BandRenderer::BandRenderer(unsigned threads, int maxWidth, int rowMultiple, bool extras)
+BandRenderer::BandRenderer(unsigned threads, int maxWidth, int rowMultiple, bool extras, std::size_t mirrorBudget)
     : renderer_(threads, RenderPath::Fast, maxWidth),
       maxWidth_(maxWidth),
       bandRows_(std::max(rowMultiple,
@@ -94,7 +94,9 @@ BandRenderer::BandRenderer(unsigned threads, int maxWidth, int rowMultiple, bool
                                                                      static_cast<std::size_t>(maxWidth))) /
                              rowMultiple * rowMultiple)),
       re_(static_cast<std::size_t>(maxWidth)),
-      im_(static_cast<std::size_t>(bandRows_)) {
+      im_(static_cast<std::size_t>(bandRows_)),
+      mirrorBudget_(mirrorBudget),
+      given_(static_cast<std::size_t>(bandRows_)) {
     const std::size_t points = static_cast<std::size_t>(maxWidth) * bandRows_;
     for (auto& band : counts_) band.resize(points);
     if (extras) {
@@ -102,6 +104,11 @@ BandRenderer::BandRenderer(unsigned threads, int maxWidth, int rowMultiple, bool
         for (auto& band : mu_) band.resize(points);
         for (auto& band : colours_) band.resize(points);
     }
+}
+
+void BandRenderer::SetMirror(bool on) {
+    mirror_ = on;
+    renderer_.SetMirror(on);
 }
 
 // What the hook needs of the band computing.
@@ -131,6 +138,90 @@ void BandRenderer::LineFinished(void* context, int line) {
                              {work.colours + first, static_cast<std::size_t>(grid.width)});
 }
 
+// A row the engine copied from its mirror image in the same band: the same
+// mu, and so the same colours.
+void BandRenderer::LineMirrored(void* context, int line, int source) {
+    const LineWork& work = *static_cast<const LineWork*>(context);
+    const std::size_t width = static_cast<std::size_t>(work.grid->width);
+    const std::size_t stride = static_cast<std::size_t>(work.grid->stride);
+    const std::size_t to = static_cast<std::size_t>(line) * stride;
+    const std::size_t from = static_cast<std::size_t>(source) * stride;
+    std::copy_n(work.mu + from, width, work.mu + to);
+    if (work.colouring != nullptr) std::copy_n(work.colours + from, width, work.colours + to);
+}
+
+// Which earlier rows to keep for their images in later bands: the sources
+// nearest the axis, as many as the budget holds.
+void BandRenderer::PlanMirror(const PictureArea& area, bool extras) {
+    const std::size_t height = static_cast<std::size_t>(area.height);
+    pictureIm_.resize(height);
+    source_.resize(height);
+    long double im = area.originIm;
+    for (std::size_t row = 0; row < height; ++row) {
+        pictureIm_[row] = im;
+        im -= area.step;
+    }
+    keptFirst_ = keptRows_ = 0;
+    if (!mirror_) {
+        std::fill(source_.begin(), source_.end(), -1);
+        return;
+    }
+    FindMirrorSources(pictureIm_.data(), area.height, source_.data());
+    // Sources whose images lie in later bands.
+    int first = area.height;
+    int last = -1;
+    for (int row = 0; row < area.height; ++row) {
+        const int source = source_[static_cast<std::size_t>(row)];
+        if (source < 0 || source / bandRows_ == row / bandRows_) continue;
+        first = std::min(first, source);
+        last = std::max(last, source);
+    }
+    if (last < 0) return;
+    const std::size_t perRow = static_cast<std::size_t>(area.width) * (extras ? 16 : 4);
+    const int fits = static_cast<int>(std::min<std::size_t>(mirrorBudget_ / perRow, static_cast<std::size_t>(area.height)));
+    keptRows_ = std::min(last - first + 1, fits);
+    keptFirst_ = last + 1 - keptRows_;
+    const std::size_t points = static_cast<std::size_t>(keptRows_) * static_cast<std::size_t>(area.width);
+    if (keptCounts_.size() < points) keptCounts_.resize(points);
+    if (extras && keptMu_.size() < points) {
+        keptMu_.resize(points);
+        keptColours_.resize(points);
+    }
+}
+
+// After a band: its rows that later rows mirror, into the kept rows.
+void BandRenderer::KeepMirrored(int top, int rows, int width, const std::uint32_t* counts, const double* mu,
+                                const std::uint32_t* colours) {
+    const int from = std::max(top, keptFirst_);
+    const int to = std::min(top + rows, keptFirst_ + keptRows_);
+    const std::size_t w = static_cast<std::size_t>(width);
+    for (int row = from; row < to; ++row) {
+        const std::size_t band = static_cast<std::size_t>(row - top) * w;
+        const std::size_t kept = static_cast<std::size_t>(row - keptFirst_) * w;
+        std::copy_n(counts + band, w, keptCounts_.data() + kept);
+        if (mu != nullptr) std::copy_n(mu + band, w, keptMu_.data() + kept);
+        if (colours != nullptr) std::copy_n(colours + band, w, keptColours_.data() + kept);
+    }
+}
+
+// Before a band: its rows whose sources were kept, from them; the engine
+// leaves them alone.
+void BandRenderer::GiveMirrored(int top, int rows, int width, std::uint32_t* counts, double* mu,
+                                std::uint32_t* colours) {
+    const std::size_t w = static_cast<std::size_t>(width);
+    for (int row = top; row < top + rows; ++row) {
+        const int source = source_[static_cast<std::size_t>(row)];
+        const bool kept = source >= keptFirst_ && source < keptFirst_ + keptRows_ && source < top;
+        given_[static_cast<std::size_t>(row - top)] = kept ? 1 : 0;
+        if (!kept) continue;
+        const std::size_t band = static_cast<std::size_t>(row - top) * w;
+        const std::size_t from = static_cast<std::size_t>(source - keptFirst_) * w;
+        std::copy_n(keptCounts_.data() + from, w, counts + band);
+        if (mu != nullptr) std::copy_n(keptMu_.data() + from, w, mu + band);
+        if (colours != nullptr) std::copy_n(keptColours_.data() + from, w, colours + band);
+    }
+}
+
 std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, std::span<BandSink* const> sinks,
                                  ProgressBar* progress, BandExtras extras) {
     if (area.width <= 0 || area.width > maxWidth_ || area.height <= 0) return "picture size out of range";
@@ -145,7 +236,7 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
     }
     // Rows: from the origin downward, one subtraction each, carried on from
     // band to band.
-    long double im = area.originIm;
+    PlanMirror(area, withExtras);
     tests_ = 0;
     writer_.Clear();
     for (int top = 0, band = 0; top < area.height; top += bandRows_, ++band) {
@@ -155,10 +246,7 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
             return failure.empty() ? "interrupted" : failure;
         }
         const int rows = std::min(bandRows_, area.height - top);
-        for (int row = 0; row < rows; ++row) {
-            im_[static_cast<std::size_t>(row)] = im;
-            im -= area.step;
-        }
+        std::copy_n(pictureIm_.begin() + top, rows, im_.begin());
         std::vector<std::uint32_t>& counts = counts_[static_cast<std::size_t>(band % 2)];
         PixelGrid grid;
         grid.re = re_.data();
@@ -176,10 +264,13 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
             work.colours = colours_[static_cast<std::size_t>(band % 2)].data();
             grid.escape = states_.data();
             grid.lineFinished = LineFinished;
+            grid.lineMirrored = LineMirrored;
             grid.lineContext = &work;
             if (extras.mu) handed.mu = std::span<const double>(work.mu, points);
             if (extras.colours != nullptr) handed.colours = std::span<const std::uint32_t>(work.colours, points);
         }
+        GiveMirrored(top, rows, area.width, counts.data(), work.mu, extras.colours != nullptr ? work.colours : nullptr);
+        grid.given = given_.data();
         if (progress != nullptr) progress->BandStarts(rows);
         if (!renderer_.Compute(grid, depth)) {
             // The band before may still be with its sinks, which use it.
@@ -188,6 +279,7 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
                    std::to_string(area.width) + " points";
         }
         tests_ += renderer_.Tests();
+        KeepMirrored(top, rows, area.width, counts.data(), work.mu, extras.colours != nullptr ? work.colours : nullptr);
 
         // The band before this one has been taken by now, so its buffer is
         // free for the band after.

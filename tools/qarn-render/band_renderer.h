@@ -82,9 +82,23 @@ private:
 // Its memory is two bands and one row of coordinates, made once, about
 // 32 MiB at most for the widest rows (32 MiB with the extras: a band then
 // holds fewer rows); never a whole picture.
+//
+// The mirror: a row whose imaginary part is the exact negation of an
+// earlier row's has that row's counts, mu and colours (see row_mirror.cpp).
+// Within a band the engine copies it; across bands the earlier row is kept
+// until its image comes, within `mirrorBudget` bytes (4 a point, 16 with the
+// extras), for the rows nearest the axis first; rows past the budget are
+// computed both times. The picture's imaginary parts, 16 bytes a row, are
+// kept too.
+inline constexpr std::size_t MirrorBudget = std::size_t{32} << 20;
+
 class BandRenderer {
 public:
-    BandRenderer(unsigned threads, int maxWidth, int rowMultiple, bool extras = false);
+    BandRenderer(unsigned threads, int maxWidth, int rowMultiple, bool extras = false,
+                 std::size_t mirrorBudget = MirrorBudget);
+    // Whether rows are copied from their mirror images (on by default; the
+    // pictures are the same either way).
+    void SetMirror(bool on);
 
     // Hands each band to every sink while the next band computes. Returns an
     // empty string, or the first failure (the engine's refusal of a band or
@@ -101,6 +115,11 @@ public:
 private:
     struct LineWork;
     static void LineFinished(void* context, int line);
+    static void LineMirrored(void* context, int line, int source);
+    void PlanMirror(const PictureArea& area, bool extras);
+    void KeepMirrored(int top, int rows, int width, const std::uint32_t* counts, const double* mu,
+                      const std::uint32_t* colours);
+    void GiveMirrored(int top, int rows, int width, std::uint32_t* counts, double* mu, std::uint32_t* colours);
 
     Renderer renderer_;
     int maxWidth_;
@@ -114,6 +133,19 @@ private:
     std::array<std::vector<double>, 2> mu_;
     std::array<std::vector<std::uint32_t>, 2> colours_;
     std::uint64_t tests_ = 0;
+    // The mirror across bands: the picture's rows' imaginary parts, each
+    // row's source (or -1), the kept rows [keptFirst_, keptFirst_ + keptRows_)
+    // and the rows of the band computing that were taken from them.
+    bool mirror_ = true;
+    std::size_t mirrorBudget_;
+    std::vector<long double> pictureIm_;
+    std::vector<int> source_;
+    int keptFirst_ = 0;
+    int keptRows_ = 0;
+    std::vector<std::uint32_t> keptCounts_;
+    std::vector<double> keptMu_;
+    std::vector<std::uint32_t> keptColours_;
+    std::vector<std::uint8_t> given_;
     BandWriter writer_;  // last: its thread stops before the buffers go
 };
 

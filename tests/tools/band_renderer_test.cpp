@@ -1,0 +1,70 @@
+#include "band_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "colour/smooth_colour.h"
+#include "engine/view_state.h"
+
+namespace qarn::render {
+namespace {
+
+// Every band's counts, mu and colours, one after another.
+struct Collector : BandSink {
+    std::vector<std::uint32_t> counts;
+    std::vector<double> mu;
+    std::vector<std::uint32_t> colours;
+    std::string Take(const Band& band) override {
+        counts.insert(counts.end(), band.counts.begin(), band.counts.end());
+        mu.insert(mu.end(), band.mu.begin(), band.mu.end());
+        colours.insert(colours.end(), band.colours.begin(), band.colours.end());
+        return "";
+    }
+};
+
+// A picture symmetric about the axis, many bands tall, through the band
+// renderer with the mirror off, and on with budgets from none to all.
+TEST(BandMirror, EveryBudgetGivesThePictureOfTheMirrorOff) {
+    constexpr int Width = 300;
+    constexpr int Height = 301;  // a row on the axis, and 150 pairs
+    const PictureArea area{-2.25L, 150.0L / 128, 1.0L / 128, Width, Height};
+    ViewState view{};
+    view.Depth = 512;
+    const PointColours colouring(view, {true, nullptr, 0.0, 0.0});
+    for (bool extras : {false, true}) {
+        const BandExtras asked{extras, extras ? &colouring : nullptr};
+        BandRenderer off(2, Width, 1, extras);
+        off.SetMirror(false);
+        Collector expected;
+        BandSink* sinks[] = {&expected};
+        ASSERT_EQ(off.Render(area, 512, sinks, nullptr, asked), "");
+        ASSERT_EQ(expected.counts.size(), std::size_t{Width} * Height);
+        const std::size_t perPoint = extras ? 16 : 4;
+        // The band renderer's bands are as tall as the widest rows allow
+        // (64 here): the pairs lie in different bands.
+        ASSERT_LT(off.BandRows(), Height / 2);
+        for (std::size_t keptRows : {0, 1, 40, 150, 301}) {
+            BandRenderer on(2, Width, 1, extras, keptRows * Width * perPoint);
+            Collector got;
+            BandSink* onSinks[] = {&got};
+            ASSERT_EQ(on.Render(area, 512, onSinks, nullptr, asked), "");
+            EXPECT_EQ(got.counts, expected.counts) << keptRows << " rows kept, extras " << extras;
+            ASSERT_EQ(got.mu.size(), expected.mu.size());
+            EXPECT_TRUE(expected.mu.empty() ||
+                        std::memcmp(got.mu.data(), expected.mu.data(), expected.mu.size() * sizeof(double)) == 0)
+                << keptRows;
+            EXPECT_EQ(got.colours, expected.colours) << keptRows;
+            // Each kept row saves its image's tests; with every source kept
+            // the picture costs little more than half.
+            EXPECT_LT(on.Tests(), off.Tests()) << keptRows;
+            if (keptRows >= 150) {
+                EXPECT_LT(on.Tests(), off.Tests() * 55 / 100) << keptRows;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qarn::render
