@@ -12,7 +12,8 @@ set(CMAKE_RC_COMPILER ${_qarn_triplet}-windres)
 
 # Find libraries and headers only in the MinGW sysroot, build tools only on
 # the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${_qarn_triplet})
+# build/mingw-deps holds GMP and MPFR, built for Windows by scripts/mingw-deps.
+set(CMAKE_FIND_ROOT_PATH /usr/${_qarn_triplet} ${CMAKE_CURRENT_LIST_DIR}/../build/mingw-deps)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

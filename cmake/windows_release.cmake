@@ -15,13 +15,17 @@ set(_qarn_licences
   "mingw-w64-runtime-and-winpthreads.txt|/usr/share/doc/mingw-w64-x86-64-dev/copyright"
   "gcc-libgcc-libstdc++.txt|/usr/share/doc/gcc-mingw-w64-base/copyright"
   "GPL-3.txt|/usr/share/common-licenses/GPL-3"
-  "CLI11.txt|/usr/share/doc/libcli11-dev/copyright")
+  "CLI11.txt|/usr/share/doc/libcli11-dev/copyright"
+  # GMP and MPFR, built from Debian's sources by scripts/mingw-deps (LGPL-3,
+  # which builds on the GPL-3 above).
+  "GMP.txt|${CMAKE_SOURCE_DIR}/build/mingw-deps/licences/gmp-COPYING.LESSERv3"
+  "MPFR.txt|${CMAKE_SOURCE_DIR}/build/mingw-deps/licences/mpfr-COPYING.LESSER")
 foreach(_entry IN LISTS _qarn_licences)
   string(REPLACE "|" ";" _pair "${_entry}")
   list(GET _pair 0 _name)
   list(GET _pair 1 _source)
   if(NOT EXISTS "${_source}")
-    message(FATAL_ERROR "${_source} is missing: the release must carry it (run scripts/bootstrap)")
+    message(FATAL_ERROR "${_source} is missing: the release must carry it (run scripts/bootstrap and scripts/mingw-deps)")
   endif()
   install(FILES "${_source}" DESTINATION licences RENAME "${_name}")
 endforeach()
