@@ -10,6 +10,9 @@ namespace qarn {
 // the step), so each part rounds once, in the sum. Going from a centre back
 // to an origin is the same rule the other way round; the two may differ
 // from the origin by the sums' rounding, so a view keeps its own origin.
+//
+// A ViewPoint is any point of the plane in 80-bit parts: a centre, an
+// origin, or a location that qarn-render is given as text.
 struct ViewPoint {
     long double re = 0.0L;
     long double im = 0.0L;

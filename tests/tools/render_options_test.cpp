@@ -35,6 +35,7 @@ TEST(RenderOptions, UsageErrorsNameTheirOption) {
         {"-o", "-o"}, {"--counts", "--counts"}, {"--scale 0", "--scale"}, {"--scale 65", "--scale"},
         {"--scale 2 -o big.bmp", "big.bmp"}, {"-o out.jpg", "out.jpg"}, {"--at 1", "--at"}, {"--at 1 2", "--level"},
         {"--level 3", "--level"}, {"--at x 2 --level 3", "--at"}, {"--at 0 0 --origin 0 0 --level 1", "--origin"},
+        {"--origin 0 0 --level 57", "--origin"},
         {"a.qarn --origin 0 0 --level 1", "--origin"}, {"--at 0 0 --level x", "--level"},
         {"--palette 0xZZ", "--palette"}, {"--zoom-frames 0 f", "--zoom-frames"},
         {"--zoom-frames 10000 f", "--zoom-frames"}, {"--zoom-frames 5", "--zoom-frames"},

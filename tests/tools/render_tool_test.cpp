@@ -335,7 +335,9 @@ TEST_F(RenderTool, RefusedSettings) {
         {"--palette 0x1107", "palette size"},
         {"--shift 4097", "shift"},
         {"--shift -1", "shift"},
-        {"--at 0 0 --level 57", "zoom level"},
+        {"--at 0 0 --level 1000001", "zoom level"},
+        {"--at inf 0 --level 57", "finite numbers"},
+        {"--at 0 0 --level 57", "levels 0 to 56"},  // what a coordinate file holds
         {"--origin 0 0 --level -1", "zoom level"},
     };
     for (const auto& r : refusals) {

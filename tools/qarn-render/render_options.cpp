@@ -46,8 +46,8 @@ struct Usage {
     std::string message;
 };
 
-Location ParseLocation(const std::vector<std::string>& texts, const char* option) {
-    Location location;
+ViewPoint ParseLocation(const std::vector<std::string>& texts, const char* option) {
+    ViewPoint location;
     if (texts.size() != 2 || !ParseReal(texts[0], location.re) || !ParseReal(texts[1], location.im))
         throw Usage{std::string(option) + " needs two reals, RE and IM"};
     return location;
@@ -119,11 +119,16 @@ std::string DefaultPictureName(const RenderOptions& options) {
 void Complete(RenderOptions& options, const std::vector<std::string>& at, const std::vector<std::string>& origin,
               const std::optional<std::string>& palette, const std::vector<std::string>& frames,
               const std::optional<std::string>& size, const std::optional<std::string>& range) {
-    if (!at.empty()) options.at = ParseLocation(at, "--at");
+    if (!at.empty()) {
+        options.at = ParseLocation(at, "--at");
+        options.atText = LocationText{at[0], at[1]};
+    }
     if (!origin.empty()) options.origin = ParseLocation(origin, "--origin");
     const bool located = options.at || options.origin;
     if (located && !options.level) throw Usage{"--at and --origin need --level"};
     if (options.level && !located) throw Usage{"--level needs --at or --origin"};
+    if (options.origin && options.level && *options.level > MaxZoomLevel)
+        throw Usage{"--origin: a view past level 56 is given by its centre, --at"};
     if (palette) options.palette = ParsePaletteMode(*palette);
 
     if (!frames.empty()) {
@@ -252,7 +257,7 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
                              ->expected(2)->allow_extra_args(false)->type_name("RE IM");
     view->excludes(atOption, originOption);
     atOption->excludes(originOption);
-    app.add_option("--level", options.level, "zoom level, 0 to 56: the step is 2^-(7+L)")->type_name("L");
+    app.add_option("--level", options.level, "zoom level, 0 to 1000000: the step is 2^-(7+L); past 56 a deep view (with --at)")->type_name("L");
     app.add_option("--depth", options.depth, "512, 1024, 2048 or 4096 iterations (default 512, or the file's)")
         ->type_name("D");
     app.add_option("--palette", palette, "palette mode, such as 0x1007 (default), 0x0107 for grey")

@@ -3,13 +3,16 @@
 #include <optional>
 #include <string>
 
+#include "engine/view_centre.h"
 #include "picture_format.h"
 
 namespace qarn::render {
 
-struct Location {
-    long double re = 0.0L;
-    long double im = 0.0L;
+// Two numbers exactly as the command line gave them: a deep view reads its
+// centre from this text, with every digit.
+struct LocationText {
+    std::string re;
+    std::string im;
 };
 
 struct ZoomFramesOption {
@@ -29,8 +32,9 @@ struct RenderOptions {
     // The view: a coordinate file, a centre or an origin with a level, or
     // else the start-up view.
     std::optional<std::string> viewFile;
-    std::optional<Location> at;      // the centre, pixel (256, 256)
-    std::optional<Location> origin;  // the top-left pixel
+    std::optional<ViewPoint> at;     // the centre, pixel (256, 256)
+    std::optional<LocationText> atText;  // --at as given
+    std::optional<ViewPoint> origin;  // the top-left pixel
     std::optional<std::int64_t> level;
     // Display settings that replace the view's.
     std::optional<std::int64_t> depth;

@@ -200,9 +200,16 @@ int RunRender(int argc, const char* const* argv) {
         if (std::string error = WriteStdout(parsed.out); !error.empty()) return Fail(ExitWriteFailed, error);
         return parsed.exitCode;
     }
+    const RenderOptions& options = *parsed.options;
     ViewState view;
-    if (std::string error = DefineView(*parsed.options, view); !error.empty()) return Fail(ExitRefused, error);
-    return RunPlan(*parsed.options, view);
+    if (std::string error = DefineView(options, view); !error.empty()) return Fail(ExitRefused, error);
+    if (DeepLocationOf(options)) {
+        if (options.saveFile)
+            return Fail(ExitRefused, "--save: a coordinate file holds levels 0 to 56; --info gives a deep view as text");
+        if (options.pictureFile || options.countsFile || options.continuousFile || options.zoomFrames)
+            return Fail(ExitRefused, "views past level 56 are not rendered yet; --info gives the view as text");
+    }
+    return RunPlan(options, view);
 }
 
 }  // namespace qarn::render

@@ -7,6 +7,7 @@
 #include <limits>
 #include <system_error>
 
+#include "deep/dyadic_text.h"
 #include "engine/arithmetic_mode.h"
 #include "engine/view_centre.h"
 #include "persistence/coordinate_file.h"
@@ -52,7 +53,20 @@ bool Replace(Field& field, Given value) {
 
 std::string Refused(CoordinateFileProblem problem) { return std::string("view refused: ") + DescribeProblem(problem); }
 
+bool IsDeepLevel(const RenderOptions& options) {
+    return options.level && *options.level > MaxZoomLevel && *options.level <= MaxDeepLevel;
+}
+
 }  // namespace
+
+std::optional<DeepLocation> DeepLocationOf(const RenderOptions& options) {
+    if (options.viewFile || !IsDeepLevel(options) || !options.atText) return std::nullopt;
+    const std::int64_t bits = CentreFractionBits(*options.level);
+    std::optional<deep::DyadicNumber> re = deep::ReadDyadic(options.atText->re, bits);
+    std::optional<deep::DyadicNumber> im = deep::ReadDyadic(options.atText->im, bits);
+    if (!re || !im) return std::nullopt;
+    return DeepLocation{std::move(*re), std::move(*im), *options.level};
+}
 
 std::string DefineView(const RenderOptions& options, ViewState& view) {
     SetArithmeticMode();
@@ -61,12 +75,21 @@ std::string DefineView(const RenderOptions& options, ViewState& view) {
     if (options.viewFile) {
         std::string error = ReadViewFile(*options.viewFile, view);
         if (!error.empty()) return error;
+    } else if (IsDeepLevel(options)) {
+        if (!DeepLocationOf(options))
+            return "view refused: --at past level 56 needs two finite numbers, decimal or hexadecimal";
+        view.ZoomLevel = static_cast<std::int32_t>(*options.level);
+        view.PixelStep = std::ldexp(1.0L, static_cast<int>(-(7 + *options.level)));
+        const ViewPoint origin = OriginAround(*options.at, view.PixelStep);
+        view.OriginRe = origin.re;
+        view.OriginIm = origin.im;
     } else if (options.level) {
         if (!Replace(view.ZoomLevel, *options.level) || view.ZoomLevel < 0 || view.ZoomLevel > MaxZoomLevel)
-            return Refused(CoordinateFileProblem::ZoomLevelOutOfRange);
+            return options.at ? "view refused: zoom level outside 0 to " + std::to_string(MaxDeepLevel)
+                              : Refused(CoordinateFileProblem::ZoomLevelOutOfRange);
         view.PixelStep = std::ldexp(1.0L, -(7 + view.ZoomLevel));
         if (options.at) {
-            const ViewPoint origin = OriginAround({options.at->re, options.at->im}, view.PixelStep);
+            const ViewPoint origin = OriginAround(*options.at, view.PixelStep);
             view.OriginRe = origin.re;
             view.OriginIm = origin.im;
         } else if (options.origin) {
@@ -79,7 +102,10 @@ std::string DefineView(const RenderOptions& options, ViewState& view) {
         return Refused(CoordinateFileProblem::PaletteSizeInvalid);
     if (options.shift && !Replace(view.ColourShift, *options.shift))
         return Refused(CoordinateFileProblem::ColourShiftOutOfRange);
-    const CoordinateFileProblem problem = CheckViewSettings(view);
+    // A deep view's level is checked above; its other settings as any view's.
+    ViewState settings = view;
+    if (settings.ZoomLevel > MaxZoomLevel && !options.viewFile) settings.ZoomLevel = MaxZoomLevel;
+    const CoordinateFileProblem problem = CheckViewSettings(settings);
     if (problem != CoordinateFileProblem::None) return Refused(problem);
     return {};
 }
