@@ -89,8 +89,9 @@ std::uint32_t DeepCount(const ReferenceOrbit& orbit, const BlaTable* table, long
                 continue;
             }
         }
-        const long double tr = points[m].re + zr;
-        const long double ti = points[m].im + zi;
+        // t = 2 Z_m + d in one rounding, off the path from z to the test.
+        const long double tr = (points[m].re + points[m].re) + dr;
+        const long double ti = (points[m].im + points[m].im) + di;
         const long double nr = (tr * dr - ti * di) + dcRe;
         const long double ni = (tr * di + ti * dr) + dcIm;
         dr = Flushed(nr);

@@ -41,7 +41,7 @@ struct DeepWork {
 // z_n = Z_m + d, d_1 = dc (m = 1), the shallow loop's test and count
 // (z_1 = c, the first n with |z_n|^2 > 4, 0 if the test at n = depth does not
 // escape), rebasing d = z, m = 0 where |z|^2 < |d|^2 or m = M, and otherwise
-// d = (Z_m + z) d + dc (= 2 Z_m d + d^2 + dc), or a skip of the table where
+// d = ((Z_m + Z_m) + d) d + dc (= 2 Z_m d + d^2 + dc), or a skip of the table where
 // one is valid. Every difference below FlushBelow is kept as 0. The point is
 // inside without further work where the loop provably repeats: a difference
 // just rebased equals, exactly, one saved just after the 1st, 2nd, 4th, ...
