@@ -468,11 +468,21 @@ TEST_F(RenderTool, ViewAsTextRoundTrip) {
         viewOf(0.1L, -0.3L, 20, 2048, 0x0207, 1),  // off the level's grid
         viewOf(-0.0L, 1e-30L, 30, 512, 0x0403, 4000),
     };
-    for (const ViewState& view : views) {
-        WriteAll(dir / "in-view.qarn", RecordOf(view));
+    for (const ViewState& given : views) {
+        WriteAll(dir / "in-view.qarn", RecordOf(given));
         ASSERT_EQ(Run("in-view.qarn --info"), 0) << Stderr();
         EXPECT_TRUE(Outputs().empty()) << "--info alone writes no picture";
         auto info = Info();
+        fs::copy_file(dir / "stdout.txt", dir / "place.txt");
+        // Level 0 shows the home view wherever the origin lies: --info prints
+        // the view that is drawn, and says so.
+        ViewState view = given;
+        if (given.ZoomLevel == 0) {
+            view.OriginRe = -2.0L;
+            view.OriginIm = 2.0L;
+            EXPECT_EQ(info["shown"].rfind("the home view", 0), 0u) << info["shown"];
+            info.erase("shown");
+        }
         ASSERT_EQ(info.size(), 7u);
         const long double centreRe = view.OriginRe + 256.0L * view.PixelStep;
         const long double centreIm = view.OriginIm - 256.0L * view.PixelStep;
@@ -490,6 +500,68 @@ TEST_F(RenderTool, ViewAsTextRoundTrip) {
             << Stderr();
         EXPECT_EQ(ReadAll(dir / "out.qarn"), RecordOf(view)) << info["origin"];
         fs::remove(dir / "out.qarn");
+        // The --info text itself, given as the view, is the same view.
+        ASSERT_EQ(Run("place.txt --save out.qarn"), 0) << Stderr();
+        EXPECT_EQ(ReadAll(dir / "out.qarn"), RecordOf(view)) << info["origin"];
+        fs::remove(dir / "out.qarn");
+        fs::remove(dir / "place.txt");
+    }
+}
+
+// A deep view's --info text holds every digit of its centre that the grid
+// 2^-(7+L+64) needs, and reads back as the same view; the widely shared
+// Re/Im/Zoom/Iterations lines are read too.
+TEST_F(RenderTool, DeepLocationAsTextRoundTrip) {
+    const std::string re = "-1.7548776662466927600495088963585286918946066177727931439892839706460806551280810907382270928422503036";
+    const std::string im = "0.0000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000001";
+    for (const int level : {57, 90, 300, 5000}) {
+        const std::string view = "--at " + re + " " + im + " --level " + std::to_string(level) + " --depth 2048";
+        ASSERT_EQ(Run(view + " --info"), 0) << Stderr();
+        auto info = Info();
+        EXPECT_EQ(info["level"], std::to_string(level));
+        EXPECT_EQ(info["step"], "0x1p-" + std::to_string(7 + level));
+        EXPECT_EQ(info["depth"], "2048");
+        EXPECT_EQ(info.count("origin"), 0u);
+        const Bytes first = ReadAll(dir / "stdout.txt");
+        // Fewer digits than the grid's exact decimal (7 + L + 64 of them), more
+        // where the grid is finer than the text.
+        const std::string centre = info["centre"];
+        const std::size_t digits = centre.size();
+        EXPECT_LE(digits, 2 * (0.302 * (7 + level + 64) + 4)) << centre;
+        fs::rename(dir / "stdout.txt", dir / "place.txt");
+        ASSERT_EQ(Run("place.txt --info"), 0) << Stderr();
+        EXPECT_EQ(ReadAll(dir / "stdout.txt"), first) << "read back, the same text";
+        // A coordinate file cannot hold it.
+        EXPECT_EQ(Run("place.txt --save out.qarn"), 2);
+        EXPECT_FALSE(fs::exists(dir / "out.qarn"));
+    }
+    WriteAll(dir / "shared.txt", [] {
+        const std::string text = "Re: -0.75\r\nIm: 0.1\r\nZoom: 1.5E30\r\nIterations: 2048\r\nColorMethod: 7\r\n";
+        return Bytes(text.begin(), text.end());
+    }());
+    ASSERT_EQ(Run("shared.txt --info"), 0) << Stderr();
+    auto info = Info();
+    EXPECT_EQ(info["centre"], "-0.75 0.1");
+    EXPECT_EQ(info["level"], "100");  // log2 1.5e30 = 100.2
+    EXPECT_EQ(info["depth"], "2048");
+    // --find-minibrot prints the view of the period-3 minibrot, which reads
+    // back as a view.
+    ASSERT_EQ(Run("--at -1.75 0 --level 6 --find-minibrot"), 0) << Stderr();
+    info = Info();
+    EXPECT_EQ(info["period"], "3");
+    EXPECT_EQ(info["centre"].rfind("-1.754877666246692760049", 0), 0u) << info["centre"];
+    EXPECT_EQ(info["level"], "6");
+    fs::rename(dir / "stdout.txt", dir / "minibrot.txt");
+    EXPECT_EQ(Run("minibrot.txt --info"), 0) << Stderr();
+    EXPECT_EQ(Run("--at 3 3 --level 6 --find-minibrot"), 2) << "no minibrot there";
+    EXPECT_EQ(Run("--at -1.75 0 --level 6 --find-minibrot -o x.png"), 1);
+    // Text that is no location is refused in one line.
+    for (const char* text : {"centre: 0 0\n", "level: 60\n", "centre: 0\nlevel: 60\n", "Re: 0\nZoom: 1e30\n",
+                             "centre: 0 0\nlevel: x\n", "Re: 0\nIm: 0\nZoom: -1\n", "centre: a b\nlevel: 60\n"}) {
+        WriteAll(dir / "bad.txt", Bytes(text, text + std::strlen(text)));
+        EXPECT_EQ(Run("bad.txt --info"), 2) << text;
+        const std::string message = Stderr();
+        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
     }
 }
 

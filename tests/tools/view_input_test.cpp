@@ -5,11 +5,13 @@
 
 #include <gmp.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "deep/dyadic_text.h"
 #include "view_input.h"
+#include "view_text.h"
 
 namespace qarn::render {
 namespace {
@@ -117,6 +119,56 @@ TEST(DefineView, DeepViewsKeepTheirLevelAndSettingsChecks) {
         const std::string error = DefineView(Options(row.args), view);
         EXPECT_NE(error.find(row.reason), std::string::npos) << row.args[1] << " " << row.args[4] << ": " << error;
     }
+}
+
+}  // namespace
+}  // namespace qarn::render
+
+namespace qarn::render {
+namespace {
+
+TEST(LocationText, ZoomIsTheNearestWholeLevel) {
+    const struct {
+        const char* zoom;
+        std::optional<std::int64_t> level;
+    } rows[] = {
+        {"1", 0}, {"2", 1}, {"3", 2}, {"1.414", 0}, {"1.4143", 1},  // sqrt 2 = 1.41421...
+        {"0.5", 0}, {"1e30", 100}, {"1.5E30", 100}, {"2.9e1000", 3323}, {"0x1p5000", 5000},
+        {"0", std::nullopt}, {"-3", std::nullopt}, {"x", std::nullopt}, {"", std::nullopt},
+    };
+    for (const auto& row : rows) EXPECT_EQ(LevelOfZoom(row.zoom), row.level) << row.zoom;
+}
+
+TEST(LocationText, DeepInfoLinesAndFrameShifts) {
+    ViewState view;
+    view.Depth = 4096;
+    view.ColourShift = 12;
+    const std::string info =
+        DeepViewInfo(*deep::ReadDyadic("-0.75", 200), *deep::ReadDyadic("0.1", 200), 129, 200, view);
+    EXPECT_EQ(info.substr(0, info.find('\n')).substr(0, 15), "centre: -0.75 0");
+    EXPECT_NE(info.find("\nlevel: 129\nstep: 0x1p-136\ndepth: 4096\npalette: 0x1007\nshift: 12\n"), std::string::npos)
+        << info;
+    // 0.1 is no multiple of 2^-200, but the shortest decimal that reads back
+    // to its nearest one is 0.1 again, not the 200 digits of its exact value.
+    EXPECT_EQ(info.substr(0, info.find('\n')), "centre: -0.75 0.1");
+    EXPECT_GT(deep::DecimalText(*deep::ReadDyadic("0.1", 200)).size(), 150u);
+
+    // Each frame block tells the counts added to its colours.
+    ViewState shallow;
+    InstallHomeView(shallow);
+    shallow.ZoomLevel = 4;
+    shallow.PixelStep = 0x1p-11L;
+    const std::string frames = ZoomFramesInfo(shallow, 1, 2, 2, 2.5);
+    EXPECT_NE(frames.find("frame shift: 2.5\n\nframe: 2\n"), std::string::npos) << frames;
+    EXPECT_TRUE(frames.ends_with("frame shift: 5\n")) << frames;
+    EXPECT_EQ(ZoomFramesInfo(shallow, 1, 2, 2).find("frame shift"), std::string::npos);
+    // Level 0 prints the home view, the view that is drawn.
+    ViewState scrolled = shallow;
+    scrolled.ZoomLevel = 0;
+    scrolled.PixelStep = HomeView.PixelStep;
+    scrolled.OriginRe = -1.5L;
+    EXPECT_EQ(ViewInfo(scrolled).rfind("shown: the home view", 0), 0u);
+    EXPECT_NE(ViewInfo(scrolled).find("\norigin: -2 2\ncentre: 0 0\n"), std::string::npos) << ViewInfo(scrolled);
 }
 
 }  // namespace

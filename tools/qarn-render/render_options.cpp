@@ -23,7 +23,7 @@ constexpr const char* Synopsis =
     "                   [--supersample S] [--threads N] [--info] [--save OUT.qarn]\n"
     "                   [--zoom-frames N DIR [--frames A-B] [--format png|exr] [--shift-per-frame D]]\n"
     "                   [--continuous OUT.f64] [--colouring counts|smooth] [--gradient FILE [--period P]]\n"
-    "                   [--stats]\n";
+    "                   [--stats] [--find-minibrot]\n";
 
 constexpr const char* Description =
     "Computes a view of the Mandelbrot set exactly as the Qarn viewer does and writes its picture.\n"
@@ -150,7 +150,11 @@ void Complete(RenderOptions& options, const std::vector<std::string>& at, const 
     if (points > MaxPicturePoints)
         throw Usage{"--size and --supersample: a picture computes at most 2^34 points (pixels x S x S)"};
 
-    if (!options.pictureFile && !options.info && !options.saveFile && !options.zoomFrames)
+    if (options.findMinibrot &&
+        (options.pictureFile || options.info || options.saveFile || options.zoomFrames || options.countsFile ||
+         options.continuousFile))
+        throw Usage{"--find-minibrot prints a view and writes nothing: no -o, --info, --save, --counts or --zoom-frames"};
+    if (!options.pictureFile && !options.info && !options.saveFile && !options.zoomFrames && !options.findMinibrot)
         options.pictureFile = DefaultPictureName(options);
     if (options.pictureFile) {
         const OutputFormat* format = FormatOfName(*options.pictureFile);
@@ -288,6 +292,8 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     app.add_option("--threads", options.threads, "computing threads (default: all cores)")
         ->type_name("N")->check(CLI::Range(1, 256));
     app.add_flag("--info", options.info, "print the view as text; no picture unless -o is given too");
+    app.add_flag("--find-minibrot", options.findMinibrot,
+                 "print, as --info does, the view of the lowest-period minibrot in the view, with its period and size");
     app.add_option("--save", options.saveFile, "write the view's 46-byte coordinate file")->type_name("OUT.qarn");
     app.add_option("--zoom-frames", frames, "write N+1 frames DIR/frame-0000.png ... zooming in to the view")
         ->expected(2)->allow_extra_args(false)->type_name("N DIR");

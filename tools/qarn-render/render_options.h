@@ -48,6 +48,7 @@ struct RenderOptions {
     std::optional<ZoomFramesOption> zoomFrames;
     PictureFormat frameFormat = PictureFormat::Png;
     bool info = false;
+    bool findMinibrot = false;  // print the view of the lowest-period minibrot in the view
     int scale = 1;         // the step is PixelStep / scale
     int width = 0;         // the picture's pixels: 512 x scale, or --size
     int height = 0;

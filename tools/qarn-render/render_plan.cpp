@@ -4,6 +4,7 @@
 
 #include "engine/shown_view.h"
 #include "utf8_path.h"
+#include "view_input.h"
 #include "view_text.h"
 
 namespace qarn::render {
@@ -23,9 +24,11 @@ RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, c
     const bool framesShown = options.info && options.zoomFrames;
     if (framesShown) {
         const ZoomFramesOption& zoom = *options.zoomFrames;
-        plan.info = ZoomFramesInfo(plan.shown, zoom.first, zoom.last, zoom.count);
+        plan.info = ZoomFramesInfo(plan.shown, zoom.first, zoom.last, zoom.count, options.shiftPerFrame);
     } else if (options.info) {
-        plan.info = ViewInfo(view);
+        const std::optional<DeepLocation> deep = DeepLocationOf(options);
+        plan.info = deep ? DeepViewInfo(deep->re, deep->im, deep->level, CentreFractionBits(deep->level), view)
+                         : ViewInfo(view);
     }
     plan.saveFile = options.saveFile;
 

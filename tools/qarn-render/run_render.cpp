@@ -21,6 +21,14 @@
 #include "render_plan.h"
 #include "utf8_path.h"
 #include "view_input.h"
+#include "view_text.h"
+#include "deep/dyadic_text.h"
+#include "deep/minibrot.h"
+#include "engine/shown_view.h"
+#include "engine/view_centre.h"
+
+#include <algorithm>
+#include <mpfr.h>
 
 namespace qarn::render {
 namespace {
@@ -191,6 +199,48 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
     return 0;
 }
 
+// --find-minibrot: the lowest-period minibrot within the disc about the
+// view's centre that holds its square, printed as the lines of a view about
+// 4 to 8 sizes wide at its nucleus, with its period and size.
+int FindMinibrotOf(const RenderOptions& options, const ViewState& view) {
+    const std::optional<DeepLocation> deepView = DeepLocationOf(options);
+    deep::DyadicNumber re, im;
+    std::int64_t level = view.ZoomLevel;
+    if (deepView) {
+        re = deepView->re;
+        im = deepView->im;
+    } else {
+        const ViewState shown = ShownView(view);
+        const ViewPoint centre = CentreOf(shown);
+        level = shown.ZoomLevel;
+        mpfr_t part;
+        mpfr_init2(part, 64);
+        mpfr_set_ld(part, centre.re, MPFR_RNDN);
+        re = deep::DyadicOfMpfr(part).value_or(deep::DyadicNumber{});
+        mpfr_set_ld(part, centre.im, MPFR_RNDN);
+        im = deep::DyadicOfMpfr(part).value_or(deep::DyadicNumber{});
+        mpfr_clear(part);
+    }
+    // Half the square's diagonal, 256 sqrt 2 steps, below 363 x 2^-(7+L).
+    const std::optional<deep::Minibrot> found =
+        deep::FindMinibrot(re, im, 1 - level, 363.0 / 256.0, view.Depth, CentreFractionBits(level) + 64);
+    if (!found)
+        return Fail(ExitRefused, "--find-minibrot: no minibrot of a period below the depth " +
+                                     std::to_string(view.Depth) + " in the view");
+    const std::int64_t minibrotLevel = std::clamp<std::int64_t>(-found->sizeLog2, 0, MaxDeepLevel);
+    char lines[160];
+    std::snprintf(lines, sizeof lines, "period: %lld\nsize: %.6g x 2^%lld\n", static_cast<long long>(found->period),
+                  found->size, static_cast<long long>(found->sizeLog2));
+    // The nucleus to the centre grid of its view's level.
+    const std::int64_t bits = CentreFractionBits(minibrotLevel);
+    const std::optional<deep::DyadicNumber> nucleusRe = deep::ReadDyadic(deep::DecimalText(found->re), bits);
+    const std::optional<deep::DyadicNumber> nucleusIm = deep::ReadDyadic(deep::DecimalText(found->im), bits);
+    if (!nucleusRe || !nucleusIm) return Fail(ExitRefused, "--find-minibrot: the nucleus lies outside every view");
+    const std::string text = DeepViewInfo(*nucleusRe, *nucleusIm, minibrotLevel, bits, view) + lines;
+    if (std::string error = WriteStdout(text); !error.empty()) return Fail(ExitWriteFailed, error);
+    return 0;
+}
+
 }  // namespace
 
 int RunRender(int argc, const char* const* argv) {
@@ -200,9 +250,11 @@ int RunRender(int argc, const char* const* argv) {
         if (std::string error = WriteStdout(parsed.out); !error.empty()) return Fail(ExitWriteFailed, error);
         return parsed.exitCode;
     }
-    const RenderOptions& options = *parsed.options;
+    RenderOptions options = *parsed.options;
+    if (std::string error = ReadLocationText(options); !error.empty()) return Fail(ExitRefused, error);
     ViewState view;
     if (std::string error = DefineView(options, view); !error.empty()) return Fail(ExitRefused, error);
+    if (options.findMinibrot) return FindMinibrotOf(options, view);
     if (DeepLocationOf(options)) {
         if (options.saveFile)
             return Fail(ExitRefused, "--save: a coordinate file holds levels 0 to 56; --info gives a deep view as text");

@@ -25,6 +25,23 @@ struct DeepLocation {
 
 inline constexpr std::int64_t CentreFractionBits(std::int64_t level) { return 7 + level + 64; }
 
+// A view file may be a location as text instead of a coordinate file: the
+// lines --info prints (`centre: RE IM`, `level: L`, `depth: D`, `palette:`,
+// `shift:`; `origin:` is used at levels 0 to 56, where it is exact), or the
+// widely shared deep-zoom location lines `Re:`, `Im:`, `Zoom:` and
+// `Iterations:` (Zoom Z: the view is 4/Z wide, level L = the whole number
+// nearest to log2 Z; Iterations: the depth). Other lines are ignored. A file
+// is text when all its bytes are printable ASCII or white space (a
+// coordinate file always holds zero bytes in its level). Such a file is
+// turned into the options it stands for, settings given on the command line
+// replacing the file's, and `viewFile` is cleared. Returns an empty string,
+// or one line saying why the file is refused.
+[[nodiscard]] std::string ReadLocationText(RenderOptions& options);
+
+// The nearest whole level to log2 of a shared location's Zoom (0 below 1);
+// nullopt for text that is no positive number.
+[[nodiscard]] std::optional<std::int64_t> LevelOfZoom(const std::string& zoom);
+
 // The view the options define: the coordinate file read exactly as the
 // viewer loads it, a location given as text at a level, or else the
 // start-up view; then the depth, palette and shift given, which must be

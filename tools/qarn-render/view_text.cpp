@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "deep/dyadic_text.h"
+#include "engine/shown_view.h"
 #include "engine/view_centre.h"
 #include "frame_step.h"
 #include "picture_areas.h"
@@ -31,10 +33,12 @@ std::string FormatReal(long double value) {
     return text;
 }
 
-std::string ViewInfo(const ViewState& view) {
+std::string ViewInfo(const ViewState& given) {
+    const ViewState view = given.ZoomLevel <= 0 ? ShownView(given) : given;
     const ViewPoint centre = CentreOf(view);
     char text[512];
-    std::snprintf(text, sizeof text,
+    const int note = given.ZoomLevel <= 0 ? std::snprintf(text, sizeof text, "shown: the home view (level 0 always shows it)\n") : 0;
+    std::snprintf(text + note, sizeof text - static_cast<std::size_t>(note),
                   "origin: %s %s\ncentre: %s %s\nlevel: %d\nstep: %s\ndepth: %u\npalette: 0x%04X\nshift: %d\n",
                   FormatReal(view.OriginRe).c_str(), FormatReal(view.OriginIm).c_str(), FormatReal(centre.re).c_str(),
                   FormatReal(centre.im).c_str(), static_cast<int>(view.ZoomLevel), FormatReal(view.PixelStep).c_str(),
@@ -43,7 +47,16 @@ std::string ViewInfo(const ViewState& view) {
     return text;
 }
 
-std::string ZoomFramesInfo(const ViewState& view, int first, int last, int frames) {
+std::string DeepViewInfo(const deep::DyadicNumber& re, const deep::DyadicNumber& im, std::int64_t level,
+                         std::int64_t fractionBits, const ViewState& view) {
+    char settings[160];
+    std::snprintf(settings, sizeof settings, "level: %lld\nstep: 0x1p-%lld\ndepth: %u\npalette: 0x%04X\nshift: %d\n",
+                  static_cast<long long>(level), static_cast<long long>(7 + level), static_cast<unsigned>(view.Depth),
+                  static_cast<unsigned>(view.PaletteMode), static_cast<int>(view.ColourShift));
+    return "centre: " + deep::DecimalText(re, fractionBits) + " " + deep::DecimalText(im, fractionBits) + "\n" + settings;
+}
+
+std::string ZoomFramesInfo(const ViewState& view, int first, int last, int frames, double shiftPerFrame) {
     std::string text;
     for (int k = first; k <= last; ++k) {
         ViewState frame = view;
@@ -55,6 +68,11 @@ std::string ZoomFramesInfo(const ViewState& view, int first, int last, int frame
         if (k < frames) frame.ZoomLevel = static_cast<std::int32_t>(NearestLevel(square.step));
         if (k > first) text += "\n";  // a blank line between blocks
         text += "frame: " + std::to_string(k) + "\n" + ViewInfo(frame);
+        if (shiftPerFrame != 0.0) {
+            char shift[64];
+            std::snprintf(shift, sizeof shift, "frame shift: %.17g\n", k * shiftPerFrame);
+            text += shift;
+        }
     }
     return text;
 }

@@ -1,6 +1,8 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
+#include "deep/dyadic_number.h"
 #include "engine/view_state.h"
 
 namespace qarn::render {
@@ -13,13 +15,21 @@ bool ParseReal(const std::string& text, long double& value);
 std::string FormatReal(long double value);
 
 // The view as `key: value` lines: origin, centre, level, step, depth,
-// palette, shift.
+// palette, shift. A view at level 0 shows the home view wherever its origin
+// lies: that is what is printed, after a line `shown: the home view`.
 std::string ViewInfo(const ViewState& view);
+
+// A deep view as `key: value` lines: centre (each part the shortest decimal
+// that reads back to the same multiple of 2^-fractionBits), level, step,
+// depth, palette, shift. qarn-render reads these lines back as the view.
+std::string DeepViewInfo(const deep::DyadicNumber& re, const deep::DyadicNumber& im, std::int64_t level,
+                         std::int64_t fractionBits, const ViewState& view);
 
 // Zoom frames `first` to `last` of 0 .. `frames` of the view, one block each:
 // a line `frame: K`, then the frame's square as ViewInfo gives a view, its
 // level the whole level nearest to the frame's step (the last frame's the
-// view's own); a blank line between blocks.
-std::string ZoomFramesInfo(const ViewState& view, int first, int last, int frames);
+// view's own); under a shift per frame, a line `frame shift: k x D` (the
+// counts added to frame k's colours); a blank line between blocks.
+std::string ZoomFramesInfo(const ViewState& view, int first, int last, int frames, double shiftPerFrame = 0.0);
 
 }  // namespace qarn::render
