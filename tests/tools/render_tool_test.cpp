@@ -323,6 +323,16 @@ TEST_F(RenderTool, ProgressBarOnlyOnATerminal) {
     EXPECT_NE(terminal.find("rendering ["), std::string::npos) << terminal;
     EXPECT_NE(terminal.find("%"), std::string::npos) << terminal;
     EXPECT_EQ(ReadAll(dir / "shown.bmp"), ReadAll(dir / "quiet.bmp"));
+
+    // A deep view's reference orbit of 4 million iterations (about 2 s at
+    // 1311 bits) shows on the bar before its rows.
+    const std::string deep = "cd '" + dir.string() + "' && script -qec \"'" QARN_RENDER_PATH
+                             "' --at 0 1 --level 1000 --depth 4000000 --size 4x4 --counts deep.u32 -o deep.png "
+                             "--threads 1\" /dev/null >deep.txt 2>&1";
+    ASSERT_EQ(std::system(deep.c_str()), 0);
+    const Bytes deepBytes = ReadAll(dir / "deep.txt");
+    const std::string deepTerminal(deepBytes.begin(), deepBytes.end());
+    EXPECT_NE(deepTerminal.find("reference orbit ["), std::string::npos) << deepTerminal;
 }
 
 // Settings given as text are checked as a file's values are.
