@@ -53,6 +53,9 @@ TEST(RenderOptions, UsageErrorsNameTheirOption) {
         {"--zoom-frames 4 f --format x.png", "--format"}, {"--shift-per-frame 1", "--shift-per-frame"},
         {"--zoom-frames 4 f --shift-per-frame x", "--shift-per-frame"},
         {"--zoom-frames 4 f --shift-per-frame inf", "--shift-per-frame"}, {"--continuous", "--continuous"},
+        {"--tolerance coarse", "--tolerance"}, {"--tolerance 1e-3", "--tolerance"}, {"--tolerance 5.42e-20", "--tolerance"},
+        {"--tolerance 0", "--tolerance"}, {"--tolerance -1e-10", "--tolerance"}, {"--tolerance nan", "--tolerance"},
+        {"--tolerance", "--tolerance"},
     };
     for (const auto& row : errors) {
         const ParsedCommandLine parsed = Parse(row.args);
@@ -129,6 +132,20 @@ TEST(RenderOptions, ValuesAndNamesAreTakenAsGiven) {
     EXPECT_EQ((std::vector<int>{zoom.count, zoom.first, zoom.last}), (std::vector<int>{9, 3, 7}));
     EXPECT_EQ(zoom.folder, "out");
     EXPECT_EQ((std::vector<int>{frames.options->width, frames.options->height}), (std::vector<int>{100, 50}));
+
+    // --tolerance: fine (the default), fast, or a real from fine's to fast's.
+    const struct {
+        const char* args;
+        long double epsilon;
+    } tolerances[] = {{"", deep::FineTolerance.epsilon},        {"--tolerance fine", deep::FineTolerance.epsilon},
+                      {"--tolerance fast", deep::FastTolerance.epsilon}, {"--tolerance 1e-12", 1e-12L},
+                      {"--tolerance 5.43e-20", 5.43e-20L},       {"--tolerance 1.49e-8", 1.49e-8L}};
+    for (const auto& row : tolerances) {
+        const ParsedCommandLine parsed = Parse(row.args);
+        ASSERT_TRUE(parsed.options) << row.args << ": " << parsed.err;
+        EXPECT_EQ(parsed.options->tolerance.epsilon, static_cast<long double>(static_cast<double>(row.epsilon)))
+            << row.args;
+    }
 
     const ParsedCommandLine colours =
         Parse("--colouring smooth --gradient -.g --period 2.5 --continuous -.f64 --zoom-frames 3 f --format exr "

@@ -16,6 +16,7 @@
 #include <iterator>
 #include <limits>
 #include <map>
+#include <set>
 #include <sstream>
 #include <memory>
 #include <string>
@@ -298,7 +299,7 @@ TEST_F(RenderTool, BadInputIsRefusedOrGivesAWellDefinedPicture) {
 // The parsing itself is tested in-process; here the process's side: exit
 // codes, the usage on standard error, and no file made.
 TEST_F(RenderTool, UsageErrors) {
-    for (const char* args : {"--bogus", "-o out.jpg", "--size 513x512"}) {
+    for (const char* args : {"--bogus", "-o out.jpg", "--size 513x512", "--at 0 1 --level 60 --tolerance 1e-3 -o x.png"}) {
         EXPECT_EQ(Run(args), 1) << args;
         EXPECT_NE(Stderr().find("usage:"), std::string::npos) << args;
     }
@@ -322,6 +323,16 @@ TEST_F(RenderTool, ProgressBarOnlyOnATerminal) {
     EXPECT_NE(terminal.find("rendering ["), std::string::npos) << terminal;
     EXPECT_NE(terminal.find("%"), std::string::npos) << terminal;
     EXPECT_EQ(ReadAll(dir / "shown.bmp"), ReadAll(dir / "quiet.bmp"));
+
+    // A deep view's reference orbit of 4 million iterations (about 2 s at
+    // 1311 bits) shows on the bar before its rows.
+    const std::string deep = "cd '" + dir.string() + "' && script -qec \"'" QARN_RENDER_PATH
+                             "' --at 0 1 --level 1000 --depth 4000000 --size 4x4 --counts deep.u32 -o deep.png "
+                             "--threads 1\" /dev/null >deep.txt 2>&1";
+    ASSERT_EQ(std::system(deep.c_str()), 0);
+    const Bytes deepBytes = ReadAll(dir / "deep.txt");
+    const std::string deepTerminal(deepBytes.begin(), deepBytes.end());
+    EXPECT_NE(deepTerminal.find("reference orbit ["), std::string::npos) << deepTerminal;
 }
 
 // Settings given as text are checked as a file's values are.
@@ -339,6 +350,8 @@ TEST_F(RenderTool, RefusedSettings) {
         {"--at inf 0 --level 57", "finite numbers"},
         {"--at 0 0 --level 57", "levels 0 to 56"},  // what a coordinate file holds
         {"--origin 0 0 --level -1", "zoom level"},
+        {"--at 0 1 --level 60 --depth 0", "depth"},
+        {"--at 0 1 --level 60 --depth 2147483648", "depth"},
     };
     for (const auto& r : refusals) {
         EXPECT_EQ(Run(std::string(r.args) + " -o out.png --save out.qarn"), 2) << r.args;
@@ -563,6 +576,63 @@ TEST_F(RenderTool, DeepLocationAsTextRoundTrip) {
         const std::string message = Stderr();
         EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
     }
+}
+
+// A deep view renders through the deep loop into the same files as any
+// view: the same bytes from one thread and two, supersampled points those of
+// the picture at S times the scale, counts below the depth.
+TEST_F(RenderTool, DeepViewsRenderIntoTheSameFiles) {
+    const std::string view = "--at -0.743643887037158704752191506114774 0.131825904205311970493132056385139 "
+                             "--level 80 --depth 20000 ";
+    for (const char* threads : {"1", "2"}) {
+        const std::string t = threads;
+        ASSERT_EQ(Run(view + "--size 32x24 --counts " + t + ".u32 -o " + t + ".png --continuous " + t +
+                      ".f64 --threads " + t),
+                  0)
+            << Stderr();
+        ASSERT_EQ(Run(view + "--size 32x24 --supersample 2 --colouring smooth -o smooth" + t +
+                      ".png --counts super" + t + ".u32 --threads " + t),
+                  0)
+            << Stderr();
+        ASSERT_EQ(Run(view + "--size 16x12 --tolerance fast -o fast" + t + ".exr --threads " + t), 0) << Stderr();
+    }
+    for (const char* name : {".u32", ".png", ".f64"})
+        EXPECT_EQ(ReadAll(dir / (std::string("1") + name)), ReadAll(dir / (std::string("2") + name))) << name;
+    EXPECT_EQ(ReadAll(dir / "smooth1.png"), ReadAll(dir / "smooth2.png"));
+    EXPECT_EQ(ReadAll(dir / "super1.u32"), ReadAll(dir / "super2.u32"));
+    EXPECT_EQ(ReadAll(dir / "fast1.exr"), ReadAll(dir / "fast2.exr"));
+    EXPECT_EQ(Decoded("1.png").size(), 32u * 24u * 3u);
+    EXPECT_EQ(Decoded("smooth1.png").size(), 32u * 24u * 3u);
+    const std::vector<std::uint32_t> counts = Counts(dir / "1.u32");
+    ASSERT_EQ(counts.size(), 32u * 24u);
+    EXPECT_TRUE(std::all_of(counts.begin(), counts.end(), [](std::uint32_t n) { return n < 20000; }));
+    EXPECT_GT(std::set<std::uint32_t>(counts.begin(), counts.end()).size(), 100u) << "a picture, not a flat field";
+    const std::vector<double> mu = Doubles(dir / "1.f64");
+    ASSERT_EQ(mu.size(), counts.size());
+    for (std::size_t k = 0; k < counts.size(); ++k)
+        EXPECT_TRUE(counts[k] == 0 ? mu[k] == 0.0 : std::abs(mu[k] - counts[k]) < 2.0) << k;
+    // Pixel (i, j)'s S x S points are the points of the picture at S times
+    // the scale, at its pixels (S i + a, S j + b).
+    ASSERT_EQ(Run(view + "--size 64x48 --scale 2 --counts scaled.u32"), 0) << Stderr();
+    EXPECT_EQ(ReadAll(dir / "super1.u32"), ReadAll(dir / "scaled.u32"));
+    // The centre's column and row at scale 1 are points of the finer grid.
+    const std::vector<std::uint32_t> fine = Counts(dir / "scaled.u32");
+    for (int j = 0; j < 24; ++j)
+        for (int i = 0; i < 32; ++i)
+            EXPECT_EQ(counts[static_cast<std::size_t>(j * 32 + i)],
+                      fine[static_cast<std::size_t>((2 * j) * 64 + 2 * i)])
+                << "pixel " << i << ", " << j;
+}
+
+// What deep views do not render yet is refused in one line, with no file.
+TEST_F(RenderTool, DeepViewsNotRenderedAreRefused) {
+    for (const char* args : {"--at 0 1 --level 7801 -o x.png", "--at 0 1 --level 60 --zoom-frames 4 frames"}) {
+        EXPECT_EQ(Run(args), 2) << args;
+        const std::string message = Stderr();
+        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << args << ": " << message;
+        EXPECT_TRUE(Outputs().empty()) << args << " left a file behind";
+    }
+    EXPECT_EQ(Run("--at 0 1 --level 7801 --info"), 0) << "its text is still given";
 }
 
 TEST_F(RenderTool, ZoomFramesEndAtTheViewAndResume) {

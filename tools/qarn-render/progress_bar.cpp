@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -68,7 +69,10 @@ std::string DurationText(std::int64_t seconds) {
 }
 
 ProgressBar::ProgressBar(const Renderer& renderer, std::int64_t totalRows)
-    : renderer_(renderer),
+    : ProgressBar([&renderer] { return renderer.LinesDone(); }, totalRows) {}
+
+ProgressBar::ProgressBar(std::function<int()> linesDone, std::int64_t totalRows)
+    : linesDone_(std::move(linesDone)),
       totalRows_(totalRows),
       start_(std::chrono::steady_clock::now()),
       barWidth_(BarWidthFor(StderrColumns())) {
@@ -85,10 +89,35 @@ void ProgressBar::BandStarts(int rows) {
     bandRows_.store(rows, std::memory_order_relaxed);
 }
 
+void ProgressBar::Stage(const char* name, std::int64_t done, std::int64_t total) {
+    stageDone_.store(done, std::memory_order_relaxed);
+    stageTotal_.store(total, std::memory_order_relaxed);
+    stage_.store(name, std::memory_order_release);
+}
+
+void ProgressBar::EndStage() { stage_.store(nullptr, std::memory_order_release); }
+
 std::string ProgressBar::Line() const {
+    if (const char* stage = stage_.load(std::memory_order_acquire); stage != nullptr) {
+        const std::int64_t total = stageTotal_.load(std::memory_order_relaxed);
+        const std::int64_t done = std::min(total, stageDone_.load(std::memory_order_relaxed));
+        const int filled = total > 0 ? static_cast<int>(done * barWidth_ / total) : 0;
+        const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
+                                std::string(static_cast<std::size_t>(barWidth_ - filled), '.');
+        char text[160];
+        if (total > 0)
+            std::snprintf(text, sizeof text, "\r%s [%s] %3d%%  ", stage, bar.c_str(),
+                          static_cast<int>(done * 100 / total));
+        else
+            std::snprintf(text, sizeof text, "\r%s ...", stage);
+        // Padded over what the line before showed.
+        std::string line = text;
+        line.resize(std::max(line.size(), static_cast<std::size_t>(barWidth_ + TextWidth)), ' ');
+        return line;
+    }
     const int band = bandRows_.load(std::memory_order_relaxed);
     const std::int64_t done = std::min<std::int64_t>(
-        totalRows_, rowsBefore_.load(std::memory_order_relaxed) + std::min(renderer_.LinesDone(), band));
+        totalRows_, rowsBefore_.load(std::memory_order_relaxed) + std::min(linesDone_(), band));
     const int filled = static_cast<int>(done * barWidth_ / totalRows_);
     const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
                             std::string(static_cast<std::size_t>(barWidth_ - filled), '.');

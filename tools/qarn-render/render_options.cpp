@@ -23,7 +23,7 @@ constexpr const char* Synopsis =
     "                   [--supersample S] [--threads N] [--info] [--save OUT.qarn]\n"
     "                   [--zoom-frames N DIR [--frames A-B] [--format png|exr] [--shift-per-frame D]]\n"
     "                   [--continuous OUT.f64] [--colouring counts|smooth] [--gradient FILE [--period P]]\n"
-    "                   [--stats] [--find-minibrot]\n";
+    "                   [--stats] [--find-minibrot] [--tolerance fine|fast|T]\n";
 
 constexpr const char* Description =
     "Computes a view of the Mandelbrot set exactly as the Qarn viewer does and writes its picture.\n"
@@ -167,6 +167,20 @@ bool ParseRealNumber(const std::string& text, double& value) {
     return first != last && ec == std::errc{} && end == last && std::isfinite(value);
 }
 
+// fine, fast, or a real between the two tolerances' own values.
+void CompleteTolerance(RenderOptions& options, const std::optional<std::string>& tolerance) {
+    if (!tolerance || *tolerance == "fine") return;
+    if (*tolerance == "fast") {
+        options.tolerance = deep::FastTolerance;
+        return;
+    }
+    double value = 0.0;
+    if (!ParseRealNumber(*tolerance, value) || !(static_cast<long double>(value) >= deep::FineTolerance.epsilon) ||
+        !(static_cast<long double>(value) <= deep::FastTolerance.epsilon))
+        throw Usage{"--tolerance " + *tolerance + ": fine, fast, or a real from 2^-64 to 2^-26 (about 5.43e-20 to 1.49e-8)"};
+    options.tolerance = deep::Tolerance{static_cast<long double>(value)};
+}
+
 void CompleteColouring(RenderOptions& options, const std::string& colouring, const std::optional<std::string>& frameFormat,
                        const std::optional<std::string>& shiftPerFrame, bool zoomFrames) {
     options.smooth = colouring == "smooth";
@@ -239,6 +253,7 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     std::optional<std::string> range;
     std::string colouring = "counts";
     std::optional<std::string> frameFormat;
+    std::optional<std::string> tolerance;
     std::optional<std::string> shiftPerFrame;
 
     CLI::App app(Description, "qarn-render");
@@ -254,7 +269,7 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     view->excludes(atOption, originOption);
     atOption->excludes(originOption);
     app.add_option("--level", options.level, "zoom level, 0 to 1000000: the step is 2^-(7+L); past 56 a deep view (with --at)")->type_name("L");
-    app.add_option("--depth", options.depth, "512, 1024, 2048 or 4096 iterations (default 512, or the file's)")
+    app.add_option("--depth", options.depth, "512, 1024, 2048 or 4096 iterations (default 512, or the file's); deep views 1 to 2147483647")
         ->type_name("D");
     app.add_option("--palette", palette, "palette mode, such as 0x1007 (default), 0x0107 for grey")
         ->type_name("MODE");
@@ -294,6 +309,10 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     app.add_option("--format", frameFormat, "the frames' format: png (default) or exr")->type_name("png|exr");
     app.add_option("--shift-per-frame", shiftPerFrame, "frame k's colours shifted by k x D counts (a real)")
         ->type_name("D");
+    app.add_option("--tolerance", tolerance,
+                   "deep views: fine (default, the 80-bit rounding), fast (2^-26), or T between: the share of the "
+                   "square term that a skip of the approximation may drop")
+        ->type_name("fine|fast|T");
     app.add_flag("--stats", options.stats,
                  "after each picture, its time and escape tests on standard error; at the end, the writing's share");
 
@@ -301,6 +320,7 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     try {
         app.parse(ArgumentsForParser(argc, argv));
         CompleteColouring(options, colouring, frameFormat, shiftPerFrame, !frames.empty());
+        CompleteTolerance(options, tolerance);
         Complete(options, at, origin, palette, frames, size, range);
     } catch (const CLI::CallForHelp&) {
         parsed.out = app.help();

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "deep/bla_table.h"
 #include "engine/view_centre.h"
 #include "picture_format.h"
 
@@ -62,6 +63,10 @@ struct RenderOptions {
     std::optional<std::string> gradientFile;
     std::optional<double> period;
     double shiftPerFrame = 0.0;
+    // Deep views: how much of the square term a skip of the bilinear
+    // approximation may drop (--tolerance; shallow views compute every
+    // iteration and take no tolerance).
+    deep::Tolerance tolerance = deep::FineTolerance;
 };
 
 // What the command line asks for: options to run with, or an exit code with

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "band_renderer.h"
+#include "deep_band_source.h"
 #include "colour/gradient.h"
 #include "colour/smooth_colour.h"
 #include "frame_files.h"
@@ -35,6 +37,8 @@ namespace {
 
 constexpr int ExitRefused = 2;
 constexpr int ExitWriteFailed = 3;
+// The deepest depth of a deep view: a count stays a u32 far from its end.
+constexpr std::int64_t MaxDeepDepth = 2147483647;
 
 int Fail(int code, const std::string& message) {
     std::fprintf(stderr, "qarn-render: %s\n", message.c_str());
@@ -81,9 +85,9 @@ struct PictureOutputs {
         return {};
     }
 
-    [[nodiscard]] std::string Render(BandRenderer& renderer, const PictureArea& area, std::uint32_t depth, ProgressBar& progress,
-                       BandExtras extras) {
-        std::string error = renderer.Render(area, depth, sinks, &progress, extras);
+    // `compute` hands the picture's bands to the sinks.
+    [[nodiscard]] std::string Render(const std::function<std::string(std::span<BandSink* const>)>& compute) {
+        std::string error = compute(sinks);
         if (error.empty() && picture) error = picture->Finish();
         if (error.empty() && pictureFile) error = pictureFile->Commit();
         if (error.empty() && countsFile) error = countsFile->Commit();
@@ -127,7 +131,16 @@ bool NeedsExtras(const RenderOptions& options, const RenderPlan& plan, const Gra
     return false;
 }
 
+// A deep view's picture: the same points as the shallow pictures' (the
+// picture's pixels times the supersampling, at the step of --scale divided
+// by the supersampling), about the exact centre.
+DeepArea DeepAreaOf(const RenderOptions& options, const DeepLocation& location) {
+    const int s = options.supersample;
+    return DeepArea{location, options.width * s, options.height * s, options.scale * s};
+}
+
 int RunPlan(const RenderOptions& options, const ViewState& view) {
+    const std::optional<DeepLocation> deepView = DeepLocationOf(options);
     // A gradient that cannot be read refuses the run before anything is written.
     std::optional<Gradient> gradient;
     if (options.gradientFile) {
@@ -158,13 +171,19 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
 
     const PictureShape& shape = plan.shape;
     std::optional<BandRenderer> renderer;
+    std::optional<DeepBandSource> deepSource;
     std::optional<ProgressBar> progress;
     if (!plan.pictures.empty()) {
         // Interruptions come to this thread only, which opens and moves the files.
         const InterruptionsHeldBack heldBack;
-        renderer.emplace(options.threads, shape.width * shape.supersample, shape.supersample,
-                         NeedsExtras(options, plan, gradientUsed));
-        progress.emplace(renderer->Engine(), plan.Rows());
+        const bool extras = NeedsExtras(options, plan, gradientUsed);
+        if (deepView) {
+            deepSource.emplace(options.threads, shape.width * shape.supersample, shape.supersample, extras);
+            progress.emplace([&source = *deepSource] { return source.LinesDone(); }, plan.Rows());
+        } else {
+            renderer.emplace(options.threads, shape.width * shape.supersample, shape.supersample, extras);
+            progress.emplace(renderer->Engine(), plan.Rows());
+        }
     }
     // The coordinate file is written with the first picture, or alone.
     auto commitSave = [&]() -> std::string {
@@ -179,18 +198,32 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
         const PictureColouring colouring(options, plan.shown, gradientUsed, planned);
         std::string error = outputs.Open(planned, plan.shown, shape);
         if (error.empty())
-            error = outputs.Render(*renderer, planned.area, plan.shown.Depth, *progress, colouring.extras);
+            error = outputs.Render([&](std::span<BandSink* const> sinks) {
+                return deepView ? deepSource->Render(DeepAreaOf(options, *deepView), plan.shown.Depth,
+                                                     options.tolerance, sinks, &*progress, colouring.extras)
+                                : renderer->Render(planned.area, plan.shown.Depth, sinks, &*progress, colouring.extras);
+            });
         if (error.empty()) error = commitSave();
         if (!error.empty()) return Fail(ExitWriteFailed, error);
-        if (options.stats)
+        if (options.stats && deepView) {
+            const deep::DeepWork& work = deepSource->Work();
+            std::fprintf(stderr,
+                         "%s: %d x %d pixels, %d x %d points, %.3f s of processor time, reference %u iterations at "
+                         "%ld bits, %llu escape tests, %llu iterations, %llu skips, %llu rebases\n",
+                         planned.Label().c_str(), shape.width, shape.height, shape.width * shape.supersample,
+                         shape.height * shape.supersample, ProcessorSeconds() - start,
+                         static_cast<unsigned>(deepSource->ReferenceLength()), deepSource->ReferencePrecisionUsed(),
+                         static_cast<unsigned long long>(work.tests), static_cast<unsigned long long>(work.iterations),
+                         static_cast<unsigned long long>(work.skips), static_cast<unsigned long long>(work.rebases));
+        } else if (options.stats)
             std::fprintf(stderr, "%s: %d x %d pixels, %d x %d points, %.3f s of processor time, %llu escape tests\n",
                          planned.Label().c_str(), shape.width, shape.height, planned.area.width, planned.area.height,
                          ProcessorSeconds() - start, static_cast<unsigned long long>(renderer->Tests()));
     }
     if (std::string error = commitSave(); !error.empty()) return Fail(ExitWriteFailed, error);
-    if (options.stats && renderer) {
+    if (options.stats && (renderer || deepSource)) {
         const double total = ProcessorSeconds();
-        const double writing = renderer->WriterSeconds();
+        const double writing = renderer ? renderer->WriterSeconds() : deepSource->WriterSeconds();
         std::fprintf(stderr, "writing: %.3f s of %.3f s processor time (%.1f %%)\n", writing, total,
                      total > 0 ? 100.0 * writing / total : 0.0);
     }
@@ -250,14 +283,34 @@ int RunRender(int argc, const char* const* argv) {
     }
     RenderOptions options = *parsed.options;
     if (std::string error = ReadLocationText(options); !error.empty()) return Fail(ExitRefused, error);
+    // A deep view takes any depth from 1 to 2^31 - 1, where the viewer's
+    // views take its four: the view is defined without it, then given it.
+    std::optional<std::int64_t> deepDepth;
+    {
+        RenderOptions withoutDepth = options;
+        withoutDepth.depth.reset();
+        if (DeepLocationOf(withoutDepth)) {
+            deepDepth = options.depth;
+            options.depth.reset();
+        }
+    }
     ViewState view;
     if (std::string error = DefineView(options, view); !error.empty()) return Fail(ExitRefused, error);
+    if (deepDepth) {
+        if (*deepDepth < 1 || *deepDepth > MaxDeepDepth)
+            return Fail(ExitRefused, "view refused: a deep view's depth is 1 to " + std::to_string(MaxDeepDepth));
+        view.Depth = static_cast<std::uint32_t>(*deepDepth);
+    }
     if (options.findMinibrot) return FindMinibrotOf(options, view);
-    if (DeepLocationOf(options)) {
+    if (const std::optional<DeepLocation> deepView = DeepLocationOf(options)) {
         if (options.saveFile)
             return Fail(ExitRefused, "--save: a coordinate file holds levels 0 to 56; --info gives a deep view as text");
-        if (options.pictureFile || options.countsFile || options.continuousFile || options.zoomFrames)
-            return Fail(ExitRefused, "views past level 56 are not rendered yet; --info gives the view as text");
+        if (options.zoomFrames)
+            return Fail(ExitRefused, "--zoom-frames: zoom videos end at level 56 for now; a deep view renders as one picture");
+        const bool computes = options.pictureFile || options.countsFile || options.continuousFile;
+        if (computes && deepView->level > deep::MaxLoopLevel)
+            return Fail(ExitRefused, "views past level " + std::to_string(deep::MaxLoopLevel) +
+                                         " are not rendered yet; --info gives the view as text");
     }
     return RunPlan(options, view);
 }

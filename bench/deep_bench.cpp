@@ -1,0 +1,176 @@
+// The deep loop on one thread against a plain 80-bit perturbation with
+// rebasing and no skipping (kept here as the reference, one point at a
+// time), on the 320 x 180 view at level 90 near the seahorse valley's
+// minibrot at depth 50,000: time and true core cycles a test (the clock
+// measured in the same run by a chain of multiplications), tests and
+// iterations a point.
+#include <benchmark/benchmark.h>
+#include <cpuid.h>
+#include <gmp.h>
+#include <mpfr.h>
+#include <time.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "deep/perturbation.h"
+#include "deep/deep_oracle.h"
+#include "engine/arithmetic_mode.h"
+
+namespace {
+
+using namespace qarn::deep;
+
+double ThreadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// A chain of dependent 64-bit multiplications: one every three cycles.
+double CoreClockHz() {
+    constexpr std::uint64_t Multiplications = 4'000'000;
+    std::array<double, 9> rates{};
+    for (double& rate : rates) {
+        std::uint64_t x = 3;
+        std::uint64_t rounds = Multiplications / 4;
+        const double start = ThreadSeconds();
+        __asm__ volatile(
+            ".p2align 4\n"
+            "1: imul %0, %0\n imul %0, %0\n imul %0, %0\n imul %0, %0\n"
+            " dec %1\n jnz 1b"
+            : "+r"(x), "+r"(rounds));
+        rate = 3.0 * static_cast<double>(Multiplications) / (ThreadSeconds() - start);
+    }
+    std::nth_element(rates.begin(), rates.begin() + rates.size() / 2, rates.end());
+    return rates[rates.size() / 2];
+}
+
+std::string CpuFamily() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    char vendor[13] = {};
+    __get_cpuid(0, &eax, &ebx, &ecx, &edx);
+    __builtin_memcpy(vendor, &ebx, 4);
+    __builtin_memcpy(vendor + 4, &edx, 4);
+    __builtin_memcpy(vendor + 8, &ecx, 4);
+    __get_cpuid(1, &eax, &ebx, &ecx, &edx);
+    const unsigned base = (eax >> 8) & 0xF;
+    const unsigned family = base == 0xF ? base + ((eax >> 20) & 0xFF) : base;
+    return std::string(vendor) + " family " + std::to_string(family);
+}
+
+// The textbook perturbation: d' = 2 Z d + d^2 + dc term by term, rebasing
+// where |z| < |d| or the orbit ends, no skipping, no early exit.
+std::uint32_t PlainCount(const ReferenceOrbit& orbit, long double dcr, long double dci, std::uint32_t depth,
+                         std::uint64_t& tests) {
+    long double dr = dcr, di = dci;
+    std::uint32_t m = 1;
+    for (std::uint32_t n = 1;; ++n) {
+        const long double Zr = orbit.points[m].re, Zi = orbit.points[m].im;
+        const long double zr = Zr + dr, zi = Zi + di;
+        const long double z2 = zr * zr + zi * zi;
+        ++tests;
+        if (z2 > 4.0L) return n;
+        if (n >= depth) return 0;
+        if (m == orbit.length || z2 < dr * dr + di * di) {
+            dr = zr;
+            di = zi;
+            m = 0;
+        }
+        const long double Zr0 = orbit.points[m].re, Zi0 = orbit.points[m].im;
+        const long double nr = 2.0L * (Zr0 * dr - Zi0 * di) + (dr * dr - di * di) + dcr;
+        const long double ni = 2.0L * (Zr0 * di + Zi0 * dr) + 2.0L * dr * di + dci;
+        dr = Flushed(nr);
+        di = Flushed(ni);
+        ++m;
+    }
+}
+
+struct Scene {
+    DyadicNumber re, im;
+    std::vector<long double> offRe, offIm;
+    std::uint32_t depth = 50000;
+    ReferenceOrbit orbit;
+    BlaTable fine, fast;
+    double orbitSeconds = 0;
+};
+
+const Scene& Level90() {
+    static const Scene scene = [] {
+        Scene s;
+        const int level = 90, width = 320, height = 180;
+        s.re = testing::DyadicFromText("-0.743643887037158704752191506114774", 7 + level + 64);
+        s.im = testing::DyadicFromText("0.131825904205311970493132056385139", 7 + level + 64);
+        long double step = 0x1p-97L;
+        for (int i = 0; i < width; ++i) s.offRe.push_back(static_cast<long double>(i - width / 2) * step);
+        for (int j = 0; j < height; ++j) s.offIm.push_back(static_cast<long double>(height / 2 - j) * step);
+        const double start = ThreadSeconds();
+        s.orbit = ChooseReferenceOrbit(s.re, s.im, s.offRe, s.offIm, s.depth, ReferencePrecision(level, s.depth));
+        s.orbitSeconds = ThreadSeconds() - start;
+        const long double dcMax = MaxDifference(s.orbit, s.offRe, s.offIm);
+        s.fine = BlaTable(s.orbit, FineTolerance, dcMax);
+        s.fast = BlaTable(s.orbit, FastTolerance, dcMax);
+        return s;
+    }();
+    return scene;
+}
+
+void Report(benchmark::State& state, double seconds, std::uint64_t tests, std::uint64_t iterations, double clock,
+            std::size_t points) {
+    state.counters["seconds"] = seconds;
+    state.counters["ns_per_test"] = seconds * 1e9 / static_cast<double>(tests);
+    state.counters["cycles_per_test"] = seconds * clock / static_cast<double>(tests);
+    state.counters["tests_per_point"] = static_cast<double>(tests) / static_cast<double>(points);
+    state.counters["iterations_per_point"] = static_cast<double>(iterations) / static_cast<double>(points);
+    state.counters["clock_GHz"] = clock * 1e-9;
+}
+
+void BM_PlainPerturbation(benchmark::State& state) {
+    const Scene& s = Level90();
+    qarn::SetArithmeticMode();
+    for (auto _ : state) {
+        const double clock0 = CoreClockHz();
+        std::uint64_t tests = 0, iterations = 0;
+        const double start = ThreadSeconds();
+        for (long double im : s.offIm)
+            for (long double re : s.offRe) {
+                const std::uint32_t count = PlainCount(s.orbit, re - s.orbit.offsetRe, im - s.orbit.offsetIm, s.depth, tests);
+                iterations += count != 0 ? count : s.depth;
+            }
+        const double seconds = ThreadSeconds() - start;
+        Report(state, seconds, tests, iterations, (clock0 + CoreClockHz()) / 2, s.offRe.size() * s.offIm.size());
+    }
+}
+
+void BM_DeepLoop(benchmark::State& state) {
+    const Scene& s = Level90();
+    const BlaTable* tables[] = {nullptr, &s.fine, &s.fast};
+    const BlaTable* table = tables[state.range(0)];
+    DeepRenderer renderer(1);
+    std::vector<std::uint32_t> counts(s.offRe.size() * s.offIm.size());
+    for (auto _ : state) {
+        const double clock0 = CoreClockHz();
+        const double start = ThreadSeconds();
+        const DeepWork work = renderer.Render(s.orbit, table, s.offRe, s.offIm, s.depth, counts);
+        const double seconds = ThreadSeconds() - start;
+        Report(state, seconds, work.tests, work.iterations, (clock0 + CoreClockHz()) / 2, counts.size());
+    }
+    state.counters["orbit_seconds"] = s.orbitSeconds;
+    state.counters["bytes_per_iteration"] =
+        static_cast<double>(OrbitBytes(s.orbit) + (table ? table->Bytes() : 0)) / s.orbit.length;
+}
+
+BENCHMARK(BM_PlainPerturbation)->Iterations(1)->Repetitions(2)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_DeepLoop)->ArgName("plain_fine_fast")->DenseRange(0, 2)->Iterations(1)->Repetitions(2)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::AddCustomContext("cpu", CpuFamily());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+}

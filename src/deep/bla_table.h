@@ -1,0 +1,80 @@
+#pragma once
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "deep/reference_orbit.h"
+
+namespace qarn::deep {
+
+// How much of the square term a skip may drop: a step of the bilinear
+// approximation is taken only where the dropped terms stay below
+// `epsilon` times the terms kept. Fine: the difference type's own rounding
+// (2^-64); fast: 2^-26, near the 2^-24 other deep renderers use (at 2^-24
+// 3 % of the points of a view near a minibrot at level 60 left their
+// neighbourhood's range of counts in full precision; 1 % at 2^-26).
+struct Tolerance {
+    long double epsilon = 0x1p-64L;
+};
+inline constexpr Tolerance FineTolerance{0x1p-64L};
+inline constexpr Tolerance FastTolerance{0x1p-26L};
+
+// One skip of 2^k iterations from m: after it, d = A d + B dc, valid while
+// |d| < R at m (the table keeps R^2, compared with |d|^2). Each value is the
+// 10-byte image of its x87 real: 50 bytes a step.
+struct BlaStep {
+    std::uint8_t images[5][10];
+    long double Get(int k) const {
+        long double value = 0.0L;
+        std::memcpy(&value, images[k], 10);
+        return value;
+    }
+    void Set(int k, long double value) { std::memcpy(images[k], &value, 10); }
+    long double Ar() const { return Get(0); }
+    long double Ai() const { return Get(1); }
+    long double Br() const { return Get(2); }
+    long double Bi() const { return Get(3); }
+    long double R2() const { return Get(4); }
+};
+static_assert(sizeof(BlaStep) == 50);
+
+// The skips of 2^k iterations (k = MinLevel, MinLevel + 1, ...) starting at
+// m = 1 + j 2^k and ending at most at the orbit's last point M. Memory:
+// fewer than M / 2^(MinLevel - 1) steps of 50 bytes, 25 bytes an iteration.
+class BlaTable {
+public:
+    static constexpr int MinLevel = 2;
+
+    BlaTable() = default;
+    // dcMax: an upper bound of |dc| over every point that will use it.
+    BlaTable(const ReferenceOrbit& orbit, Tolerance tolerance, long double dcMax);
+
+    // The longest step valid at m for a difference of squared modulus d2,
+    // or nullptr; its length in `length`.
+    const BlaStep* Longest(std::uint32_t m, long double d2, std::uint32_t& length) const {
+        const std::uint32_t from = m - 1;
+        if (m == 0 || (from & ((1u << MinLevel) - 1)) != 0) return nullptr;
+        int k = std::countr_zero(from | (1u << 31));
+        if (k >= static_cast<int>(levels_.size()) + MinLevel) k = static_cast<int>(levels_.size()) + MinLevel - 1;
+        for (; k >= MinLevel; --k) {
+            const std::vector<BlaStep>& level = levels_[static_cast<std::size_t>(k - MinLevel)];
+            const std::uint32_t j = from >> k;
+            if (j >= level.size()) continue;
+            const BlaStep& step = level[j];
+            if (d2 < step.R2()) {
+                length = 1u << k;
+                return &step;
+            }
+        }
+        return nullptr;
+    }
+
+    std::uint64_t Bytes() const;
+    std::size_t Levels() const { return levels_.size(); }
+
+private:
+    std::vector<std::vector<BlaStep>> levels_;
+};
+
+}  // namespace qarn::deep

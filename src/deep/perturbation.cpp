@@ -1,0 +1,258 @@
+#include "deep/perturbation.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/arithmetic_mode.h"
+
+namespace qarn::deep {
+namespace {
+
+inline long double Abs(long double x) { return x < 0.0L ? -x : x; }
+
+}  // namespace
+
+std::uint32_t DeepCount(const ReferenceOrbit& orbit, const BlaTable* table, long double dcRe, long double dcIm,
+                        std::uint32_t depth, EscapeState* state, DeepWork* work) {
+    const OrbitPoint* const points = orbit.points.data();
+    const std::uint32_t last = orbit.length;
+    dcRe = Flushed(dcRe);
+    dcIm = Flushed(dcIm);
+    long double dr = dcRe;
+    long double di = dcIm;
+    std::uint32_t m = 1;
+    std::uint32_t n = 1;
+    std::uint64_t tests = 0, skips = 0, rebases = 0;
+    std::uint64_t nextSave = 1;
+    long double savedRe = 0.0L, savedIm = 0.0L;
+    bool saved = false;
+    // Exact repetition in the orbit's periodic tail: a state (m, d) saved
+    // after tests 1, 2, 4, ... comes back as (m + k period, d), k >= 0.
+    // Only where the orbit lasts the whole depth: the repetition then holds
+    // until the depth ends the loop.
+    const std::uint32_t tail = orbit.period != 0 && last >= depth ? orbit.tailStart : UINT32_MAX;
+    std::uint64_t nextMark = 1;
+    std::uint32_t markM = UINT32_MAX;
+    long double markRe = 0.0L, markIm = 0.0L;
+    std::uint32_t count = 0;
+    EscapeState escape{0.0, 0.0};
+    for (;;) {
+        const long double zr = points[m].re + dr;
+        const long double zi = points[m].im + di;
+        const long double z2 = zr * zr + zi * zi;
+        ++tests;
+        if (z2 > 4.0L) {
+            count = n;
+            escape = {static_cast<double>(zr), static_cast<double>(zi)};
+            break;
+        }
+        if (n >= depth) break;
+        long double d2 = dr * dr + di * di;
+        if (m == last || z2 < d2) {
+            dr = zr;
+            di = zi;
+            d2 = z2;
+            m = 0;
+            ++rebases;
+            if (saved && dr == savedRe && di == savedIm) break;  // repeats forever
+            if (rebases == nextSave) {
+                savedRe = dr;
+                savedIm = di;
+                saved = true;
+                nextSave *= 2;
+            }
+        }
+        if (m >= tail) {
+            if (dr == markRe && di == markIm && m >= markM && (m - markM) % orbit.period == 0) break;
+            if (tests >= nextMark) {
+                markM = m;
+                markRe = dr;
+                markIm = di;
+                nextMark *= 2;
+            }
+        }
+        std::uint32_t length = 0;
+        if (table != nullptr) {
+            if (const BlaStep* step = table->Longest(m, d2, length)) {
+                const long double ar = step->Ar(), ai = step->Ai(), br = step->Br(), bi = step->Bi();
+                const long double nr = (ar * dr - ai * di) + (br * dcRe - bi * dcIm);
+                const long double ni = (ar * di + ai * dr) + (br * dcIm + bi * dcRe);
+                dr = Flushed(nr);
+                di = Flushed(ni);
+                m += length;
+                ++skips;
+                if (static_cast<std::uint64_t>(n) + length > depth) {
+                    n = depth;
+                    break;
+                }
+                n += length;
+                continue;
+            }
+        }
+        // t = 2 Z_m + d in one rounding, off the path from z to the test.
+        const long double tr = (points[m].re + points[m].re) + dr;
+        const long double ti = (points[m].im + points[m].im) + di;
+        const long double nr = (tr * dr - ti * di) + dcRe;
+        const long double ni = (tr * di + ti * dr) + dcIm;
+        dr = Flushed(nr);
+        di = Flushed(ni);
+        ++m;
+        ++n;
+    }
+    if (state != nullptr) *state = escape;
+    if (work != nullptr) {
+        work->tests += tests;
+        work->iterations += count != 0 ? count : n;
+        work->skips += skips;
+        work->rebases += rebases;
+    }
+    return count;
+}
+
+long double MaxDifference(const ReferenceOrbit& orbit, std::span<const long double> offRe,
+                          std::span<const long double> offIm) {
+    long double re = 0.0L, im = 0.0L;
+    for (long double x : offRe) re = std::max(re, Abs(x - orbit.offsetRe));
+    for (long double y : offIm) im = std::max(im, Abs(y - orbit.offsetIm));
+    // |dc| <= |re| + |im|, with a margin for the rounding of the sum.
+    return (re + im) * (1.0L + 0x1p-60L);
+}
+
+struct DeepRenderer::Job {
+    const ReferenceOrbit* orbit;
+    const BlaTable* table;
+    std::span<const long double> offRe, offIm;
+    std::uint32_t depth;
+    std::span<std::uint32_t> counts;
+    std::span<EscapeState> states;
+    const std::function<void(int)>* rowDone;
+    std::atomic<int> nextRow{0};
+    std::mutex workMutex;
+    DeepWork work;
+};
+
+DeepRenderer::DeepRenderer(unsigned threads) {
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned t = 1; t < threads; ++t) workers_.emplace_back([this] { Run(); });
+}
+
+DeepRenderer::~DeepRenderer() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    start_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+}
+
+void DeepRenderer::Run() {
+    SetArithmeticMode();
+    std::uint64_t seen = 0;
+    for (;;) {
+        Job* job = nullptr;
+        {
+            std::unique_lock lock(mutex_);
+            start_.wait(lock, [&] { return stopping_ || generation_ != seen; });
+            if (stopping_) return;
+            seen = generation_;
+            job = job_;
+        }
+        Work(*job);
+        {
+            std::lock_guard lock(mutex_);
+            if (--busy_ == 0) finished_.notify_all();
+        }
+    }
+}
+
+void DeepRenderer::Work(Job& job) {
+    const std::size_t width = job.offRe.size();
+    const int rows = static_cast<int>(job.offIm.size());
+    DeepWork work;
+    std::vector<long double> dcRe(width);
+    for (std::size_t i = 0; i < width; ++i) dcRe[i] = job.offRe[i] - job.orbit->offsetRe;
+    for (;;) {
+        const int row = job.nextRow.fetch_add(1);
+        if (row >= rows) break;
+        const long double dcIm = job.offIm[static_cast<std::size_t>(row)] - job.orbit->offsetIm;
+        const std::size_t base = static_cast<std::size_t>(row) * width;
+        for (std::size_t i = 0; i < width; ++i) {
+            EscapeState* state = job.states.empty() ? nullptr : &job.states[base + i];
+            job.counts[base + i] = DeepCount(*job.orbit, job.table, dcRe[i], dcIm, job.depth, state, &work);
+        }
+        if (job.rowDone != nullptr && *job.rowDone) (*job.rowDone)(row);
+    }
+    std::lock_guard lock(job.workMutex);
+    job.work += work;
+}
+
+DeepWork DeepRenderer::Render(const ReferenceOrbit& orbit, const BlaTable* table, std::span<const long double> offRe,
+                              std::span<const long double> offIm, std::uint32_t depth, std::span<std::uint32_t> counts,
+                              std::span<EscapeState> states, const std::function<void(int)>& rowDone) {
+    Job job;
+    job.orbit = &orbit;
+    job.table = table;
+    job.offRe = offRe;
+    job.offIm = offIm;
+    job.depth = depth;
+    job.counts = counts;
+    job.states = states;
+    job.rowDone = &rowDone;
+    {
+        std::lock_guard lock(mutex_);
+        job_ = &job;
+        busy_ = static_cast<unsigned>(workers_.size());
+        ++generation_;
+    }
+    start_.notify_all();
+    const std::uint16_t word = ControlWord();
+    SetArithmeticMode();
+    Work(job);
+    SetControlWord(word);
+    {
+        std::unique_lock lock(mutex_);
+        finished_.wait(lock, [&] { return busy_ == 0; });
+        job_ = nullptr;
+    }
+    return job.work;
+}
+
+}  // namespace qarn::deep
+
+namespace qarn::deep {
+
+ReferenceOrbit ChooseReferenceOrbit(const DyadicNumber& re, const DyadicNumber& im,
+                                    std::span<const long double> offRe, std::span<const long double> offIm,
+                                    std::uint32_t depth, long precision, const OrbitProgress& progress) {
+    ReferenceOrbit orbit = ComputeReferenceOrbit(re, im, 0.0L, 0.0L, depth, precision, progress);
+    if (!orbit.escaped || offRe.empty() || offIm.empty()) return orbit;
+    const std::uint16_t word = ControlWord();
+    SetArithmeticMode();
+    auto sample = [](std::size_t size, std::size_t k) { return size <= 16 ? k : k * (size - 1) / 15; };
+    const std::size_t columns = std::min<std::size_t>(offRe.size(), 16);
+    const std::size_t rows = std::min<std::size_t>(offIm.size(), 16);
+    std::uint64_t bestLife = orbit.length;
+    std::size_t bestI = 0, bestJ = 0;
+    bool found = false;
+    for (std::size_t r = 0; r < rows; ++r) {
+        const std::size_t j = sample(offIm.size(), r);
+        for (std::size_t c = 0; c < columns; ++c) {
+            const std::size_t i = sample(offRe.size(), c);
+            const std::uint32_t count = DeepCount(orbit, nullptr, offRe[i], offIm[j], depth, nullptr, nullptr);
+            const std::uint64_t life = count == 0 ? std::uint64_t{depth} + 1 : count;
+            if (life > bestLife) {
+                bestLife = life;
+                bestI = i;
+                bestJ = j;
+                found = true;
+            }
+        }
+    }
+    SetControlWord(word);
+    if (!found) return orbit;
+    ReferenceOrbit better = ComputeReferenceOrbit(re, im, offRe[bestI], offIm[bestJ], depth, precision, progress);
+    if (better.points.empty()) return better;  // stopped
+    return better.length > orbit.length || !better.escaped ? better : orbit;
+}
+
+}  // namespace qarn::deep

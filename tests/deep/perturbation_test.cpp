@@ -1,0 +1,207 @@
+// The deep loop against the oracle (the shallow loop in MPFR per point), and
+// its invariants: threads, the arithmetic mode, memory, the reference's
+// precision and choice.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "deep/perturbation.h"
+#include "deep_oracle.h"
+#include "engine/arithmetic_mode.h"
+
+namespace qarn::deep {
+namespace {
+
+struct DeepViewCase {
+    const char* name;
+    const char* re;
+    const char* im;
+    std::int64_t level;
+    std::uint32_t depth;
+    int width, height;
+};
+
+// Seahorse valley near a minibrot (counts of 10^4 to 10^5), and the
+// Misiurewicz point i, where every pixel's count differs and the offsets lie
+// far below binary64's range.
+const DeepViewCase OracleViews[] = {
+    {"seahorse60", "-0.743643887037158704752191506114774", "0.131825904205311970493132056385139", 60, 50000, 16, 12},
+    {"seahorse90", "-0.743643887037158704752191506114774", "0.131825904205311970493132056385139", 90, 50000, 16, 12},
+    {"seahorse100", "-0.743643887037158704752191506114774", "0.131825904205311970493132056385139", 100, 100000, 12, 8},
+    {"i300", "0", "1", 300, 20000, 16, 12},
+    {"i1500", "0", "1", 1500, 50000, 12, 12},
+    {"i4000", "0", "1", 4000, 50000, 8, 8},
+};
+
+struct Grid {
+    DyadicNumber re, im;
+    std::vector<long double> offRe, offIm;
+};
+
+// Pixel (i, j) of W x H at scale 1: (i - W/2, H/2 - j) steps of 2^-(7+L).
+Grid MakeGrid(const DeepViewCase& view) {
+    Grid grid;
+    const long bits = static_cast<long>(7 + view.level + 64);
+    grid.re = testing::DyadicFromText(view.re, bits);
+    grid.im = testing::DyadicFromText(view.im, bits);
+    long double step = 0x1p-7L;
+    for (std::int64_t k = 0; k < view.level; ++k) step *= 0.5L;
+    for (int i = 0; i < view.width; ++i) grid.offRe.push_back(static_cast<long double>(i - view.width / 2) * step);
+    for (int j = 0; j < view.height; ++j) grid.offIm.push_back(static_cast<long double>(view.height / 2 - j) * step);
+    return grid;
+}
+
+struct Agreement {
+    double same = 0, close = 0, neighbourhood = 0;
+    std::uint32_t largest = 0;
+    bool falseInside = false;
+};
+
+Agreement Compare(const std::vector<std::uint32_t>& oracle, const std::vector<std::uint32_t>& counts, int width,
+                  int height) {
+    Agreement a;
+    int same = 0, close = 0, within = 0;
+    for (int j = 0; j < height; ++j) {
+        for (int i = 0; i < width; ++i) {
+            const std::size_t k = static_cast<std::size_t>(j * width + i);
+            const std::uint32_t o = oracle[k], c = counts[k];
+            same += o == c;
+            const std::uint32_t diff = o > c ? o - c : c - o;
+            if ((o == 0) == (c == 0) && diff <= std::max<std::uint32_t>(2, o / 1000)) ++close;
+            if ((o == 0) != (c == 0)) a.largest = UINT32_MAX; else a.largest = std::max(a.largest, diff);
+            if (c == 0 && o != 0) a.falseInside = true;
+            // Within the range of the oracle's counts of the 3 x 3 neighbourhood
+            // (a count of 0 taken as above every other).
+            auto key = [](std::uint32_t v) { return v == 0 ? std::uint64_t{1} << 40 : std::uint64_t{v}; };
+            std::uint64_t low = UINT64_MAX, high = 0;
+            for (int dj = -1; dj <= 1; ++dj)
+                for (int di = -1; di <= 1; ++di) {
+                    const int x = i + di, y = j + dj;
+                    if (x < 0 || y < 0 || x >= width || y >= height) continue;
+                    const std::uint64_t v = key(oracle[static_cast<std::size_t>(y * width + x)]);
+                    low = std::min(low, v);
+                    high = std::max(high, v);
+                }
+            within += key(c) >= low && key(c) <= high;
+        }
+    }
+    const double total = static_cast<double>(width * height);
+    a.same = same / total;
+    a.close = close / total;
+    a.neighbourhood = within / total;
+    return a;
+}
+
+class DeepOracle : public ::testing::TestWithParam<DeepViewCase> {};
+
+TEST_P(DeepOracle, CountsAgreeWithFullPrecision) {
+    const DeepViewCase& view = GetParam();
+    const Grid grid = MakeGrid(view);
+    const long precision = ReferencePrecision(view.level, view.depth);
+    const ReferenceOrbit orbit = ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth, precision);
+    const std::vector<std::uint32_t> oracle =
+        testing::OracleCounts(grid.re, grid.im, grid.offRe, grid.offIm, view.depth, 2 * precision);
+    DeepRenderer renderer(2);
+    const long double dcMax = MaxDifference(orbit, grid.offRe, grid.offIm);
+    const BlaTable fine(orbit, FineTolerance, dcMax), fast(orbit, FastTolerance, dcMax);
+    struct Setting {
+        const char* name;
+        const BlaTable* table;
+    } settings[] = {{"plain", nullptr}, {"fine", &fine}, {"fast", &fast}};
+    for (const Setting& setting : settings) {
+        std::vector<std::uint32_t> counts(oracle.size());
+        const DeepWork work = renderer.Render(orbit, setting.table, grid.offRe, grid.offIm, view.depth, counts);
+        const Agreement a = Compare(oracle, counts, view.width, view.height);
+        std::printf("%-12s %-5s same %.4f close %.4f 3x3 %.4f largest %u tests %llu iterations %llu\n", view.name,
+                    setting.name, a.same, a.close, a.neighbourhood, a.largest,
+                    static_cast<unsigned long long>(work.tests), static_cast<unsigned long long>(work.iterations));
+        EXPECT_FALSE(a.falseInside) << setting.name;
+        if (setting.table == &fast) {
+            EXPECT_GE(a.neighbourhood, 0.97) << setting.name;
+        } else {
+            EXPECT_GE(a.same, 0.995) << setting.name;
+            EXPECT_GE(a.close, 0.997) << setting.name;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, DeepOracle, ::testing::ValuesIn(OracleViews),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// Invariants of one picture: the same bits on any number of threads and in
+// any starting arithmetic mode, the memory a reference iteration takes.
+TEST(DeepLoop, InvariantsOfOnePicture) {
+    const DeepViewCase view{"i300", "0", "1", 300, 20000, 24, 16};
+    const Grid grid = MakeGrid(view);
+    const ReferenceOrbit orbit = ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth,
+                                                      ReferencePrecision(view.level, view.depth));
+    const BlaTable fine(orbit, FineTolerance, MaxDifference(orbit, grid.offRe, grid.offIm));
+    const std::size_t size = grid.offRe.size() * grid.offIm.size();
+    std::vector<std::uint32_t> one(size), two(size), narrow(size);
+    std::vector<EscapeState> oneStates(size), twoStates(size);
+    DeepRenderer single(1), pair(2), three(3);
+    single.Render(orbit, &fine, grid.offRe, grid.offIm, view.depth, one, oneStates);
+    pair.Render(orbit, &fine, grid.offRe, grid.offIm, view.depth, two, twoStates);
+    EXPECT_EQ(one, two);
+    for (std::size_t k = 0; k < size; ++k) {
+        EXPECT_EQ(oneStates[k].x, twoStates[k].x);
+        EXPECT_EQ(oneStates[k].y, twoStates[k].y);
+        // The state is where the escaping test stood: beyond the bound.
+        if (one[k] != 0) {
+            EXPECT_GT(oneStates[k].x * oneStates[k].x + oneStates[k].y * oneStates[k].y, 3.99);
+        }
+    }
+    // Started at 53-bit precision, each thread sets the mode itself.
+    SetControlWord(0x027F);
+    three.Render(orbit, &fine, grid.offRe, grid.offIm, view.depth, narrow);
+    SetArithmeticMode();
+    EXPECT_EQ(one, narrow);
+    // At most 64 bytes an iteration, the table included.
+    const double perIteration = static_cast<double>(OrbitBytes(orbit) + fine.Bytes()) / orbit.length;
+    EXPECT_LE(perIteration, 64.0);
+}
+
+// The reference's precision: twice as many bits change no count.
+TEST(DeepReference, CountsStopChangingBelowTheChosenPrecision) {
+    const DeepViewCase view{"seahorse100", "-0.743643887037158704752191506114774",
+                            "0.131825904205311970493132056385139", 100, 100000, 8, 6};
+    const Grid grid = MakeGrid(view);
+    const long chosen = ReferencePrecision(view.level, view.depth);
+    DeepRenderer renderer(2);
+    std::vector<std::uint32_t> atChosen(48), atDouble(48);
+    const ReferenceOrbit a = ComputeReferenceOrbit(grid.re, grid.im, 0, 0, view.depth, chosen);
+    const ReferenceOrbit b = ComputeReferenceOrbit(grid.re, grid.im, 0, 0, view.depth, 2 * chosen);
+    renderer.Render(a, nullptr, grid.offRe, grid.offIm, view.depth, atChosen);
+    renderer.Render(b, nullptr, grid.offRe, grid.offIm, view.depth, atDouble);
+    EXPECT_EQ(atChosen, atDouble);
+    EXPECT_GT(ReferencePrecision(1000, 1000000), ReferencePrecision(1000, 1000));
+    EXPECT_GT(ReferencePrecision(1001, 1000), ReferencePrecision(1000, 1000));
+}
+
+// Where the centre escapes early, a longer-lived point of the picture is the
+// reference, and the counts still agree with the oracle.
+TEST(DeepReference, AnEscapingCentreGivesWayToALongerLivedPoint) {
+    // Just outside the main cardioid's cusp: the centre escapes after some
+    // 1,800 iterations, points to its left stay longer.
+    const DeepViewCase view{"cusp", "0.2500003", "0", 70, 20000, 12, 8};
+    Grid grid = MakeGrid(view);
+    for (long double& x : grid.offRe) x *= 0x1p52L;  // a picture 2^-25 wide
+    for (long double& y : grid.offIm) y *= 0x1p52L;
+    const long precision = ReferencePrecision(view.level, view.depth);
+    const ReferenceOrbit centre = ComputeReferenceOrbit(grid.re, grid.im, 0, 0, view.depth, precision);
+    const ReferenceOrbit chosen = ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth, precision);
+    ASSERT_TRUE(centre.escaped);
+    EXPECT_GT(chosen.length, centre.length);
+    EXPECT_TRUE(chosen.offsetRe != 0.0L || chosen.offsetIm != 0.0L);
+    DeepRenderer renderer(2);
+    std::vector<std::uint32_t> counts(grid.offRe.size() * grid.offIm.size());
+    renderer.Render(chosen, nullptr, grid.offRe, grid.offIm, view.depth, counts);
+    const auto oracle = testing::OracleCounts(grid.re, grid.im, grid.offRe, grid.offIm, view.depth, 2 * precision);
+    EXPECT_GE(Compare(oracle, counts, view.width, view.height).same, 0.995);
+}
+
+}  // namespace
+}  // namespace qarn::deep
