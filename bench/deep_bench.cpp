@@ -137,7 +137,8 @@ void BM_PlainPerturbation(benchmark::State& state) {
         const double start = ThreadSeconds();
         for (long double im : s.offIm)
             for (long double re : s.offRe) {
-                const std::uint32_t count = PlainCount(s.orbit, re - s.orbit.offsetRe, im - s.orbit.offsetIm, s.depth, tests);
+                const std::uint32_t count = PlainCount(s.orbit, re - s.orbit.offsetRe, im - s.orbit.offsetIm, s.depth,
+                                                       tests);
                 iterations += count != 0 ? count : s.depth;
             }
         const double seconds = ThreadSeconds() - start;
@@ -159,12 +160,18 @@ void BM_DeepLoop(benchmark::State& state) {
         Report(state, seconds, work.tests, work.iterations, (clock0 + CoreClockHz()) / 2, counts.size());
     }
     state.counters["orbit_seconds"] = s.orbitSeconds;
-    state.counters["bytes_per_iteration"] =
-        static_cast<double>(OrbitBytes(s.orbit) + (table ? table->Bytes() : 0)) / s.orbit.length;
+    state.counters["bytes_per_iteration"] = static_cast<double>(OrbitBytes(s.orbit) + (table ? table->Bytes() : 0)) /
+                                            s.orbit.length;
 }
 
 BENCHMARK(BM_PlainPerturbation)->Iterations(1)->Repetitions(2)->Unit(benchmark::kSecond)->UseRealTime();
-BENCHMARK(BM_DeepLoop)->ArgName("plain_fine_fast")->DenseRange(0, 2)->Iterations(1)->Repetitions(2)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_DeepLoop)
+    ->ArgName("plain_fine_fast")
+    ->DenseRange(0, 2)
+    ->Iterations(1)
+    ->Repetitions(2)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -44,10 +44,14 @@ ViewState ViewOf(std::int64_t id) {
 }
 
 const char* NameOf(std::int64_t id) {
-    static const char* const names[] = {"start-up view, depth 512", "start-up view, depth 4096",
-                                        "wholly inside, level 3, depth 4096", "minibrot -1.7549, level 8, depth 4096",
-                                        "level 50, depth 4096", "NaN origin, depth 4096",
-                                        "subnormal origin and step, depth 4096", "neck -0.75, level 10, depth 4096"};
+    static const char* const names[] = {"start-up view, depth 512",
+                                        "start-up view, depth 4096",
+                                        "wholly inside, level 3, depth 4096",
+                                        "minibrot -1.7549, level 8, depth 4096",
+                                        "level 50, depth 4096",
+                                        "NaN origin, depth 4096",
+                                        "subnormal origin and step, depth 4096",
+                                        "neck -0.75, level 10, depth 4096"};
     return names[id];
 }
 
@@ -181,8 +185,8 @@ void FullPassReference(benchmark::State& state) {
         } else {
             for (int row = 0; row < ViewSize; row += rowStep)
                 for (int col = 0; col < ViewSize; ++col)
-                    (*counts)[static_cast<std::size_t>(row * ViewSize + col)] =
-                        EscapeCount(plan.re[static_cast<std::size_t>(col)], plan.im[static_cast<std::size_t>(row)], view.Depth);
+                    (*counts)[static_cast<std::size_t>(row * ViewSize + col)] = EscapeCount(
+                        plan.re[static_cast<std::size_t>(col)], plan.im[static_cast<std::size_t>(row)], view.Depth);
         }
         benchmark::DoNotOptimize(counts->data());
     });

@@ -38,9 +38,9 @@ struct MonoIndex {
 // The table and index of a view's settings, worked out once per picture.
 struct Mapping {
     const std::uint32_t* table;
-    std::uint32_t mask;   // applied to the count before the shift
+    std::uint32_t mask;  // applied to the count before the shift
     std::uint32_t shift;
-    std::uint32_t wrap;   // the table's size less one
+    std::uint32_t wrap;  // the table's size less one
     std::uint32_t depth;
     bool mono;
 };
@@ -94,8 +94,7 @@ bool HasGather() {
 }
 #endif
 
-void MapAnyLine(const Mapping& m, const std::uint32_t* in, std::uint32_t* out, std::size_t length,
-                bool allowVector) {
+void MapAnyLine(const Mapping& m, const std::uint32_t* in, std::uint32_t* out, std::size_t length, bool allowVector) {
 #if defined(__x86_64__)
     if (allowVector && HasGather()) {
         MapLineGather(m, in, out, length);
@@ -109,8 +108,8 @@ void MapAnyLine(const Mapping& m, const std::uint32_t* in, std::uint32_t* out, s
 
 }  // namespace
 
-void MapCounts(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables,
-               DisplayPixels pixels, bool allowVector) {
+void MapCounts(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables, DisplayPixels pixels,
+               bool allowVector) {
     const Mapping mapping = MappingOf(view, tables);
     for (std::size_t row = 0; row < ViewSize; ++row)
         MapAnyLine(mapping, counts.data() + row * ViewSize, pixels.data() + (ViewSize - 1 - row) * ViewSize, ViewSize,

@@ -18,8 +18,8 @@ void MapDisplay(const IterationBuffer& counts, const ViewState& view, const Pale
 
 // The same; allowVector false keeps to the plain loop (the tests compare
 // the two).
-void MapCounts(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables,
-               DisplayPixels pixels, bool allowVector);
+void MapCounts(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables, DisplayPixels pixels,
+               bool allowVector);
 
 // The same mapping over a line of counts of any length (a band of a large
 // print), into colours in the same order, left to right: a picture mapped

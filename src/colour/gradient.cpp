@@ -37,10 +37,14 @@ bool ParseHexColour(std::string_view word, std::uint32_t& colour) {
     colour = 0;
     for (char c : word.substr(1)) {
         std::uint32_t digit;
-        if (c >= '0' && c <= '9') digit = static_cast<std::uint32_t>(c - '0');
-        else if (c >= 'a' && c <= 'f') digit = static_cast<std::uint32_t>(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F') digit = static_cast<std::uint32_t>(c - 'A' + 10);
-        else return false;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<std::uint32_t>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            digit = static_cast<std::uint32_t>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            digit = static_cast<std::uint32_t>(c - 'A' + 10);
+        else
+            return false;
         colour = colour << 4 | digit;
     }
     return true;
@@ -88,12 +92,12 @@ std::string PaletteLine(std::string_view text, int line, Gradient& gradient) {
         if (!ParseComponent(word, component))
             return AtLine(line, "needs three values R G B from 0 to 255; " + Quoted(word) + " is none");
     }
-    if (!rest.empty() && !IsBlank(rest.front()))
-        return AtLine(line, "needs three values R G B from 0 to 255");
+    if (!rest.empty() && !IsBlank(rest.front())) return AtLine(line, "needs three values R G B from 0 to 255");
     if (gradient.stops.size() == PaletteFileEntries)
-        return AtLine(line, "a palette file holds " + std::to_string(PaletteFileEntries) + " colours; this is one more");
-    gradient.stops.push_back({static_cast<double>(gradient.stops.size()) / PaletteFileEntries,
-                              rgb[0] << 16 | rgb[1] << 8 | rgb[2]});
+        return AtLine(line,
+                      "a palette file holds " + std::to_string(PaletteFileEntries) + " colours; this is one more");
+    gradient.stops.push_back(
+        {static_cast<double>(gradient.stops.size()) / PaletteFileEntries, rgb[0] << 16 | rgb[1] << 8 | rgb[2]});
     return {};
 }
 

@@ -5,6 +5,7 @@
 namespace qarn {
 namespace {
 
+// clang-format off
 // Worked out once with 60-digit decimal arithmetic.
 constexpr std::array<std::uint32_t, 256> Linear = {
     0, 5092, 10185, 15277, 20369, 25462, 30554, 35646,
@@ -76,6 +77,7 @@ constexpr std::array<std::uint32_t, 255> Bound = {
     14688269, 14827151, 14966796, 15107205, 15248379, 15390320, 15533028, 15676506,
     15820753, 15965772, 16111564, 16258129, 16405469, 16553585, 16702478,
 };
+// clang-format on
 
 // Below[i]: the number of bounds at or below i x 2^12.
 constexpr std::size_t BelowSteps = (LinearOne >> 12) + 1;

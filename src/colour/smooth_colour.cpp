@@ -10,8 +10,9 @@ namespace qarn {
 namespace {
 
 std::uint8_t MixComponent(std::uint8_t a, std::uint8_t b, std::uint32_t weight) {
-    const std::uint64_t linear =
-        (std::uint64_t{LinearOf(a)} * (MixOne - weight) + std::uint64_t{LinearOf(b)} * weight + MixOne / 2) >> 24;
+    const std::uint64_t linear = (std::uint64_t{LinearOf(a)} * (MixOne - weight) + std::uint64_t{LinearOf(b)} * weight +
+                                  MixOne / 2) >>
+                                 24;
     return EncodedOfLinear(static_cast<std::uint32_t>(linear));
 }
 

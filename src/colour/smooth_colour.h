@@ -20,10 +20,10 @@ inline constexpr std::uint32_t MixOne = 1u << 24;
 // How the points of a picture are coloured beyond the viewer's mapping of
 // whole counts.
 struct ColouringChoice {
-    bool smooth = false;               // by mu rather than by the count
+    bool smooth = false;                 // by mu rather than by the count
     const Gradient* gradient = nullptr;  // none: the view's palette
-    double period = 0.0;               // of the gradient, in counts (> 0)
-    double frameShift = 0.0;           // counts added to mu (or the count): a zoom frame's k x D
+    double period = 0.0;                 // of the gradient, in counts (> 0)
+    double frameShift = 0.0;             // counts added to mu (or the count): a zoom frame's k x D
 };
 
 // Colours the points of a view. A point with count 0, or at or above the
@@ -48,7 +48,9 @@ public:
     std::uint32_t GradientColour(double t) const;
 
     // Whether the viewer's own mapping of counts gives these colours.
-    bool IsViewersMapping() const { return !choice_.smooth && choice_.gradient == nullptr && choice_.frameShift == 0.0; }
+    bool IsViewersMapping() const {
+        return !choice_.smooth && choice_.gradient == nullptr && choice_.frameShift == 0.0;
+    }
 
 private:
     std::uint32_t ColourOf(double v) const;

@@ -96,7 +96,8 @@ BlaTable::BlaTable(const ReferenceOrbit& orbit, Tolerance tolerance, long double
         store(current);
         std::vector<Step> next;
         next.reserve(current.size() / 2);
-        for (std::size_t j = 0; j + 1 < current.size(); j += 2) next.push_back(Merge(current[j], current[j + 1], dcMax));
+        for (std::size_t j = 0; j + 1 < current.size(); j += 2)
+            next.push_back(Merge(current[j], current[j + 1], dcMax));
         current = std::move(next);
     }
 }

@@ -23,9 +23,12 @@ private:
 
 int DigitValue(char c, int base) {
     int v = -1;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        v = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
     return v < base ? v : -1;
 }
 
@@ -60,8 +63,10 @@ void RoundQuotient(mpz_t result, const mpz_t numerator, const mpz_t denominator)
 // 2^bits x value for bits of either sign, for the numerator or the
 // denominator of a fraction: a negative shift moves to the other one.
 void Scale(mpz_t numerator, mpz_t denominator, std::int64_t bits) {
-    if (bits >= 0) mpz_mul_2exp(numerator, numerator, static_cast<mp_bitcnt_t>(bits));
-    else mpz_mul_2exp(denominator, denominator, static_cast<mp_bitcnt_t>(-bits));
+    if (bits >= 0)
+        mpz_mul_2exp(numerator, numerator, static_cast<mp_bitcnt_t>(bits));
+    else
+        mpz_mul_2exp(denominator, denominator, static_cast<mp_bitcnt_t>(-bits));
 }
 
 // Bounds of log2(10) x n for the decimal exponent's size checks, from
@@ -164,8 +169,10 @@ std::optional<DyadicNumber> ReadDyadic(std::string_view text, std::int64_t fract
         if (BitsAbovePowerOfTen(topPower) < -fractionBits - 1) return DyadicNumber{};
         Integer ten;
         mpz_ui_pow_ui(ten.get(), 10, static_cast<unsigned long>(power >= 0 ? power : -power));
-        if (power >= 0) mpz_mul(numerator.get(), numerator.get(), ten.get());
-        else mpz_swap(denominator.get(), ten.get());
+        if (power >= 0)
+            mpz_mul(numerator.get(), numerator.get(), ten.get());
+        else
+            mpz_swap(denominator.get(), ten.get());
         Scale(numerator.get(), denominator.get(), fractionBits);
     }
     Integer multiple;
@@ -213,7 +220,8 @@ std::string DecimalText(const DyadicNumber& value, std::int64_t fractionBits) {
     const std::int64_t shift = value.exponent + fractionBits;
     Integer gridDenominator;  // 2^fractionBits, or 1 for a grid coarser than 1
     mpz_set_ui(gridDenominator.get(), 1);
-    if (fractionBits >= 0) mpz_mul_2exp(gridDenominator.get(), gridDenominator.get(), static_cast<mp_bitcnt_t>(fractionBits));
+    if (fractionBits >= 0)
+        mpz_mul_2exp(gridDenominator.get(), gridDenominator.get(), static_cast<mp_bitcnt_t>(fractionBits));
     if (shift >= 0) mpz_mul_2exp(n.get(), n.get(), static_cast<mp_bitcnt_t>(shift));
     // For a grid coarser than 1 (fractionBits < 0) or a value off the grid
     // the exact integer part and fraction are asked: use the exact grid.
@@ -241,8 +249,10 @@ std::string DecimalText(const DyadicNumber& value, std::int64_t fractionBits) {
     if (readsBack(0)) high = 0;
     while (high - low > 1) {
         const std::int64_t mid = low + (high - low) / 2;
-        if (readsBack(mid)) high = mid;
-        else low = mid;
+        if (readsBack(mid))
+            high = mid;
+        else
+            low = mid;
     }
     readsBack(high);
     return FixedText(value.negative, x.get(), high);
@@ -256,7 +266,9 @@ int SetMpfr(mpfr_t target, const DyadicNumber& value, mpfr_rnd_t rounding) {
     // An exponent beyond a 32-bit long (Windows) is far beyond MPFR's
     // exponent range there: the scaling underflows or overflows as MPFR does.
     mpfr_set_z(target, n.get(), rounding);
-    return mpfr_mul_2si(target, target, value.exponent < 0 ? std::numeric_limits<long>::min() : std::numeric_limits<long>::max(), rounding);
+    return mpfr_mul_2si(target, target,
+                        value.exponent < 0 ? std::numeric_limits<long>::min() : std::numeric_limits<long>::max(),
+                        rounding);
 }
 
 std::optional<DyadicNumber> DyadicOfMpfr(const mpfr_t value) {

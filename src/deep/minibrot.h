@@ -12,8 +12,8 @@ struct Minibrot {
     DyadicNumber re;
     DyadicNumber im;
     std::int64_t period = 0;
-    std::int64_t sizeLog2 = 0;  // floor(log2 of the size estimate)
-    double size = 0.0;          // the estimate's mantissa times 2^sizeLog2: size / 2^sizeLog2 in [1, 2)
+    std::int64_t sizeLog2 = 0;   // floor(log2 of the size estimate)
+    double size = 0.0;           // the estimate's mantissa times 2^sizeLog2: size / 2^sizeLog2 in [1, 2)
     std::int64_t precision = 0;  // bits of the Newton iteration that found it
 };
 
@@ -29,7 +29,7 @@ struct Minibrot {
 // (1 for the empty product), at the nucleus. nullopt where the ball
 // escapes or reaches maxPeriod first, or Newton does not settle.
 [[nodiscard]] std::optional<Minibrot> FindMinibrot(const DyadicNumber& centreRe, const DyadicNumber& centreIm,
-                                                   std::int64_t radiusLog2, double radiusScale,
-                                                   std::int64_t maxPeriod, std::int64_t precision);
+                                                   std::int64_t radiusLog2, double radiusScale, std::int64_t maxPeriod,
+                                                   std::int64_t precision);
 
 }  // namespace qarn::deep

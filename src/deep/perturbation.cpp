@@ -221,9 +221,9 @@ DeepWork DeepRenderer::Render(const ReferenceOrbit& orbit, const BlaTable* table
 
 namespace qarn::deep {
 
-ReferenceOrbit ChooseReferenceOrbit(const DyadicNumber& re, const DyadicNumber& im,
-                                    std::span<const long double> offRe, std::span<const long double> offIm,
-                                    std::uint32_t depth, long precision, const OrbitProgress& progress) {
+ReferenceOrbit ChooseReferenceOrbit(const DyadicNumber& re, const DyadicNumber& im, std::span<const long double> offRe,
+                                    std::span<const long double> offIm, std::uint32_t depth, long precision,
+                                    const OrbitProgress& progress) {
     ReferenceOrbit orbit = ComputeReferenceOrbit(re, im, 0.0L, 0.0L, depth, precision, progress);
     if (!orbit.escaped || offRe.empty() || offIm.empty()) return orbit;
     const std::uint16_t word = ControlWord();

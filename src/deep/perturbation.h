@@ -100,8 +100,8 @@ namespace qarn::deep {
 // 16 x 16 of the picture's points (evenly spaced columns and rows, counted
 // by perturbation from C's orbit; a point that stays is longest-lived, ties
 // go to the first in row order), when that lives longer than C.
-ReferenceOrbit ChooseReferenceOrbit(const DyadicNumber& re, const DyadicNumber& im,
-                                    std::span<const long double> offRe, std::span<const long double> offIm,
-                                    std::uint32_t depth, long precision, const OrbitProgress& progress = {});
+ReferenceOrbit ChooseReferenceOrbit(const DyadicNumber& re, const DyadicNumber& im, std::span<const long double> offRe,
+                                    std::span<const long double> offIm, std::uint32_t depth, long precision,
+                                    const OrbitProgress& progress = {});
 
 }  // namespace qarn::deep

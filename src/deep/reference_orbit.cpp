@@ -31,9 +31,7 @@ void SetDyadic(mpfr_t target, const DyadicNumber& number) {
     mpz_clear(whole);
 }
 
-long BitsOf(const DyadicNumber& number) {
-    return static_cast<long>(number.magnitude.size()) * 64 + 2;
-}
+long BitsOf(const DyadicNumber& number) { return static_cast<long>(number.magnitude.size()) * 64 + 2; }
 
 long double Rounded(const mpfr_t value) {
     if (mpfr_zero_p(value) || mpfr_get_exp(value) < -7999) return 0.0L;
@@ -88,7 +86,7 @@ ReferenceOrbit ComputeReferenceOrbit(const DyadicNumber& re, const DyadicNumber&
     mpfr_set_zero(x.value, 1);
     mpfr_set_zero(y.value, 1);
     orbit.points.reserve(static_cast<std::size_t>(depth) + 1 < (std::size_t{1} << 20) ? depth + std::size_t{1}
-                                                                                    : std::size_t{1} << 20);
+                                                                                      : std::size_t{1} << 20);
     orbit.points.push_back({0.0L, 0.0L});
     for (std::uint32_t m = 1;; ++m) {
         // Z_m = Z_{m-1}^2 + C (Z_1 = C).

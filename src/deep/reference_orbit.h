@@ -22,9 +22,7 @@ struct OrbitPoint {
 // whose pixels are finer than this take the extended-range loop instead.
 inline constexpr long double FlushBelow = 0x1p-8000L;
 
-inline long double Flushed(long double value) {
-    return (value < FlushBelow && value > -FlushBelow) ? 0.0L : value;
-}
+inline long double Flushed(long double value) { return (value < FlushBelow && value > -FlushBelow) ? 0.0L : value; }
 
 // Z_0 = 0, Z_1 = C, Z_{m+1} = Z_m^2 + C, computed in binary floating point
 // of `precision` bits with every operation correctly rounded (MPFR), up to

@@ -113,7 +113,7 @@ public:
     // Reads at most into.size() bytes from the start of an existing file,
     // opened for reading only; reports how many and the file's whole size.
     virtual FileError ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
-                                     std::uint64_t& fileSize) = 0;
+                                   std::uint64_t& fileSize) = 0;
     // Makes `parts`, one after the other, the whole content of the file. An
     // earlier file of that name is replaced only once every byte is written;
     // on any failure it is left as it was.

@@ -16,7 +16,7 @@ constexpr double Sqrt2 = 0x1.6a09e667f3bcdp+0;
 // R(z) = sum of 2 z^k / (2k + 1), k = 1 .. 11. |s| <= 0.1716 for m in
 // [sqrt(1/2), sqrt(2)), so z <= 0.0295 and the first term left out weighs
 // below 2^-60 of the result.
-constexpr double Series[11] = {2.0 / 3, 2.0 / 5, 2.0 / 7, 2.0 / 9, 2.0 / 11, 2.0 / 13,
+constexpr double Series[11] = {2.0 / 3,  2.0 / 5,  2.0 / 7,  2.0 / 9,  2.0 / 11, 2.0 / 13,
                                2.0 / 15, 2.0 / 17, 2.0 / 19, 2.0 / 21, 2.0 / 23};
 
 constexpr std::uint64_t ExponentMask = 0x7FF0000000000000u;
@@ -26,7 +26,8 @@ constexpr std::uint64_t ExponentOfOne = 0x3FF0000000000000u;
 }  // namespace
 
 double Log2(double v) {
-    if (!(v > 0.0)) return v == 0.0 ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::quiet_NaN();
+    if (!(v > 0.0))
+        return v == 0.0 ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::quiet_NaN();
     if (v == std::numeric_limits<double>::infinity()) return v;
     int e = 0;
     std::uint64_t bits = std::bit_cast<std::uint64_t>(v);

@@ -6,8 +6,7 @@
 #include <cstring>
 #include <limits>
 
-static_assert(std::numeric_limits<long double>::digits == 64,
-              "long double must be the x87 80-bit extended format");
+static_assert(std::numeric_limits<long double>::digits == 64, "long double must be the x87 80-bit extended format");
 
 namespace qarn {
 

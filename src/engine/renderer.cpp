@@ -109,7 +109,7 @@ bool SplitDouble(long double value, double* pair) {
     if (!p.normal || p.exponent < -1022 || p.exponent > 1023) return false;
     pair[0] = DoubleOf(p.sign, p.significand & ~std::uint64_t{0x7FF}, p.exponent);
     const std::uint64_t low = p.significand & 0x7FF;
-    if (low == 0) return true;  // lo = +0: hi + 0 is hi, whatever its sign
+    if (low == 0) return true;                  // lo = +0: hi + 0 is hi, whatever its sign
     const int top = 63 - __builtin_clzll(low);  // the place of lo's leading bit
     const int exponent = p.exponent - 63 + top;
     if (exponent < -1022) return false;
@@ -129,7 +129,8 @@ const X87Kernels* KernelsOf(RenderPath path) {
 }  // namespace
 
 Renderer::Renderer(unsigned threads, RenderPath path, int maxWidth)
-    : path_(ChoosePath(path)), kernels_(KernelsOf(path_)),
+    : path_(ChoosePath(path)),
+      kernels_(KernelsOf(path_)),
       varyingDouble_(static_cast<std::size_t>(std::max(maxWidth, ViewSize))),
       varyingSplit_(2 * varyingDouble_.size()) {
     const unsigned total = threads == 0 ? HardwareThreads() : threads;
@@ -162,7 +163,8 @@ void Renderer::Compute(const StripPlan& plan, std::uint32_t depth, IterationBuff
 
 bool Renderer::Compute(const PixelGrid& grid, std::uint32_t depth) {
     if (grid.width <= 0 || grid.height <= 0) return false;
-    if (grid.byRows ? static_cast<std::size_t>(grid.width) > varyingDouble_.size() : grid.height > ViewSize) return false;
+    if (grid.byRows ? static_cast<std::size_t>(grid.width) > varyingDouble_.size() : grid.height > ViewSize)
+        return false;
     SetArithmeticMode();
     pass_ = {grid, depth};
     // Lines the caller gave count as done from the start.
@@ -224,7 +226,8 @@ int Renderer::PlanMirror() {
         const std::size_t i = static_cast<std::size_t>(line);
         if (grid.byRows && grid.given != nullptr && grid.given[i] != 0) continue;
         const int source = mirror ? mirrorSource_[i] : -1;
-        const bool copied = source >= 0 && !(grid.given != nullptr && grid.given[static_cast<std::size_t>(source)] != 0);
+        const bool copied = source >= 0 &&
+                            !(grid.given != nullptr && grid.given[static_cast<std::size_t>(source)] != 0);
         if (!copied) computed_[static_cast<std::size_t>(computedCount_++)] = line;
     }
     linesTotal_.store(lines, std::memory_order_relaxed);
@@ -261,7 +264,8 @@ void Renderer::PrepareLines() {
     varyingExact_ = exact;
     // Doubles split too (lo = 0), for lines whose shared part is no double.
     bool splits = kernels_->rowSplit != nullptr;
-    for (int i = 0; splits && i < n; ++i) splits = SplitDouble(from[i], &varyingSplit_[2 * static_cast<std::size_t>(i)]);
+    for (int i = 0; splits && i < n; ++i)
+        splits = SplitDouble(from[i], &varyingSplit_[2 * static_cast<std::size_t>(i)]);
     varyingSplits_ = splits;
 }
 
@@ -332,7 +336,9 @@ void Renderer::ComputeLine(int line) {
     Line l{byRows ? grid.re : &grid.re[line],
            byRows ? &grid.im[line] : grid.im,
            byRows ? &grid.out[line * grid.stride] : &grid.out[line],
-           grid.escape == nullptr ? nullptr : byRows ? &grid.escape[line * grid.stride] : &grid.escape[line],
+           grid.escape == nullptr ? nullptr
+           : byRows               ? &grid.escape[line * grid.stride]
+                                  : &grid.escape[line],
            byRows ? grid.width : grid.height,
            byRows ? 1 : 0,
            byRows ? 0 : 1,

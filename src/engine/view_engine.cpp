@@ -11,7 +11,8 @@ void ComputeStrip(ViewEngine& engine, int count, Planner planner) {
     // The strip's coordinates are computed here too, so the mode comes first.
     SetArithmeticMode();
     engine.ComputedDepth = engine.view.Depth;
-    if (planner(engine.view, count, engine.plan)) engine.renderer.Compute(engine.plan, engine.view.Depth, engine.counts);
+    if (planner(engine.view, count, engine.plan))
+        engine.renderer.Compute(engine.plan, engine.view.Depth, engine.counts);
 }
 
 }  // namespace

@@ -68,9 +68,9 @@ struct alignas(16) X87LineJob {
     // doubles, exceeds `surelyOut` has an 80-bit squared modulus above 4.0
     // too (the doubles' rounding is far below the margin), so it escapes at
     // its first test and is counted without entering a lane.
-    double sharedSquare;  // shared64 * shared64, in doubles
-    double surelyOut;     // 4 (1 + 2^-48)
-    double squares[3][2];  // each lane's last xx and yy as doubles, where its tests add them
+    double sharedSquare;    // shared64 * shared64, in doubles
+    double surelyOut;       // 4 (1 + 2^-48)
+    double squares[3][2];   // each lane's last xx and yy as doubles, where its tests add them
     double sharedSplit[2];  // *Split kernels: the shared part as a sum of two doubles
     // The *State kernels: where pixel i's EscapeState goes (states[i]), and
     // each lane's state of its last iteration, as doubles: the test that
@@ -84,8 +84,8 @@ struct alignas(16) X87LineJob {
     EscapeState* states;
     double laneState[3][2];
     std::uint64_t stateFrom[3];
-    double stateFromTop;         // 2 - 2^-38
-    double stateFromSlope;       // 1 + 2^-38
+    double stateFromTop;    // 2 - 2^-38
+    double stateFromSlope;  // 1 + 2^-38
     double one;
     double sharedPlusOneSquare;  // (shared64 + 1)^2, in doubles
     double periodTwoDisk;        // 1/16 (1 - 2^-20)
@@ -94,31 +94,26 @@ struct alignas(16) X87LineJob {
 inline constexpr std::uint32_t NeedsExactCount = 0xFFFFFFFFu;
 
 // The kernels read the fields at these offsets (x87_job_offsets.h).
-static_assert(offsetof(X87LineJob, varying) == QARN_JOB_VARYING && offsetof(X87LineJob, out) == QARN_JOB_OUT &&
-              offsetof(X87LineJob, count) == QARN_JOB_COUNT && offsetof(X87LineJob, depth) == QARN_JOB_DEPTH &&
-              offsetof(X87LineJob, shared) == QARN_JOB_SHARED && offsetof(X87LineJob, shared64) == QARN_JOB_SHARED64 &&
-              offsetof(X87LineJob, squared) == QARN_JOB_SQUARED && offsetof(X87LineJob, bound) == QARN_JOB_BOUND &&
-              offsetof(X87LineJob, infinity) == QARN_JOB_INFINITY && offsetof(X87LineJob, active) == QARN_JOB_ACTIVE &&
-              offsetof(X87LineJob, never) == QARN_JOB_NEVER && offsetof(X87LineJob, idleSink) == QARN_JOB_IDLESINK &&
-              offsetof(X87LineJob, startSink) == QARN_JOB_STARTSINK &&
-              offsetof(X87LineJob, noMatch) == QARN_JOB_NOMATCH && offsetof(X87LineJob, zero) == QARN_JOB_ZERO &&
-              offsetof(X87LineJob, nearBound) == QARN_JOB_NEARBOUND &&
-              offsetof(X87LineJob, farBound) == QARN_JOB_FARBOUND &&
-              offsetof(X87LineJob, savedX) == QARN_JOB_SAVEDX && offsetof(X87LineJob, savedY) == QARN_JOB_SAVEDY &&
-              offsetof(X87LineJob, savedSquared) == QARN_JOB_SAVEDSQ &&
-              offsetof(X87LineJob, nextSave) == QARN_JOB_NEXTSAVE &&
-              offsetof(X87LineJob, skipped) == QARN_JOB_SKIPPED &&
-              offsetof(X87LineJob, sharedSquare) == QARN_JOB_SHAREDSQUARE &&
-              offsetof(X87LineJob, surelyOut) == QARN_JOB_SURELYOUT &&
-              offsetof(X87LineJob, squares) == QARN_JOB_SQUARES &&
-              offsetof(X87LineJob, sharedSplit) == QARN_JOB_SHAREDSPLIT &&
-              offsetof(X87LineJob, states) == QARN_JOB_STATES && offsetof(X87LineJob, laneState) == QARN_JOB_LANESTATE &&
-              offsetof(X87LineJob, stateFrom) == QARN_JOB_STATEFROM &&
-              offsetof(X87LineJob, stateFromTop) == QARN_JOB_STATEFROMTOP &&
-              offsetof(X87LineJob, stateFromSlope) == QARN_JOB_STATEFROMSLOPE &&
-              offsetof(X87LineJob, one) == QARN_JOB_ONE &&
-              offsetof(X87LineJob, sharedPlusOneSquare) == QARN_JOB_SHAREDPLUSONESQUARE &&
-              offsetof(X87LineJob, periodTwoDisk) == QARN_JOB_PERIODTWODISK);
+static_assert(
+    offsetof(X87LineJob, varying) == QARN_JOB_VARYING && offsetof(X87LineJob, out) == QARN_JOB_OUT &&
+    offsetof(X87LineJob, count) == QARN_JOB_COUNT && offsetof(X87LineJob, depth) == QARN_JOB_DEPTH &&
+    offsetof(X87LineJob, shared) == QARN_JOB_SHARED && offsetof(X87LineJob, shared64) == QARN_JOB_SHARED64 &&
+    offsetof(X87LineJob, squared) == QARN_JOB_SQUARED && offsetof(X87LineJob, bound) == QARN_JOB_BOUND &&
+    offsetof(X87LineJob, infinity) == QARN_JOB_INFINITY && offsetof(X87LineJob, active) == QARN_JOB_ACTIVE &&
+    offsetof(X87LineJob, never) == QARN_JOB_NEVER && offsetof(X87LineJob, idleSink) == QARN_JOB_IDLESINK &&
+    offsetof(X87LineJob, startSink) == QARN_JOB_STARTSINK && offsetof(X87LineJob, noMatch) == QARN_JOB_NOMATCH &&
+    offsetof(X87LineJob, zero) == QARN_JOB_ZERO && offsetof(X87LineJob, nearBound) == QARN_JOB_NEARBOUND &&
+    offsetof(X87LineJob, farBound) == QARN_JOB_FARBOUND && offsetof(X87LineJob, savedX) == QARN_JOB_SAVEDX &&
+    offsetof(X87LineJob, savedY) == QARN_JOB_SAVEDY && offsetof(X87LineJob, savedSquared) == QARN_JOB_SAVEDSQ &&
+    offsetof(X87LineJob, nextSave) == QARN_JOB_NEXTSAVE && offsetof(X87LineJob, skipped) == QARN_JOB_SKIPPED &&
+    offsetof(X87LineJob, sharedSquare) == QARN_JOB_SHAREDSQUARE &&
+    offsetof(X87LineJob, surelyOut) == QARN_JOB_SURELYOUT && offsetof(X87LineJob, squares) == QARN_JOB_SQUARES &&
+    offsetof(X87LineJob, sharedSplit) == QARN_JOB_SHAREDSPLIT && offsetof(X87LineJob, states) == QARN_JOB_STATES &&
+    offsetof(X87LineJob, laneState) == QARN_JOB_LANESTATE && offsetof(X87LineJob, stateFrom) == QARN_JOB_STATEFROM &&
+    offsetof(X87LineJob, stateFromTop) == QARN_JOB_STATEFROMTOP &&
+    offsetof(X87LineJob, stateFromSlope) == QARN_JOB_STATEFROMSLOPE && offsetof(X87LineJob, one) == QARN_JOB_ONE &&
+    offsetof(X87LineJob, sharedPlusOneSquare) == QARN_JOB_SHAREDPLUSONESQUARE &&
+    offsetof(X87LineJob, periodTwoDisk) == QARN_JOB_PERIODTWODISK);
 
 extern "C" {
 // Two lanes, 80-bit coordinates.

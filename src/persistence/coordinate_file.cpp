@@ -88,8 +88,7 @@ const char* DescribeProblem(CoordinateFileProblem problem) {
     case CoordinateFileProblem::None: return "no problem";
     case CoordinateFileProblem::WrongSize: return "the size is neither 42 nor 46 bytes";
     case CoordinateFileProblem::ZoomLevelOutOfRange: return "zoom level outside 0 to 56";
-    case CoordinateFileProblem::PaletteSizeInvalid:
-        return "palette size not 256, 512, 1024, 2048 or 4096";
+    case CoordinateFileProblem::PaletteSizeInvalid: return "palette size not 256, 512, 1024, 2048 or 4096";
     case CoordinateFileProblem::ColourShiftOutOfRange: return "colour shift outside 0 to 4096";
     case CoordinateFileProblem::DepthInvalid: return "depth not 512, 1024, 2048 or 4096";
     case CoordinateFileProblem::LegacyPaletteNumber: return "palette number 5 or more";

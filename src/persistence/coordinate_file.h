@@ -21,12 +21,12 @@ CoordinateRecord EncodeViewState(const ViewState& view);
 
 enum class CoordinateFileProblem {
     None,
-    WrongSize,             // neither 42 nor 46 bytes
-    ZoomLevelOutOfRange,   // outside 0 to 56
-    PaletteSizeInvalid,    // not 256, 512, 1024, 2048 or 4096
-    ColourShiftOutOfRange, // outside 0 to 4096
-    DepthInvalid,          // not 512, 1024, 2048 or 4096
-    LegacyPaletteNumber,   // 42-byte form with a palette number of 5 or more
+    WrongSize,              // neither 42 nor 46 bytes
+    ZoomLevelOutOfRange,    // outside 0 to 56
+    PaletteSizeInvalid,     // not 256, 512, 1024, 2048 or 4096
+    ColourShiftOutOfRange,  // outside 0 to 4096
+    DepthInvalid,           // not 512, 1024, 2048 or 4096
+    LegacyPaletteNumber,    // 42-byte form with a palette number of 5 or more
 };
 
 // Reads a whole file's bytes into `view`. On any problem `view` is left

@@ -38,13 +38,9 @@ struct AboutBoxState {
     std::uint32_t frameCounter = 0;
 };
 
-HINSTANCE InstanceOf(HWND dialog) {
-    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
-}
+HINSTANCE InstanceOf(HWND dialog) { return reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE)); }
 
-AboutBoxState* StateOf(HWND dialog) {
-    return reinterpret_cast<AboutBoxState*>(GetWindowLongPtrW(dialog, DWLP_USER));
-}
+AboutBoxState* StateOf(HWND dialog) { return reinterpret_cast<AboutBoxState*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
 
 // Gives back everything the box took when it opened. A strip or context
 // that failed to load is simply skipped: the animation area stays blank.
@@ -106,16 +102,13 @@ INT_PTR CALLBACK TextProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM 
             return TRUE;
         }
         return FALSE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 
 INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        StartAnimation(dialog, *reinterpret_cast<AboutBoxState*>(lParam));
-        return TRUE;
+    case WM_INITDIALOG: StartAnimation(dialog, *reinterpret_cast<AboutBoxState*>(lParam)); return TRUE;
     case WM_TIMER:
         if (AboutBoxState* state = StateOf(dialog)) ShowNextFrame(*state);
         return TRUE;
@@ -131,16 +124,14 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
             // The animation goes on ticking in the text box's modal loop.
             DialogBoxParamW(InstanceOf(dialog), MAKEINTRESOURCEW(IDD_TEXT), dialog, TextProcedure, LOWORD(wParam));
             return TRUE;
-        default:
-            return FALSE;
+        default: return FALSE;
         }
     case WM_DESTROY:
         // Only when the box goes without OK or Esc (its owner was destroyed
         // under it): it must still give back its context and strip.
         ReleaseAnimation(dialog);
         return FALSE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 

@@ -85,10 +85,10 @@ bool Win32Desktop::ChooseFile(FileDialogKind kind, FileNameBuffer& name, FileDia
 }
 
 FileError Win32Desktop::ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
-                                       std::uint64_t& fileSize) {
+                                     std::uint64_t& fileSize) {
     // Reading only: a read-only file loads, and a load never creates a file.
-    FileHandle file{CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr)};
+    FileHandle file{
+        CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (file.handle == INVALID_HANDLE_VALUE) return LastError();
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.handle, &size)) return LastError();

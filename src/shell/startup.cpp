@@ -105,8 +105,8 @@ int StartUp(Application& app) {
     const auto icon = static_cast<HICON>(LoadImageW(shell.instance, MAKEINTRESOURCEW(IDI_QARN), IMAGE_ICON, 32, 32, 0));
     shell.arrowCursor = SharedSystemCursor(IDC_ARROW);
     shell.waitCursor = SharedSystemCursor(IDC_WAIT);
-    const auto smallIcon =
-        static_cast<HICON>(LoadImageW(shell.instance, MAKEINTRESOURCEW(IDI_QARN), IMAGE_ICON, 16, 16, 0));
+    const auto smallIcon = static_cast<HICON>(
+        LoadImageW(shell.instance, MAKEINTRESOURCEW(IDI_QARN), IMAGE_ICON, 16, 16, 0));
 
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;

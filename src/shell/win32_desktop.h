@@ -28,7 +28,7 @@ public:
     void MarkCommand(int command, bool marked) override;
     bool ChooseFile(FileDialogKind kind, FileNameBuffer& name, FileDialogState& state) override;
     FileError ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
-                             std::uint64_t& fileSize) override;
+                           std::uint64_t& fileSize) override;
     FileError WriteDataFile(const char16_t* path, std::span<const std::span<const std::uint8_t>> parts) override;
     void ShowFileError(FileError error) override;
 

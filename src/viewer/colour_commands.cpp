@@ -24,8 +24,7 @@ void StopTimerOfShifting(Viewer& viewer, Desktop& desktop) {
 
 // A larger depth than the counts were computed with needs a new computation.
 void ComputeIfDeeper(Viewer& viewer, Desktop& desktop) {
-    if (viewer.engine.view.Depth > viewer.engine.ComputedDepth)
-        ZoomView(viewer, desktop, 0);
+    if (viewer.engine.view.Depth > viewer.engine.ComputedDepth) ZoomView(viewer, desktop, 0);
 }
 
 }  // namespace
@@ -112,16 +111,15 @@ void SyncColourChecks(const Viewer& viewer, Desktop& desktop) {
     for (int i = 0; i < 5; ++i)
         desktop.MarkCommand(IDM_PALETTE_FIRST + i, PaletteSize(view.PaletteMode) == (MonoPaletteSize << i));
     for (int i = 0; i < 4; ++i) desktop.MarkCommand(IDM_DEPTH_FIRST + i, view.Depth == (InitialDepth << i));
-    for (int i = 0; i < 3; ++i)
-        desktop.MarkCommand(IDM_MONO_FIRST + i, (view.PaletteMode & (RedComponent >> i)) != 0);
+    for (int i = 0; i < 3; ++i) desktop.MarkCommand(IDM_MONO_FIRST + i, (view.PaletteMode & (RedComponent >> i)) != 0);
 }
 
 std::intptr_t ApplicationCommand(Viewer& viewer, Desktop& desktop, std::uint32_t commandAndDevice) {
     constexpr std::uint32_t ForwardFromMouse = 0x8002;
     constexpr std::uint32_t BackFromMouse = 0x8001;
     if (commandAndDevice != ForwardFromMouse && commandAndDevice != BackFromMouse) return 0;
-    ColourShiftCommand(viewer, desktop, commandAndDevice == ForwardFromMouse ? IDM_ADD_SHIFTING
-                                                                               : IDM_SUBTRACT_SHIFTING);
+    ColourShiftCommand(viewer, desktop,
+                       commandAndDevice == ForwardFromMouse ? IDM_ADD_SHIFTING : IDM_SUBTRACT_SHIFTING);
     MapViewerDisplay(viewer, desktop);
     return 1;
 }

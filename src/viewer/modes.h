@@ -17,7 +17,7 @@ enum class Action {
     PaletteOrDepthCommand,  // commands 54 to 65
     MenuNavigation,
     CloseWindow,
-    ColourShiftingEnds,     // colour shifting ended while it ran
+    ColourShiftingEnds,  // colour shifting ended while it ran
 };
 
 // Ends what the action ends, in the action's order. Reports whether the

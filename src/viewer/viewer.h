@@ -16,8 +16,8 @@ namespace qarn {
 struct Viewer {
     explicit Viewer(unsigned threads = 0) : engine(threads) {}
 
-    ViewEngine engine;         // view, counts, computed depth (engine/)
-    PaletteTables tables;      // colour and monochrome tables (colour/)
+    ViewEngine engine;     // view, counts, computed depth (engine/)
+    PaletteTables tables;  // colour and monochrome tables (colour/)
     // The zoom selection square (viewer/selection), in client coordinates
     // (its top and bottom carry the picture's top edge): the levels that
     // every zoom moves, whether the square is shown and follows the pointer,

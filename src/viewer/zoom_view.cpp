@@ -18,7 +18,7 @@ void ZoomView(Viewer& viewer, Desktop& desktop, int delta) {
     text.SetDirection(kind == ZoomKind::In ? u"In  " : kind == ZoomKind::Recompute ? u"    " : u"Out ");
     text.SetLevel(viewer.engine.view.ZoomLevel);
     text.ShowComputing();
-    const char16_t* progress = kind == ZoomKind::Recompute ? text.LevelText()
+    const char16_t* progress = kind == ZoomKind::Recompute     ? text.LevelText()
                                : viewer.AutoZoomDirection != 0 ? text.Whole()
                                                                : text.Ordinary();
     desktop.SetStatusText(StatusPart::Messages, progress);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <memory>
 
-
 namespace qarn {
 namespace {
 
@@ -65,7 +64,7 @@ TEST_F(MappingTest, MonochromeIsReadWithPeriod512) {
 
 TEST_F(MappingTest, RowsAreStoredBottomUp) {
     for (int col = 0; col < ViewSize; ++col) (*counts)[static_cast<std::size_t>(col)] = 1;  // top row
-    (*counts)[static_cast<std::size_t>(511 * ViewSize + 511)] = 2;                         // bottom-right
+    (*counts)[static_cast<std::size_t>(511 * ViewSize + 511)] = 2;                          // bottom-right
     view = ViewState{};
     MapDisplay(*counts, view, tables, *pixels);
     EXPECT_EQ((*pixels)[511 * ViewSize + 3], tables.colour[1]);
@@ -76,8 +75,7 @@ TEST_F(MappingTest, RowsAreStoredBottomUp) {
 TEST_F(MappingTest, AnySettingsStayInsideTheTables) {
     // Values a damaged file could bring: the lookups are masked into range.
     for (std::uint32_t mode : {0u, 0xFFFFFFFFu, 0x12345u, 256u})
-        for (std::int32_t shift : {-1, 123456789, -2147483647 - 1})
-            (void)Show(4095, mode, shift, 0xFFFFFFFFu);
+        for (std::int32_t shift : {-1, 123456789, -2147483647 - 1}) (void)Show(4095, mode, shift, 0xFFFFFFFFu);
     SUCCEED();
 }
 

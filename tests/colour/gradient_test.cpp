@@ -13,7 +13,8 @@ namespace {
 std::string PaletteText(int lines) {
     std::string text;
     for (int i = 0; i < lines; ++i)
-        text += std::to_string(i & 255) + " " + std::to_string((255 - i) & 255) + " " + std::to_string((i / 2) & 255) + "\n";
+        text += std::to_string(i & 255) + " " + std::to_string((255 - i) & 255) + " " + std::to_string((i / 2) & 255) +
+                "\n";
     return text;
 }
 
@@ -79,14 +80,10 @@ TEST(Gradient, TooManyStops) {
 
 TEST(Gradient, LoadNamesTheFile) {
     const std::string path = (std::filesystem::temp_directory_path() / "qarn_gradient_test.txt").string();
-    {
-        std::ofstream(path) << "0 #000000\n2 #FFFFFF\n";
-    }
+    { std::ofstream(path) << "0 #000000\n2 #FFFFFF\n"; }
     Gradient gradient;
     EXPECT_EQ(LoadGradient(path, gradient), path + ": line 2: the position \"2\" lies outside 0 to 1");
-    {
-        std::ofstream(path) << "";
-    }
+    { std::ofstream(path) << ""; }
     EXPECT_EQ(LoadGradient(path, gradient), path + ": holds no colours");
     std::filesystem::remove(path);
     EXPECT_EQ(LoadGradient(path, gradient), path + ": cannot be read");

@@ -124,9 +124,11 @@ TEST_F(ColourTableTest, EveryEntryFollowsTheSegmentList) {
 
 TEST_F(ColourTableTest, SawtoothRipple) {
     const int segment3Green[] = {0, 2, 4, 6, 4, 6, 8, 10, 8, 10, 12, 14};
-    for (int i = 0; i < 12; ++i) EXPECT_EQ(table[129 + static_cast<std::size_t>(i)], Rgb(255, static_cast<std::uint32_t>(segment3Green[i]), 0));
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(table[129 + static_cast<std::size_t>(i)], Rgb(255, static_cast<std::uint32_t>(segment3Green[i]), 0));
     const int segment7Green[] = {255, 253, 251, 249, 247, 245, 243, 241, 251, 249};
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(table[632 + static_cast<std::size_t>(i)], Rgb(0, static_cast<std::uint32_t>(segment7Green[i]), 0));
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(table[632 + static_cast<std::size_t>(i)], Rgb(0, static_cast<std::uint32_t>(segment7Green[i]), 0));
 }
 
 TEST_F(ColourTableTest, BandBoundaries) {

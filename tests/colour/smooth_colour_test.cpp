@@ -35,7 +35,8 @@ std::vector<std::uint32_t> AllCounts(std::uint32_t depth) {
     return counts;
 }
 
-const ViewState Palettes[] = {ViewWith(0x1007, 0), ViewWith(0x0407, 100), ViewWith(0x0107, 5), ViewWith(0x0203, 4095, 1024)};
+const ViewState Palettes[] = {ViewWith(0x1007, 0), ViewWith(0x0407, 100), ViewWith(0x0107, 5),
+                              ViewWith(0x0203, 4095, 1024)};
 
 TEST(SmoothColour, AtWholeValuesTheViewersColours) {
     for (const ViewState& view : Palettes) {
@@ -94,7 +95,8 @@ TEST(SmoothColour, BlackInsideAndAtTheDepthWhateverMu) {
     const std::vector<std::uint32_t> counts = {0, 512, 513, 1, 511};
     const std::vector<double> mu = {0.0, 511.7, 512.2, 0.4, 510.6};
     Gradient gradient{{{0.0, 0xFFFFFF}}};
-    for (const ColouringChoice& choice : {ColouringChoice{.smooth = true}, ColouringChoice{.smooth = true, .gradient = &gradient, .period = 10}}) {
+    for (const ColouringChoice& choice :
+         {ColouringChoice{.smooth = true}, ColouringChoice{.smooth = true, .gradient = &gradient, .period = 10}}) {
         std::vector<std::uint32_t> colours(counts.size(), 0x123456);
         PointColours(view, choice).Line(counts, mu.data(), colours);
         EXPECT_EQ(colours[0], 0u);
@@ -136,9 +138,9 @@ TEST(SmoothColour, GradientPlacesCycleWithThePeriodAndTheShift) {
         std::uint32_t colour;
     };
     const Row rows[] = {
-        {-1.0, 0xFF0000},             // (mu + 3) / 8 = 0.25
-        {3.0, 0x0000FF},              // 0.75
-        {11.0, 0x0000FF},             // a period later
+        {-1.0, 0xFF0000},                                   // (mu + 3) / 8 = 0.25
+        {3.0, 0x0000FF},                                    // 0.75
+        {11.0, 0x0000FF},                                   // a period later
         {1.0, MixColours(0xFF0000, 0x0000FF, MixOne / 2)},  // 0.5
         {5.0, MixColours(0x0000FF, 0xFF0000, MixOne / 2)},  // 1.0 = 0: halfway from the last stop round to the first
     };

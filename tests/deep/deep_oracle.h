@@ -64,11 +64,11 @@ inline void SetExact(mpfr_t target, const DyadicNumber& number) {
     mpz_clear(whole);
 }
 
-inline std::uint32_t OracleCount(const DyadicNumber& re, const DyadicNumber& im, long double offRe,
-                                 long double offIm, std::uint32_t depth, long precision) {
+inline std::uint32_t OracleCount(const DyadicNumber& re, const DyadicNumber& im, long double offRe, long double offIm,
+                                 std::uint32_t depth, long precision) {
     Mpfr cr(precision), ci(precision), t(precision), x(precision), y(precision), xx(precision), yy(precision),
-        xy(precision), sum(precision), exact(static_cast<long>(re.magnitude.size() * 64 + im.magnitude.size() * 64 + 8)),
-        offset(64);
+        xy(precision), sum(precision),
+        exact(static_cast<long>(re.magnitude.size() * 64 + im.magnitude.size() * 64 + 8)), offset(64);
     SetExact(exact.value, re);
     mpfr_set_ld(offset.value, offRe, MPFR_RNDN);
     mpfr_add(cr.value, exact.value, offset.value, MPFR_RNDN);

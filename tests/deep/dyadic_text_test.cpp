@@ -79,8 +79,8 @@ TEST(ReadDyadic, RoundsOnceToTheNearestGridMultipleTiesToEven) {
         {"1e-1000", 10, Of(0, 0)},
         {"1e-99999999999999999999", 100000, Of(0, 0)},
         {"0x1p-99999999999999999999", 100000, Of(0, 0)},
-        {"-0.74364e-3", 20, Of(-780, -20)},                // 779.76...
-        {"100", -3, Of(96, 0)},                           // a grid of 8: 12.5 eighths, tie to 12
+        {"-0.74364e-3", 20, Of(-780, -20)},  // 779.76...
+        {"100", -3, Of(96, 0)},              // a grid of 8: 12.5 eighths, tie to 12
     };
     for (const auto& row : rows) {
         EXPECT_EQ(ReadDyadic(row.text, row.fractionBits), row.expected) << row.text << " at " << row.fractionBits;
@@ -93,9 +93,9 @@ TEST(ReadDyadic, RoundsOnceToTheNearestGridMultipleTiesToEven) {
 }
 
 TEST(ReadDyadic, RefusesWhatIsNoNumber) {
-    for (const char* text : {"", "-", "+", ".", "-.", "e5", "1e", "1e+", "1e-", "0x", "0x.", "0xp1", "1.2.3", " 1",
-                             "1 ", "inf", "nan", "-inf", "1x", "1p3", "1e5.5", "--1", "1,5", "0b101", "0x1p",
-                             "1e99999999999", "0x1p99999999999"})
+    for (const char* text : {"",   "-",   "+",     ".",     "-.",  "e5",    "1e",   "1e+",           "1e-",
+                             "0x", "0x.", "0xp1",  "1.2.3", " 1",  "1 ",    "inf",  "nan",           "-inf",
+                             "1x", "1p3", "1e5.5", "--1",   "1,5", "0b101", "0x1p", "1e99999999999", "0x1p99999999999"})
         EXPECT_FALSE(ReadDyadic(text, 8)) << '"' << text << '"';
     // 'e' is a hexadecimal digit, not an exponent, after 0x.
     EXPECT_EQ(ReadDyadic("0x1.8e3", 12), ReadDyadic("0x18e3p-12", 12));
@@ -130,8 +130,8 @@ TEST(ReadDyadic, AgreesWithMpfrOnRandomTexts) {
 TEST(DecimalText, ExactDecimalIsMpfrsAndReadsBack) {
     std::mt19937_64 random(56);
     for (int k = 0; k < 300; ++k) {
-        const DyadicNumber value =
-            Of(static_cast<std::int64_t>(random() >> 2) * (random() % 2 ? 1 : -1), static_cast<int>(random() % 200) - 150);
+        const DyadicNumber value = Of(static_cast<std::int64_t>(random() >> 2) * (random() % 2 ? 1 : -1),
+                                      static_cast<int>(random() % 200) - 150);
         const std::string text = DecimalText(value);
         EXPECT_EQ(ReadDyadic(text, -value.exponent > 0 ? -value.exponent : 0), value) << text;
         // MPFR prints the same digits: the value has at most -exponent places.

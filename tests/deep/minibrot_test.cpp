@@ -45,7 +45,8 @@ TEST(Minibrot, KnownNucleiAndTheirResiduals) {
     } rows[] = {
         {"-1.75", "0", 6, 3, "-1.75487766624669276004950889635852869189460", -6},
         {"-1.31", "0", 6, 4, "-1.31070264133683288356357079741218077850", -4},
-        {"-0.1225611668766536", "0.7448617666197442", 4, 3, "-0.1225611668766536", -3},  // the upper period-3 bulb, a disc
+        {"-0.1225611668766536", "0.7448617666197442", 4, 3, "-0.1225611668766536",
+         -3},  // the upper period-3 bulb, a disc
         {"0", "0", 0, 1, "0", 1},
     };
     for (const auto& row : rows) {
@@ -77,8 +78,8 @@ TEST(Minibrot, DeeperNucleiFoundByTheSearchSatisfyNewtonsResidual) {
     int found = 0;
     for (const auto& row : rows) {
         const std::int64_t bits = 7 + row.level + 64 + 64;
-        const auto m = FindMinibrot(*ReadDyadic(row.re, bits), *ReadDyadic(row.im, bits), 1 - row.level,
-                                    363.0 / 256.0, 20000, bits);
+        const auto m = FindMinibrot(*ReadDyadic(row.re, bits), *ReadDyadic(row.im, bits), 1 - row.level, 363.0 / 256.0,
+                                    20000, bits);
         if (!m) continue;
         ++found;
         EXPECT_GT(m->period, 1) << row.re;

@@ -71,7 +71,10 @@ Agreement Compare(const std::vector<std::uint32_t>& oracle, const std::vector<st
             same += o == c;
             const std::uint32_t diff = o > c ? o - c : c - o;
             if ((o == 0) == (c == 0) && diff <= std::max<std::uint32_t>(2, o / 1000)) ++close;
-            if ((o == 0) != (c == 0)) a.largest = UINT32_MAX; else a.largest = std::max(a.largest, diff);
+            if ((o == 0) != (c == 0))
+                a.largest = UINT32_MAX;
+            else
+                a.largest = std::max(a.largest, diff);
             if (c == 0 && o != 0) a.falseInside = true;
             // Within the range of the oracle's counts of the 3 x 3 neighbourhood
             // (a count of 0 taken as above every other).
@@ -102,8 +105,8 @@ TEST_P(DeepOracle, CountsAgreeWithFullPrecision) {
     const Grid grid = MakeGrid(view);
     const long precision = ReferencePrecision(view.level, view.depth);
     const ReferenceOrbit orbit = ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth, precision);
-    const std::vector<std::uint32_t> oracle =
-        testing::OracleCounts(grid.re, grid.im, grid.offRe, grid.offIm, view.depth, 2 * precision);
+    const std::vector<std::uint32_t> oracle = testing::OracleCounts(grid.re, grid.im, grid.offRe, grid.offIm,
+                                                                    view.depth, 2 * precision);
     DeepRenderer renderer(2);
     const long double dcMax = MaxDifference(orbit, grid.offRe, grid.offIm);
     const BlaTable fine(orbit, FineTolerance, dcMax), fast(orbit, FastTolerance, dcMax);
@@ -166,8 +169,13 @@ TEST(DeepLoop, InvariantsOfOnePicture) {
 
 // The reference's precision: twice as many bits change no count.
 TEST(DeepReference, CountsStopChangingBelowTheChosenPrecision) {
-    const DeepViewCase view{"seahorse100", "-0.743643887037158704752191506114774",
-                            "0.131825904205311970493132056385139", 100, 100000, 8, 6};
+    const DeepViewCase view{"seahorse100",
+                            "-0.743643887037158704752191506114774",
+                            "0.131825904205311970493132056385139",
+                            100,
+                            100000,
+                            8,
+                            6};
     const Grid grid = MakeGrid(view);
     const long chosen = ReferencePrecision(view.level, view.depth);
     DeepRenderer renderer(2);

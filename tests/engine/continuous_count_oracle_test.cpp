@@ -186,8 +186,8 @@ TEST(ContinuousCountOracle, MuAgreesWithMpfrOnViewsOfEveryArithmeticPath) {
                 // The two logarithms' errors and the last subtraction's rounding.
                 const double bound = 0x1p-48 + std::ldexp(1.0, std::ilogb(std::fabs(oracle) + 1.0) - 52);
                 ASSERT_LE(std::fabs(ours - oracle), bound)
-                    << c.name << " (" << col << ", " << row << ") count " << count << std::hexfloat << " ours "
-                    << ours << " oracle " << oracle;
+                    << c.name << " (" << col << ", " << row << ") count " << count << std::hexfloat << " ours " << ours
+                    << " oracle " << oracle;
                 if (count != 0) ++compared;
             }
         }

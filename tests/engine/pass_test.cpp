@@ -64,8 +64,8 @@ TEST(Passes, StripsWriteOnlyTheirLinesAndAgreeWithTheFullPass) {
                         const bool inStrip = line >= first && line < end;
                         const std::uint32_t expected = inStrip ? At(*full, col, row) : Untouched;
                         ASSERT_EQ(At(engine->counts, col, row), expected)
-                            << (rows ? "rows " : "columns ") << count << " at (" << col << ", " << row
-                            << ") level " << view.ZoomLevel;
+                            << (rows ? "rows " : "columns ") << count << " at (" << col << ", " << row << ") level "
+                            << view.ZoomLevel;
                     }
                 }
             }
@@ -89,7 +89,7 @@ struct OffGridStrip {
 std::vector<OffGridStrip> OffGridStrips() {
     const long double step = OffGridView(64).PixelStep;
     const long double offset509 = 509.0L * step;  // the product that starts a strip of 3
-    ViewState minusTwo = OffGridView(64);          // row 509 at imaginary part 0 exactly
+    ViewState minusTwo = OffGridView(64);         // row 509 at imaginary part 0 exactly
     minusTwo.OriginRe = -2.0L;
     minusTwo.OriginIm = offset509;
     ViewState plusI = OffGridView(64);  // column 509 at real part 0 exactly
@@ -104,8 +104,8 @@ std::vector<OffGridStrip> OffGridStrips() {
         {"full-width columns from the origin plus 0 x step, the origin itself", OffGridView(64), false, 512},
         // 509 single steps down from 509 x step leave 1.8e-18, not 0.
         {"the rows start one product below the origin, not 509 steps: pixel (0, 509) is c = -2", minusTwo, true, 3},
-        {"a column steps down one pixel at a time, not origin minus row x step: pixel (0, 509) is not c = -2",
-         minusTwo, false, -1},
+        {"a column steps down one pixel at a time, not origin minus row x step: pixel (0, 509) is not c = -2", minusTwo,
+         false, -1},
         // 509 single steps right from -(509 x step) leave -1.8e-18, not 0.
         {"the columns start one product right of the origin, not 509 steps: pixel (509, 0) is c = i", plusI, false, 3},
         {"a row steps right one pixel at a time, not origin plus column x step: pixel (509, 0) is not c = i", plusI,
@@ -124,8 +124,8 @@ TEST(Passes, OffGridStripsStartAndStepAsDefined) {
         for (int row = 0; row < ViewSize; ++row) {
             for (int col = 0; col < ViewSize; ++col) {
                 ASSERT_EQ(At(engine->counts, col, row), At(*expected, col, row))
-                    << c.checks << ": " << (c.rows ? "rows " : "columns ") << c.count << " at (" << col << ", "
-                    << row << ")";
+                    << c.checks << ": " << (c.rows ? "rows " : "columns ") << c.count << " at (" << col << ", " << row
+                    << ")";
             }
         }
     }
@@ -167,9 +167,11 @@ TEST(Passes, AKeptPlanEqualsAFreshOneAfterEveryChange) {
                 ASSERT_TRUE(plan(view, count, *kept));
                 ASSERT_TRUE(plan(view, count, *fresh = StripPlan{}));
                 for (int i = kept->firstCol; i < kept->firstCol + kept->colCount; ++i)
-                    ASSERT_EQ(ToImage(kept->re[static_cast<std::size_t>(i)]), ToImage(fresh->re[static_cast<std::size_t>(i)]));
+                    ASSERT_EQ(ToImage(kept->re[static_cast<std::size_t>(i)]),
+                              ToImage(fresh->re[static_cast<std::size_t>(i)]));
                 for (int i = kept->firstRow; i < kept->firstRow + kept->rowCount; ++i)
-                    ASSERT_EQ(ToImage(kept->im[static_cast<std::size_t>(i)]), ToImage(fresh->im[static_cast<std::size_t>(i)]));
+                    ASSERT_EQ(ToImage(kept->im[static_cast<std::size_t>(i)]),
+                              ToImage(fresh->im[static_cast<std::size_t>(i)]));
             }
         }
     }

@@ -66,7 +66,8 @@ std::vector<Case> Views() {
         {"level 56", ViewAround(-0.1011L, 0.9563L, 56, 512)},
         {"wholly inside: every orbit cycles", testing::WhollyInsideView(), 8},
         {"minibrot: cycles of period 3 and more", testing::MinibrotView(), 8},
-        {"off-grid level 50: the low bits of 80-bit coordinates decide", OffGridViewAround(-0.7436438870371587L, 0.1318259042053119L, 50, 4096), 8},
+        {"off-grid level 50: the low bits of 80-bit coordinates decide",
+         OffGridViewAround(-0.7436438870371587L, 0.1318259042053119L, 50, 4096), 8},
         {"off-grid level 56", OffGridViewAround(-0.7436438870371587L, 0.1318259042053119L, 56, 4096), 8},
         {"80-bit lines from c = -2, squared moduli within the doubles' margin of 4", fromMinusTwo},
         // Row 0's imaginary part has low bits below the doubles' range: that
@@ -118,7 +119,7 @@ struct StatePass {
     std::unique_ptr<IterationBuffer> counts = std::make_unique<IterationBuffer>();
     std::vector<EscapeState> states = std::vector<EscapeState>(PixelCount, Unwritten);
     PixelGrid grid;
-    std::vector<int> calls;           // of the hook, for each line
+    std::vector<int> calls;             // of the hook, for each line
     std::vector<char> finalWhenCalled;  // every count and state written (no vector<bool>: lines run concurrently)
 };
 
@@ -184,7 +185,8 @@ bool SamePixels(const StripPlan& a, const StripPlan& b) {
         return true;
     };
     return a.firstRow == b.firstRow && a.rowCount == b.rowCount && a.firstCol == b.firstCol &&
-           a.colCount == b.colCount && same(a.re, b.re, a.firstCol, a.colCount) && same(a.im, b.im, a.firstRow, a.rowCount);
+           a.colCount == b.colCount && same(a.re, b.re, a.firstCol, a.colCount) &&
+           same(a.im, b.im, a.firstRow, a.rowCount);
 }
 
 // Every pixel has the expected count and state, and the hook ran once for
@@ -201,8 +203,8 @@ std::string CheckStates(const StatePass& pass, const Expected& expected) {
     }
     for (std::size_t line = 0; line < pass.calls.size(); ++line)
         if (pass.calls[line] != 1 || pass.finalWhenCalled[line] == 0)
-            return "line " + std::to_string(line) + ": hook called " + std::to_string(pass.calls[line]) +
-                   " times, " + (pass.finalWhenCalled[line] != 0 ? "final" : "not final");
+            return "line " + std::to_string(line) + ": hook called " + std::to_string(pass.calls[line]) + " times, " +
+                   (pass.finalWhenCalled[line] != 0 ? "final" : "not final");
     return "";
 }
 
@@ -319,7 +321,8 @@ TEST(Renderer, EarlyExitsSkipTheTestsNoCountNeeds) {
         auto counts = std::make_unique<IterationBuffer>();
         renderer.Compute(plan, level50.Depth, *counts);
         double plain = 0;
-        for (int i = 0; i < 4 * ViewSize; ++i) plain += (*counts)[static_cast<std::size_t>(i)] == 0 ? 4096 : (*counts)[static_cast<std::size_t>(i)];
+        for (int i = 0; i < 4 * ViewSize; ++i)
+            plain += (*counts)[static_cast<std::size_t>(i)] == 0 ? 4096 : (*counts)[static_cast<std::size_t>(i)];
         EXPECT_EQ(static_cast<double>(renderer.Tests()), plain) << NameOf(path);
     }
 }
@@ -440,7 +443,8 @@ TEST(Renderer, GridsWiderThanTheViewGiveEachPixelItsOwnCount) {
         for (int i = 0; i < Width; ++i) re[static_cast<std::size_t>(i)] = -2.0L + i * step;
         for (int i = 0; i < Height; ++i) im[static_cast<std::size_t>(i)] = 0.75L - i * step;
         std::vector<std::uint32_t> counts(Width * Height, 0xDEADBEEF);
-        ASSERT_TRUE(renderer.Compute(PixelGrid{re.data(), im.data(), Width, Height, counts.data(), Width, true, {}}, 600));
+        ASSERT_TRUE(
+            renderer.Compute(PixelGrid{re.data(), im.data(), Width, Height, counts.data(), Width, true, {}}, 600));
         for (int row = 0; row < Height; ++row)
             for (int col = 0; col < Width; ++col)
                 ASSERT_EQ(counts[static_cast<std::size_t>(row * Width + col)],

@@ -61,8 +61,8 @@ TEST(ScrollView, OneColumnLeftComputesColumnZero) {
 }
 
 TEST(ScrollView, EveryMoveEqualsAFullPassOfTheMovedView) {
-    const int moves[][2] = {{0, 1}, {0, -1}, {1, 0}, {-1, 0}, {-2, 3}, {7, 7}, {-9, -4},
-                            {100, -1}, {0, 512}, {-512, 0}, {511, -511}, {-300, 200}};
+    const int moves[][2] = {{0, 1},   {0, -1},   {1, 0},   {-1, 0},   {-2, 3},     {7, 7},
+                            {-9, -4}, {100, -1}, {0, 512}, {-512, 0}, {511, -511}, {-300, 200}};
     for (const ViewState& start : {HomeViewState(), ViewAround(0.0L, 1.0L, 48, 512)}) {
         for (const auto& move : moves) {
             auto scrolled = ComputedEngine(start);

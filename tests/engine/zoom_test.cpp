@@ -105,7 +105,10 @@ TEST(MoveToLevel, OnTheGridZoomOutAgreesWithTheCentreRule) {
         long double re;
         long double im;
         int level;
-    } views[] = {{-0.75L, 0.1L, 10}, {-1.7497L, 0.0001L, 30}, {0.2501L, -0.5L, 56}, {-2.0L, 2.0L, 5}};  // level 5 - 4: still a zoom out
+    } views[] = {{-0.75L, 0.1L, 10},
+                 {-1.7497L, 0.0001L, 30},
+                 {0.2501L, -0.5L, 56},
+                 {-2.0L, 2.0L, 5}};  // level 5 - 4: still a zoom out
     for (const auto& row : views) {
         for (int levels = 1; levels <= 4; ++levels) {
             const ViewState start = testing::ViewAround(row.re, row.im, row.level, 512);

@@ -33,13 +33,13 @@ Bytes Legacy(std::uint32_t paletteNumber, std::int32_t shift, std::int32_t level
 TEST(CoordinateFile, StartUpRecordBytes) {
     ViewState view;
     InstallHomeView(view);
-    const Bytes expected = {0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0xC0,  // -2.0
-                            0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0x40,  // 2.0
-                            0, 0, 0, 0, 0, 0, 0, 0x80, 0xF8, 0x3F,  // 2^-7
-                            0, 0, 0, 0,                             // level 0
-                            0x07, 0x10, 0, 0,                       // palette 4096, components 7
-                            0, 0, 0, 0,                             // shift 0
-                            0x00, 0x02, 0, 0};                      // depth 512
+    const Bytes expected = {0,    0,    0, 0, 0, 0, 0, 0x80, 0x00, 0xC0,  // -2.0
+                            0,    0,    0, 0, 0, 0, 0, 0x80, 0x00, 0x40,  // 2.0
+                            0,    0,    0, 0, 0, 0, 0, 0x80, 0xF8, 0x3F,  // 2^-7
+                            0,    0,    0, 0,                             // level 0
+                            0x07, 0x10, 0, 0,                             // palette 4096, components 7
+                            0,    0,    0, 0,                             // shift 0
+                            0x00, 0x02, 0, 0};                            // depth 512
     EXPECT_EQ(RecordOf(view), expected);
 }
 
@@ -105,7 +105,13 @@ TEST(CoordinateFile, RefusedFilesLeaveTheViewAlone) {
     const Case cases[] = {
         {"empty", {}, CoordinateFileProblem::WrongSize},
         {"45 bytes", Bytes(good.begin(), good.end() - 1), CoordinateFileProblem::WrongSize},
-        {"47 bytes", [&] { Bytes b = good; b.push_back(0); return b; }(), CoordinateFileProblem::WrongSize},
+        {"47 bytes",
+         [&] {
+             Bytes b = good;
+             b.push_back(0);
+             return b;
+         }(),
+         CoordinateFileProblem::WrongSize},
         {"a bitmap", Bytes(786486, 0), CoordinateFileProblem::WrongSize},
         {"46 bytes of a bitmap's start", bitmapStart, CoordinateFileProblem::PaletteSizeInvalid},
         {"level 57", with(30, 57), CoordinateFileProblem::ZoomLevelOutOfRange},

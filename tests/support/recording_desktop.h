@@ -66,7 +66,7 @@ public:
         return true;
     }
     FileError ReadDataFile(const char16_t* path, std::span<std::uint8_t> into, std::size_t& bytesRead,
-                             std::uint64_t& fileSize) override {
+                           std::uint64_t& fileSize) override {
         if (const auto failure = readFailures.find(path); failure != readFailures.end()) return failure->second;
         const auto file = files.find(path);
         if (file == files.end()) return SystemFileError(2);  // ERROR_FILE_NOT_FOUND

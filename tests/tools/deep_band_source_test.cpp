@@ -83,8 +83,9 @@ TEST(DeepArea, NearestDoublesOfTheExactSums) {
     for (std::size_t k = 0; k < tiny.size(); ++k) EXPECT_EQ(alone[k], static_cast<double>(tiny[k]));
     // Half a unit of 1 (2^-53) above 1 plus a little more rounds up, which
     // rounding the centre first would not.
-    const std::vector<double> up = NearestDoubles(*deep::ReadDyadic("1.00000000000000011102230246251565404236316680908203125", 300),
-                                                  std::vector<long double>{0x1p-120L});
+    const std::vector<double> up =
+        NearestDoubles(*deep::ReadDyadic("1.00000000000000011102230246251565404236316680908203125", 300),
+                       std::vector<long double>{0x1p-120L});
     EXPECT_EQ(up[0], 1.0 + 0x1p-52);
 }
 
@@ -135,9 +136,8 @@ TEST_P(DeepPicture, BandsHoldTheDeepLoopsCountOfEachPoint) {
     }
 
     const std::vector<long double> offRe = DeepColumnOffsets(area), offIm = DeepRowOffsets(area);
-    const deep::ReferenceOrbit orbit =
-        deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm, c.depth,
-                                   deep::ReferencePrecision(c.level, c.depth));
+    const deep::ReferenceOrbit orbit = deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm,
+                                                                  c.depth, deep::ReferencePrecision(c.level, c.depth));
     const deep::BlaTable table(orbit, deep::FineTolerance, deep::MaxDifference(orbit, offRe, offIm));
     const std::vector<double> cRe = NearestDoubles(area.location.re, offRe);
     const std::vector<double> cIm = NearestDoubles(area.location.im, offIm);
@@ -146,9 +146,10 @@ TEST_P(DeepPicture, BandsHoldTheDeepLoopsCountOfEachPoint) {
     for (int q = 0; q < c.height; ++q)
         for (int p = 0; p < c.width; ++p) {
             EscapeState state{};
-            const std::uint32_t count =
-                deep::DeepCount(orbit, &table, offRe[static_cast<std::size_t>(p)] - orbit.offsetRe,
-                                offIm[static_cast<std::size_t>(q)] - orbit.offsetIm, c.depth, &state, nullptr);
+            const std::uint32_t count = deep::DeepCount(orbit, &table,
+                                                        offRe[static_cast<std::size_t>(p)] - orbit.offsetRe,
+                                                        offIm[static_cast<std::size_t>(q)] - orbit.offsetIm, c.depth,
+                                                        &state, nullptr);
             const std::size_t k = static_cast<std::size_t>(q * c.width + p);
             ASSERT_EQ(one.counts[k], count) << "point " << p << ", " << q;
             escaped += count != 0;

@@ -53,20 +53,27 @@ TEST(FrameStep, PinnedBitsOfLevelSteps) {
         int level, frame, frames;
         long double step;
     } rows[] = {
-        {56, 1, 599, 0xe.fefd47957fc17530p-11L},   {56, 300, 599, 0xf.7d69bc21b4eabd10p-39L},
-        {56, 598, 599, 0x8.891bc15685e2dbf0p-66L}, {56, 1, 9999, 0xf.f0214e46e865c7f0p-11L},
-        {56, 5000, 9999, 0xf.f80eae73f1cf4980p-39L}, {56, 9998, 9999, 0x8.07f73f87274a88f0p-66L},
-        {1, 1, 3, 0xc.b2ff529eb71e4160p-11L},      {10, 7, 12, 0x8.facd61e3eb5feb60p-16L},
-        {33, 100, 599, 0xb.3def39cb522760c0p-16L}, {3, 2, 7, 0x8.d52ce208af3eb230p-11L},
+        {56, 1, 599, 0xe.fefd47957fc17530p-11L},
+        {56, 300, 599, 0xf.7d69bc21b4eabd10p-39L},
+        {56, 598, 599, 0x8.891bc15685e2dbf0p-66L},
+        {56, 1, 9999, 0xf.f0214e46e865c7f0p-11L},
+        {56, 5000, 9999, 0xf.f80eae73f1cf4980p-39L},
+        {56, 9998, 9999, 0x8.07f73f87274a88f0p-66L},
+        {1, 1, 3, 0xc.b2ff529eb71e4160p-11L},
+        {10, 7, 12, 0x8.facd61e3eb5feb60p-16L},
+        {33, 100, 599, 0xb.3def39cb522760c0p-16L},
+        {3, 2, 7, 0x8.d52ce208af3eb230p-11L},
         {56, 17, 60, 0x8.c64c2cc9cb54a8b0p-26L},
         // Whole exponents are the powers of two themselves.
-        {56, 0, 599, 0x1p-7L},                     {8, 2, 4, 0x1p-11L},
-        {56, 7, 8, 0x1p-56L},                      {0, 3, 5, 0x1p-7L},
+        {56, 0, 599, 0x1p-7L},
+        {8, 2, 4, 0x1p-11L},
+        {56, 7, 8, 0x1p-56L},
+        {0, 3, 5, 0x1p-7L},
     };
     for (const auto& row : rows) {
         const long double step = FrameStep(PowerStep(row.level), row.frame, row.frames);
-        EXPECT_TRUE(SameBits(step, row.step)) << row.level << " " << row.frame << "/" << row.frames << ": " << std::hexfloat
-                                             << step << " not " << row.step;
+        EXPECT_TRUE(SameBits(step, row.step)) << row.level << " " << row.frame << "/" << row.frames << ": "
+                                              << std::hexfloat << step << " not " << row.step;
         EXPECT_TRUE(SameBits(OracleStep(row.level, row.frame, row.frames), row.step)) << "the oracle agrees";
     }
 }
@@ -84,17 +91,17 @@ TEST(FrameStep, EveryFrameOfDeepSequencesIsTheNearestValue) {
 
 TEST(FrameStep, OddStepsAndDamagedOnes) {
     // A loaded file's step off the levels: deeper, and wider than home.
-    for (const long double step : {0x1p-7L / 3, 0x1.8p-40L, 0x1.23456789abcdef0p-63L, 0x1.fffffffffffffffep-7L,
-                                   0x1p-7L * 1.75L, 0x1.5p+3L}) {
+    for (const long double step :
+         {0x1p-7L / 3, 0x1.8p-40L, 0x1.23456789abcdef0p-63L, 0x1.fffffffffffffffep-7L, 0x1p-7L * 1.75L, 0x1.5p+3L}) {
         for (const int k : {0, 1, 17, 299, 598})
             EXPECT_TRUE(SameBits(FrameStep(step, k, 599), OracleOddStep(step, k, 599)))
                 << std::hexfloat << step << " frame " << k << ": " << FrameStep(step, k, 599);
         EXPECT_TRUE(SameBits(FrameStep(step, 599, 599), step)) << "the last frame is the view's step";
     }
     const long double home = 0x1p-7L;
-    for (const long double step : {0.0L, -0x1p-20L, std::numeric_limits<long double>::denorm_min(),
-                                   std::numeric_limits<long double>::infinity(),
-                                   std::numeric_limits<long double>::quiet_NaN()})
+    for (const long double step :
+         {0.0L, -0x1p-20L, std::numeric_limits<long double>::denorm_min(), std::numeric_limits<long double>::infinity(),
+          std::numeric_limits<long double>::quiet_NaN()})
         EXPECT_TRUE(SameBits(FrameStep(step, 1, 4), home)) << std::hexfloat << step << " zooms nowhere";
 }
 
@@ -112,8 +119,11 @@ TEST(FrameStep, NearestLevel) {
         long double step;
         std::int64_t level;
     } rows[] = {
-        {0x1p-7L, 0}, {0x1p-63L, 56}, {0x1p-63L * 1.4L, 56}, {0x1p-63L * 1.5L, 55}, {below, 56}, {above, 55},
-        {0x1p-5L, -2}, {0.0L, 0}, {-0x1p-9L, 0}, {std::numeric_limits<long double>::quiet_NaN(), 0},
+        {0x1p-7L, 0},          {0x1p-63L, 56},
+        {0x1p-63L * 1.4L, 56}, {0x1p-63L * 1.5L, 55},
+        {below, 56},           {above, 55},
+        {0x1p-5L, -2},         {0.0L, 0},
+        {-0x1p-9L, 0},         {std::numeric_limits<long double>::quiet_NaN(), 0},
     };
     for (const auto& row : rows) EXPECT_EQ(NearestLevel(row.step), row.level) << std::hexfloat << row.step;
 }

@@ -96,12 +96,12 @@ inline PngPixels DecodePng(const std::vector<std::uint8_t>& file) {
             const int a = i >= 3 ? out[i - 3] : 0, b = up ? up[i] : 0, c = up && i >= 3 ? up[i - 3] : 0;
             int predicted = 0;
             switch (filter) {
-                case 0: break;
-                case 1: predicted = a; break;
-                case 2: predicted = b; break;
-                case 3: predicted = (a + b) / 2; break;
-                case 4: predicted = Paeth(a, b, c); break;
-                default: return fail("row " + std::to_string(row) + ": filter " + std::to_string(filter));
+            case 0: break;
+            case 1: predicted = a; break;
+            case 2: predicted = b; break;
+            case 3: predicted = (a + b) / 2; break;
+            case 4: predicted = Paeth(a, b, c); break;
+            default: return fail("row " + std::to_string(row) + ": filter " + std::to_string(filter));
             }
             out[i] = static_cast<std::uint8_t>(in[i] + predicted);
         }

@@ -78,8 +78,20 @@ TEST(PngPixels, UndoesEveryFilterAndRefusesDamagedFiles) {
     } damaged[] = {
         {"cut short", Bytes(good.begin(), good.end() - 12), "cut short"},
         {"cut in the end chunk", Bytes(good.begin(), good.end() - 1), "cut short"},
-        {"bytes after the end", [&] { Bytes b = good; b.push_back(0); return b; }(), "after IEND"},
-        {"a bit flipped", [&] { Bytes b = good; b[40] ^= 1; return b; }(), "wrong CRC"},
+        {"bytes after the end",
+         [&] {
+             Bytes b = good;
+             b.push_back(0);
+             return b;
+         }(),
+         "after IEND"},
+        {"a bit flipped",
+         [&] {
+             Bytes b = good;
+             b[40] ^= 1;
+             return b;
+         }(),
+         "wrong CRC"},
         {"no signature", Bytes(good.begin() + 1, good.end()), "signature"},
         {"too few rows", MakePng(Width, Height - 1, Bytes(rgb.begin(), rgb.end() - Width * 3)), ""},
     };

@@ -32,29 +32,62 @@ TEST(RenderOptions, UsageErrorsNameTheirOption) {
         const char* args;
         const char* option;
     } errors[] = {
-        {"--bogus", "--bogus"}, {"a.qarn b.qarn", ""}, {"--threads 0", "--threads"}, {"--threads x", "--threads"},
-        {"-o", "-o"}, {"--counts", "--counts"}, {"--scale 0", "--scale"}, {"--scale 65", "--scale"},
-        {"--scale 2 -o big.bmp", "big.bmp"}, {"-o out.jpg", "out.jpg"}, {"--at 1", "--at"}, {"--at 1 2", "--level"},
-        {"--level 3", "--level"}, {"--at x 2 --level 3", "--at"}, {"--at 0 0 --origin 0 0 --level 1", "--origin"},
+        {"--bogus", "--bogus"},
+        {"a.qarn b.qarn", ""},
+        {"--threads 0", "--threads"},
+        {"--threads x", "--threads"},
+        {"-o", "-o"},
+        {"--counts", "--counts"},
+        {"--scale 0", "--scale"},
+        {"--scale 65", "--scale"},
+        {"--scale 2 -o big.bmp", "big.bmp"},
+        {"-o out.jpg", "out.jpg"},
+        {"--at 1", "--at"},
+        {"--at 1 2", "--level"},
+        {"--level 3", "--level"},
+        {"--at x 2 --level 3", "--at"},
+        {"--at 0 0 --origin 0 0 --level 1", "--origin"},
         {"--origin 0 0 --level 57", "--origin"},
-        {"a.qarn --origin 0 0 --level 1", "--origin"}, {"--at 0 0 --level x", "--level"},
-        {"--palette 0xZZ", "--palette"}, {"--zoom-frames 0 f", "--zoom-frames"},
-        {"--zoom-frames 10000 f", "--zoom-frames"}, {"--zoom-frames 5", "--zoom-frames"},
-        {"--size 513x512", "--size"}, {"--size 0x2", "--size"}, {"--size 65538x2", "--size"}, {"--size 64", "--size"},
-        {"--size 64x-2", "--size"}, {"--size 600x400 -o x.bmp", "--size"}, {"--supersample 0", "--supersample"},
-        {"--supersample 9", "--supersample"}, {"--supersample 2 -o x.bmp", "--supersample"},
+        {"a.qarn --origin 0 0 --level 1", "--origin"},
+        {"--at 0 0 --level x", "--level"},
+        {"--palette 0xZZ", "--palette"},
+        {"--zoom-frames 0 f", "--zoom-frames"},
+        {"--zoom-frames 10000 f", "--zoom-frames"},
+        {"--zoom-frames 5", "--zoom-frames"},
+        {"--size 513x512", "--size"},
+        {"--size 0x2", "--size"},
+        {"--size 65538x2", "--size"},
+        {"--size 64", "--size"},
+        {"--size 64x-2", "--size"},
+        {"--size 600x400 -o x.bmp", "--size"},
+        {"--supersample 0", "--supersample"},
+        {"--supersample 9", "--supersample"},
+        {"--supersample 2 -o x.bmp", "--supersample"},
         {"--size 65536x65536 --supersample 3", "--size"},  // 2^34 points at most
-        {"--frames 1-2", "--frames"}, {"--zoom-frames 4 f --frames 3-2", "--frames"},
-        {"--zoom-frames 4 f --frames 0-5", "--frames"}, {"--zoom-frames 4 f --frames 2", "--frames"},
-        {"--colouring soft", "--colouring"}, {"--period 4", "--period"}, {"--gradient g.txt --period 0", "--period"},
-        {"--gradient g.txt --period -1", "--period"}, {"--gradient g.txt --period x", "--period"},
-        {"--format exr", "--format"}, {"--zoom-frames 4 f --format bmp", "--format"},
-        {"--zoom-frames 4 f --format tif", "--format"}, {"--zoom-frames 4 f --format .png", "--format"},
-        {"--zoom-frames 4 f --format x.png", "--format"}, {"--shift-per-frame 1", "--shift-per-frame"},
+        {"--frames 1-2", "--frames"},
+        {"--zoom-frames 4 f --frames 3-2", "--frames"},
+        {"--zoom-frames 4 f --frames 0-5", "--frames"},
+        {"--zoom-frames 4 f --frames 2", "--frames"},
+        {"--colouring soft", "--colouring"},
+        {"--period 4", "--period"},
+        {"--gradient g.txt --period 0", "--period"},
+        {"--gradient g.txt --period -1", "--period"},
+        {"--gradient g.txt --period x", "--period"},
+        {"--format exr", "--format"},
+        {"--zoom-frames 4 f --format bmp", "--format"},
+        {"--zoom-frames 4 f --format tif", "--format"},
+        {"--zoom-frames 4 f --format .png", "--format"},
+        {"--zoom-frames 4 f --format x.png", "--format"},
+        {"--shift-per-frame 1", "--shift-per-frame"},
         {"--zoom-frames 4 f --shift-per-frame x", "--shift-per-frame"},
-        {"--zoom-frames 4 f --shift-per-frame inf", "--shift-per-frame"}, {"--continuous", "--continuous"},
-        {"--tolerance coarse", "--tolerance"}, {"--tolerance 1e-3", "--tolerance"}, {"--tolerance 5.42e-20", "--tolerance"},
-        {"--tolerance 0", "--tolerance"}, {"--tolerance -1e-10", "--tolerance"}, {"--tolerance nan", "--tolerance"},
+        {"--zoom-frames 4 f --shift-per-frame inf", "--shift-per-frame"},
+        {"--continuous", "--continuous"},
+        {"--tolerance coarse", "--tolerance"},
+        {"--tolerance 1e-3", "--tolerance"},
+        {"--tolerance 5.42e-20", "--tolerance"},
+        {"--tolerance 0", "--tolerance"},
+        {"--tolerance -1e-10", "--tolerance"},
+        {"--tolerance nan", "--tolerance"},
         {"--tolerance", "--tolerance"},
     };
     for (const auto& row : errors) {
@@ -118,8 +151,11 @@ TEST(RenderOptions, ValuesAndNamesAreTakenAsGiven) {
     const struct {
         const char* args;
         const char* picture;
-    } defaults[] = {{"", "qarn.bmp"}, {"dir/view.qarn", "dir/view.bmp"}, {"view.qarn --scale 2", "view.png"},
-                    {"--size 64x32", "qarn.png"}, {"--supersample 2", "qarn.png"}};
+    } defaults[] = {{"", "qarn.bmp"},
+                    {"dir/view.qarn", "dir/view.bmp"},
+                    {"view.qarn --scale 2", "view.png"},
+                    {"--size 64x32", "qarn.png"},
+                    {"--supersample 2", "qarn.png"}};
     for (const auto& row : defaults) {
         const ParsedCommandLine parsed = Parse(row.args);
         ASSERT_TRUE(parsed.options) << row.args << ": " << parsed.err;
@@ -137,9 +173,12 @@ TEST(RenderOptions, ValuesAndNamesAreTakenAsGiven) {
     const struct {
         const char* args;
         long double epsilon;
-    } tolerances[] = {{"", deep::FineTolerance.epsilon},        {"--tolerance fine", deep::FineTolerance.epsilon},
-                      {"--tolerance fast", deep::FastTolerance.epsilon}, {"--tolerance 1e-12", 1e-12L},
-                      {"--tolerance 5.43e-20", 5.43e-20L},       {"--tolerance 1.49e-8", 1.49e-8L}};
+    } tolerances[] = {{"", deep::FineTolerance.epsilon},
+                      {"--tolerance fine", deep::FineTolerance.epsilon},
+                      {"--tolerance fast", deep::FastTolerance.epsilon},
+                      {"--tolerance 1e-12", 1e-12L},
+                      {"--tolerance 5.43e-20", 5.43e-20L},
+                      {"--tolerance 1.49e-8", 1.49e-8L}};
     for (const auto& row : tolerances) {
         const ParsedCommandLine parsed = Parse(row.args);
         ASSERT_TRUE(parsed.options) << row.args << ": " << parsed.err;
@@ -147,9 +186,9 @@ TEST(RenderOptions, ValuesAndNamesAreTakenAsGiven) {
             << row.args;
     }
 
-    const ParsedCommandLine colours =
-        Parse("--colouring smooth --gradient -.g --period 2.5 --continuous -.f64 --zoom-frames 3 f --format exr "
-              "--shift-per-frame -.25");
+    const ParsedCommandLine colours = Parse(
+        "--colouring smooth --gradient -.g --period 2.5 --continuous -.f64 --zoom-frames 3 f --format exr "
+        "--shift-per-frame -.25");
     ASSERT_TRUE(colours.options) << colours.err;
     EXPECT_TRUE(colours.options->smooth);
     EXPECT_EQ(*colours.options->gradientFile, "-.g");

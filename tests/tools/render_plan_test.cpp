@@ -54,8 +54,8 @@ TEST(RenderPlan, PictureAndFramesInOrderWithTheirAreasAndNames) {
         PictureFormat frames;
     } rows[] = {{nullptr, ".png", PictureFormat::Png}, {"exr", ".exr", PictureFormat::Exr}};
     for (const auto& row : rows) {
-        std::vector<const char*> args{"-o", "p.png", "--counts", "p.u32", "--size", "64x32", "--supersample", "2",
-                                      "--zoom-frames", "4", "f", "--frames", "1-3"};
+        std::vector<const char*> args{"-o", "p.png",         "--counts", "p.u32", "--size",   "64x32", "--supersample",
+                                      "2",  "--zoom-frames", "4",        "f",     "--frames", "1-3"};
         if (row.format != nullptr) args.insert(args.end(), {"--format", row.format});
         const RenderOptions options = Options(args);
         const std::string extension = row.extension;
@@ -103,7 +103,8 @@ TEST(RenderPlan, PictureAndFramesInOrderWithTheirAreasAndNames) {
 // each, and renders none of them; a picture asked for is still made.
 TEST(RenderPlan, InfoWithZoomFramesShowsTheFramesInstead) {
     const ViewState view = testing::ViewAround(-0.75L, 0.1L, 8, 1024);
-    const RenderPlan plan = MakeRenderPlan(Options({"--info", "-o", "p.png", "--zoom-frames", "4", "f", "--frames", "2-4"}),
+    const RenderPlan plan = MakeRenderPlan(Options(
+                                               {"--info", "-o", "p.png", "--zoom-frames", "4", "f", "--frames", "2-4"}),
                                            view, [](const std::string&) {
                                                ADD_FAILURE() << "no frame to look for";
                                                return false;

@@ -79,7 +79,8 @@ protected:
     // Runs the tool (or another program) in the test's folder; returns its
     // exit code.
     int Run(const std::string& args, const std::string& program = "'" QARN_RENDER_PATH "'") {
-        const std::string command = "cd '" + dir.string() + "' && " + program + " " + args + " >stdout.txt 2>stderr.txt";
+        const std::string command = "cd '" + dir.string() + "' && " + program + " " + args +
+                                    " >stdout.txt 2>stderr.txt";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -107,7 +108,11 @@ protected:
             EXPECT_EQ(png.error, "") << name;
             return png.rgb;
         }
-        auto le32 = [&](std::size_t at) { std::uint32_t v; std::memcpy(&v, &file[at], 4); return v; };
+        auto le32 = [&](std::size_t at) {
+            std::uint32_t v;
+            std::memcpy(&v, &file[at], 4);
+            return v;
+        };
         if (file.size() < 54 || file[0] != 'B' || file[1] != 'M' || le32(28) % 65536 != 24) {
             ADD_FAILURE() << name << " is not a 24-bit bitmap";
             return {};
@@ -262,7 +267,13 @@ TEST_F(RenderTool, BadInputIsRefusedOrGivesAWellDefinedPicture) {
     const Refusal refusals[] = {
         {"in-empty.qarn", {}, "size"},
         {"in-45.qarn", Bytes(good.begin(), good.end() - 1), "size"},
-        {"in-47.qarn", [&] { Bytes b = good; b.push_back(1); return b; }(), "size"},
+        {"in-47.qarn",
+         [&] {
+             Bytes b = good;
+             b.push_back(1);
+             return b;
+         }(),
+         "size"},
         {"in-bitmap.bmp", {}, "size"},
         {"in-level57.qarn", with(30, 57), "zoom level"},
         {"in-level-1.qarn", with(30, 0xFFFFFFFFu), "zoom level"},
@@ -299,7 +310,8 @@ TEST_F(RenderTool, BadInputIsRefusedOrGivesAWellDefinedPicture) {
 // The parsing itself is tested in-process; here the process's side: exit
 // codes, the usage on standard error, and no file made.
 TEST_F(RenderTool, UsageErrors) {
-    for (const char* args : {"--bogus", "-o out.jpg", "--size 513x512", "--at 0 1 --level 60 --tolerance 1e-3 -o x.png"}) {
+    for (const char* args :
+         {"--bogus", "-o out.jpg", "--size 513x512", "--at 0 1 --level 60 --tolerance 1e-3 -o x.png"}) {
         EXPECT_EQ(Run(args), 1) << args;
         EXPECT_NE(Stderr().find("usage:"), std::string::npos) << args;
     }
@@ -315,7 +327,8 @@ TEST_F(RenderTool, ProgressBarOnlyOnATerminal) {
     EXPECT_EQ(Stderr(), "") << "standard error is a file here";
 
     if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "script(1) is not installed";
-    const std::string command = "cd '" + dir.string() + "' && script -qec \"'" QARN_RENDER_PATH
+    const std::string command = "cd '" + dir.string() +
+                                "' && script -qec \"'" QARN_RENDER_PATH
                                 "' in-slow.qarn -o shown.bmp --threads 1\" /dev/null >terminal.txt 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const Bytes bytes = ReadAll(dir / "terminal.txt");
@@ -326,7 +339,8 @@ TEST_F(RenderTool, ProgressBarOnlyOnATerminal) {
 
     // A deep view's reference orbit of 4 million iterations (about 2 s at
     // 1311 bits) shows on the bar before its rows.
-    const std::string deep = "cd '" + dir.string() + "' && script -qec \"'" QARN_RENDER_PATH
+    const std::string deep = "cd '" + dir.string() +
+                             "' && script -qec \"'" QARN_RENDER_PATH
                              "' --at 0 1 --level 1000 --depth 4000000 --size 4x4 --counts deep.u32 -o deep.png "
                              "--threads 1\" /dev/null >deep.txt 2>&1";
     ASSERT_EQ(std::system(deep.c_str()), 0);
@@ -447,8 +461,8 @@ TEST_F(RenderTool, SupersampledPixelsAreMeansInLinearLight) {
                         sum += linear(colour >> (16 - 8 * component) & 0xFF);
                     }
                 const double mean = sum / (S * S);
-                const double encoded =
-                    255 * (mean <= 0.0031308 ? 12.92 * mean : 1.055 * std::pow(mean, 1 / 2.4) - 0.055);
+                const double encoded = 255 *
+                                       (mean <= 0.0031308 ? 12.92 * mean : 1.055 * std::pow(mean, 1 / 2.4) - 0.055);
                 const int got = rgb[std::size_t(row * Width + col) * 3 + component];
                 coloured += got != 0;
                 // A mean within rounding of a boundary may go either way.
@@ -476,8 +490,18 @@ TEST_F(RenderTool, ViewAsTextRoundTrip) {
     const ViewState views[] = {
         testing::HomeViewState(512),
         viewOf(-1.5L, 1.9765625L, 0, 512, 0x1007, 0),  // a level-0 view scrolled off home
-        [] { ViewState v = testing::ViewAround(-0.75L, 0.1L, 1, 1024); v.PaletteMode = 0x0107; v.ColourShift = 64; return v; }(),
-        [] { ViewState v = testing::ViewAround(1.25L, -0.001L, 56, 4096); v.PaletteMode = 0x0804; v.ColourShift = 4096; return v; }(),
+        [] {
+            ViewState v = testing::ViewAround(-0.75L, 0.1L, 1, 1024);
+            v.PaletteMode = 0x0107;
+            v.ColourShift = 64;
+            return v;
+        }(),
+        [] {
+            ViewState v = testing::ViewAround(1.25L, -0.001L, 56, 4096);
+            v.PaletteMode = 0x0804;
+            v.ColourShift = 4096;
+            return v;
+        }(),
         viewOf(0.1L, -0.3L, 20, 2048, 0x0207, 1),  // off the level's grid
         viewOf(-0.0L, 1e-30L, 30, 512, 0x0403, 4000),
     };
@@ -525,8 +549,10 @@ TEST_F(RenderTool, ViewAsTextRoundTrip) {
 // 2^-(7+L+64) needs, and reads back as the same view; the widely shared
 // Re/Im/Zoom/Iterations lines are read too.
 TEST_F(RenderTool, DeepLocationAsTextRoundTrip) {
-    const std::string re = "-1.7548776662466927600495088963585286918946066177727931439892839706460806551280810907382270928422503036";
-    const std::string im = "0.0000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000001";
+    const std::string re =
+        "-1.7548776662466927600495088963585286918946066177727931439892839706460806551280810907382270928422503036";
+    const std::string im =
+        "0.0000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000001";
     for (const int level : {57, 90, 300, 5000}) {
         const std::string view = "--at " + re + " " + im + " --level " + std::to_string(level) + " --depth 2048";
         ASSERT_EQ(Run(view + " --info"), 0) << Stderr();
@@ -582,16 +608,17 @@ TEST_F(RenderTool, DeepLocationAsTextRoundTrip) {
 // view: the same bytes from one thread and two, supersampled points those of
 // the picture at S times the scale, counts below the depth.
 TEST_F(RenderTool, DeepViewsRenderIntoTheSameFiles) {
-    const std::string view = "--at -0.743643887037158704752191506114774 0.131825904205311970493132056385139 "
-                             "--level 80 --depth 20000 ";
+    const std::string view =
+        "--at -0.743643887037158704752191506114774 0.131825904205311970493132056385139 "
+        "--level 80 --depth 20000 ";
     for (const char* threads : {"1", "2"}) {
         const std::string t = threads;
         ASSERT_EQ(Run(view + "--size 32x24 --counts " + t + ".u32 -o " + t + ".png --continuous " + t +
                       ".f64 --threads " + t),
                   0)
             << Stderr();
-        ASSERT_EQ(Run(view + "--size 32x24 --supersample 2 --colouring smooth -o smooth" + t +
-                      ".png --counts super" + t + ".u32 --threads " + t),
+        ASSERT_EQ(Run(view + "--size 32x24 --supersample 2 --colouring smooth -o smooth" + t + ".png --counts super" +
+                      t + ".u32 --threads " + t),
                   0)
             << Stderr();
         ASSERT_EQ(Run(view + "--size 16x12 --tolerance fast -o fast" + t + ".exr --threads " + t), 0) << Stderr();
@@ -639,7 +666,7 @@ TEST_F(RenderTool, ZoomFramesEndAtTheViewAndResume) {
     WriteAll(dir / "in-view.qarn", RecordOf(testing::ViewAround(-0.75L, 0.1L, 8, 512)));
     ASSERT_EQ(Run("in-view.qarn --zoom-frames 4 frames -o view.png"), 0) << Stderr();
     EXPECT_EQ(Names(dir / "frames"), (std::vector<std::string>{"frame-0000.png", "frame-0001.png", "frame-0002.png",
-                                               "frame-0003.png", "frame-0004.png"}));
+                                                               "frame-0003.png", "frame-0004.png"}));
     EXPECT_EQ(ReadAll(dir / "frames/frame-0004.png"), ReadAll(dir / "view.png")) << "the last frame is the view";
 
     // --info shows where the frames are instead of rendering them: frame 2
@@ -710,8 +737,10 @@ class InterruptedRange : public RenderTool, public ::testing::WithParamInterface
 TEST_P(InterruptedRange, LeavesOnlyWholeFrames) {
     const Interruption interruption = GetParam();
     const std::string format = interruption.format;
-    const std::string frames = "--at -0.7436438870371587 0.1318259042053119 --level 50 --depth 4096 --size 320x180 "
-                               "--threads 1 --format " + format + " --zoom-frames 50";
+    const std::string frames =
+        "--at -0.7436438870371587 0.1318259042053119 --level 50 --depth 4096 --size 320x180 "
+        "--threads 1 --format " +
+        format + " --zoom-frames 50";
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -743,14 +772,15 @@ INSTANTIATE_TEST_SUITE_P(Signals, InterruptedRange,
 // frames of 64 x 36, about a second on one thread; the signal comes once
 // the first is written.
 TEST_F(RenderTool, IgnoredInterruptionStaysIgnored) {
-    const std::string frames = "--at -0.7436438870371587 0.1318259042053119 --level 50 --depth 4096 --size 64x36 "
-                               "--threads 1 --zoom-frames 50";
+    const std::string frames =
+        "--at -0.7436438870371587 0.1318259042053119 --level 50 --depth 4096 --size 64x36 "
+        "--threads 1 --zoom-frames 50";
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         if (chdir(dir.c_str()) != 0) _exit(127);
-        const std::string command =
-            "trap '' INT; exec '" QARN_RENDER_PATH "' " + frames + " kept --frames 45-47 2>stderr.txt";
+        const std::string command = "trap '' INT; exec '" QARN_RENDER_PATH "' " + frames +
+                                    " kept --frames 45-47 2>stderr.txt";
         execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -774,9 +804,9 @@ TEST_F(RenderTool, IgnoredInterruptionStaysIgnored) {
 // name itself after the move (seen by strace, where it is installed).
 TEST_F(RenderTool, FileAndFolderAreSyncedAroundTheMove) {
     if (std::system("command -v strace >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
-    if (Run("-o out.png --threads 1", "strace -f -qq -e trace=fsync,fdatasync,rename,renameat,renameat2 -o trace.txt '"
-                                          QARN_RENDER_PATH "'") != 0)
-    {
+    if (Run("-o out.png --threads 1",
+            "strace -f -qq -e trace=fsync,fdatasync,rename,renameat,renameat2 -o trace.txt '" QARN_RENDER_PATH
+            "'") != 0) {
         GTEST_SKIP() << "strace cannot trace here: " << Stderr();
     }
     std::ifstream in(dir / "trace.txt");
@@ -795,8 +825,8 @@ TEST_F(RenderTool, FileAndFolderAreSyncedAroundTheMove) {
 TEST_F(RenderTool, FailedWritesToStandardOutput) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     for (const char* args : {"--info", "--help", "--zoom-frames 3 f --info"}) {
-        const std::string command =
-            "cd '" + dir.string() + "' && '" QARN_RENDER_PATH "' " + args + " >/dev/full 2>stderr.txt";
+        const std::string command = "cd '" + dir.string() + "' && '" QARN_RENDER_PATH "' " + args +
+                                    " >/dev/full 2>stderr.txt";
         const int status = std::system(command.c_str());
         EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 3) << args;
         const std::string message = Stderr();
@@ -834,7 +864,6 @@ TEST_F(RenderTool, WritesBesideTheTargetUnderAFreshName) {
     EXPECT_FALSE(fs::exists(dir / "in-dir.png"));
     EXPECT_TRUE(Outputs().empty()) << "a failed write leaves nothing";
 }
-
 
 // Each point's mu as the engine defines it, from its planned coordinates.
 std::vector<double> ReferenceMu(const ViewState& view) {
@@ -898,8 +927,8 @@ TEST_F(RenderTool, CountsColouringIsTodaysPicture) {
 // is the mean in linear light of its points' colours.
 TEST_F(RenderTool, SmoothPicturesAreTheirPointsColours) {
     if (std::system("command -v convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick is not installed";
-    WriteAll(dir / "in-stops.txt", Bytes{'0', ' ', '#', 'f', 'f', '0', '0', '0', '0', '\n', '0', '.', '5', ' ', '#',
-                                         '0', '0', '3', '0', 'f', 'f', '\n'});
+    WriteAll(dir / "in-stops.txt", Bytes{'0', ' ', '#', 'f', 'f', '0', '0', '0', '0', '\n', '0',
+                                         '.', '5', ' ', '#', '0', '0', '3', '0', 'f', 'f',  '\n'});
     struct Case {
         std::string args;
         int supersample;
@@ -909,7 +938,9 @@ TEST_F(RenderTool, SmoothPicturesAreTheirPointsColours) {
     const Case cases[] = {
         {"--colouring smooth", 1, {.smooth = true}},
         {"--colouring smooth --supersample 2", 2, {.smooth = true}},
-        {"--colouring smooth --gradient in-stops.txt --period 7.5", 1, {.smooth = true, .gradient = &gradient, .period = 7.5}},
+        {"--colouring smooth --gradient in-stops.txt --period 7.5",
+         1,
+         {.smooth = true, .gradient = &gradient, .period = 7.5}},
         {"--gradient in-stops.txt", 1, {.gradient = &gradient, .period = 4096}},
     };
     const ViewState view = testing::ViewAround(-0.75L, 0.1L, 6, 512);
@@ -932,12 +963,15 @@ TEST_F(RenderTool, SmoothPicturesAreTheirPointsColours) {
                 std::uint32_t sums[3] = {0, 0, 0};
                 for (int dy = 0; dy < s; ++dy)
                     for (int dx = 0; dx < s; ++dx) {
-                        const std::uint32_t colour = colours[static_cast<std::size_t>((y * s + dy) * width + x * s + dx)];
-                        for (int k = 0; k < 3; ++k) sums[k] += LinearOf(static_cast<std::uint8_t>(colour >> (16 - 8 * k)));
+                        const std::uint32_t colour =
+                            colours[static_cast<std::size_t>((y * s + dy) * width + x * s + dx)];
+                        for (int k = 0; k < 3; ++k)
+                            sums[k] += LinearOf(static_cast<std::uint8_t>(colour >> (16 - 8 * k)));
                     }
                 for (int k = 0; k < 3; ++k)
                     if (rgb[static_cast<std::size_t>(3 * (y * 256 + x) + k)] !=
-                            EncodedOf(sums[k], static_cast<std::uint32_t>(s * s)) && ++differing < 5)
+                            EncodedOf(sums[k], static_cast<std::uint32_t>(s * s)) &&
+                        ++differing < 5)
                         ADD_FAILURE() << c.args << ": pixel (" << x << ", " << y << ") component " << k;
             }
         EXPECT_EQ(differing, 0) << c.args;
@@ -949,8 +983,8 @@ TEST_F(RenderTool, SmoothPicturesAreTheirPointsColours) {
 }
 
 TEST_F(RenderTool, GradientFilesThatCannotBeUsedRefuseTheRun) {
-    WriteAll(dir / "in-bad.txt", Bytes{'0', ' ', '#', '0', '0', '0', '0', '0', '0', '\n', '2', ' ', '#', 'f', 'f', 'f',
-                                       'f', 'f', 'f', '\n'});
+    WriteAll(dir / "in-bad.txt", Bytes{'0', ' ', '#', '0', '0', '0', '0', '0', '0', '\n',
+                                       '2', ' ', '#', 'f', 'f', 'f', 'f', 'f', 'f', '\n'});
     WriteAll(dir / "in-empty.txt", Bytes{});
     const struct {
         const char* file;

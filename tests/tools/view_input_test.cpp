@@ -40,8 +40,10 @@ void ExpectNearestOnGrid(const deep::DyadicNumber& c, const char* decimalDigits,
     mpq_canonicalize(exact);
     deep::IntegerOf(c, n);
     mpz_set_ui(d, 1);
-    if (c.exponent < 0) mpz_mul_2exp(d, d, static_cast<mp_bitcnt_t>(-c.exponent));
-    else mpz_mul_2exp(n, n, static_cast<mp_bitcnt_t>(c.exponent));
+    if (c.exponent < 0)
+        mpz_mul_2exp(d, d, static_cast<mp_bitcnt_t>(-c.exponent));
+    else
+        mpz_mul_2exp(n, n, static_cast<mp_bitcnt_t>(c.exponent));
     mpq_set_num(got, n);
     mpq_set_den(got, d);
     mpq_canonicalize(got);
@@ -71,7 +73,8 @@ TEST(DeepLocation, CentreReadExactlyAndRoundedToItsGrid) {
         EXPECT_EQ(CentreFractionBits(level), 7 + level + 64);
     }
     // The last digit counts where the grid is fine enough to see it.
-    const auto a = DeepLocationOf(Options({"--at", "0.1000000000000000000000000000000000000001", "0", "--level", "200"}));
+    const auto a = DeepLocationOf(
+        Options({"--at", "0.1000000000000000000000000000000000000001", "0", "--level", "200"}));
     const auto b = DeepLocationOf(Options({"--at", "0.1", "0", "--level", "200"}));
     ASSERT_TRUE(a && b);
     EXPECT_NE(a->re, b->re);
@@ -132,9 +135,20 @@ TEST(LocationText, ZoomIsTheNearestWholeLevel) {
         const char* zoom;
         std::optional<std::int64_t> level;
     } rows[] = {
-        {"1", 0}, {"2", 1}, {"3", 2}, {"1.414", 0}, {"1.4143", 1},  // sqrt 2 = 1.41421...
-        {"0.5", 0}, {"1e30", 100}, {"1.5E30", 100}, {"2.9e1000", 3323}, {"0x1p5000", 5000},
-        {"0", std::nullopt}, {"-3", std::nullopt}, {"x", std::nullopt}, {"", std::nullopt},
+        {"1", 0},
+        {"2", 1},
+        {"3", 2},
+        {"1.414", 0},
+        {"1.4143", 1},  // sqrt 2 = 1.41421...
+        {"0.5", 0},
+        {"1e30", 100},
+        {"1.5E30", 100},
+        {"2.9e1000", 3323},
+        {"0x1p5000", 5000},
+        {"0", std::nullopt},
+        {"-3", std::nullopt},
+        {"x", std::nullopt},
+        {"", std::nullopt},
     };
     for (const auto& row : rows) EXPECT_EQ(LevelOfZoom(row.zoom), row.level) << row.zoom;
 }
@@ -143,8 +157,8 @@ TEST(LocationText, DeepInfoLinesAndFrameShifts) {
     ViewState view;
     view.Depth = 4096;
     view.ColourShift = 12;
-    const std::string info =
-        DeepViewInfo(*deep::ReadDyadic("-0.75", 200), *deep::ReadDyadic("0.1", 200), 129, 200, view);
+    const std::string info = DeepViewInfo(*deep::ReadDyadic("-0.75", 200), *deep::ReadDyadic("0.1", 200), 129, 200,
+                                          view);
     EXPECT_EQ(info.substr(0, info.find('\n')).substr(0, 15), "centre: -0.75 0");
     EXPECT_NE(info.find("\nlevel: 129\nstep: 0x1p-136\ndepth: 4096\npalette: 0x1007\nshift: 12\n"), std::string::npos)
         << info;

@@ -35,12 +35,12 @@ TEST_F(AutoScrollTest, StepGrowsWithTheOffsetFromTheCentre) {
         CursorShape cursor;
     };
     const Row rows[] = {
-        {0, 0, 0, 0, CursorShape::ScrollCentre},     {16, 0, 1, 0, CursorShape::ScrollRight},
-        {-16, 0, 0, 0, CursorShape::ScrollCentre},   {-17, 0, -1, 0, CursorShape::ScrollLeft},
-        {15, 15, 0, 0, CursorShape::ScrollCentre},   {-40, -100, -1, -3, CursorShape::ScrollUpLeft},
+        {0, 0, 0, 0, CursorShape::ScrollCentre},      {16, 0, 1, 0, CursorShape::ScrollRight},
+        {-16, 0, 0, 0, CursorShape::ScrollCentre},    {-17, 0, -1, 0, CursorShape::ScrollLeft},
+        {15, 15, 0, 0, CursorShape::ScrollCentre},    {-40, -100, -1, -3, CursorShape::ScrollUpLeft},
         {48, 80, 2, 3, CursorShape::ScrollDownRight}, {-49, 47, -2, 1, CursorShape::ScrollDownLeft},
-        {0, -17, 0, -1, CursorShape::ScrollUp},      {50, -50, 2, -2, CursorShape::ScrollUpRight},
-        {0, 500, 0, 16, CursorShape::ScrollDown},    {40000, 0, 512, 0, CursorShape::ScrollRight},
+        {0, -17, 0, -1, CursorShape::ScrollUp},       {50, -50, 2, -2, CursorShape::ScrollUpRight},
+        {0, 500, 0, 16, CursorShape::ScrollDown},     {40000, 0, 512, 0, CursorShape::ScrollRight},
     };
     for (const Row& row : rows) {
         SetUp();

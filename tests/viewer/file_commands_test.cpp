@@ -117,14 +117,13 @@ TEST_F(FileCommandsTest, FailuresShowOneBoxAndChangeNothing) {
     Bytes legacy5(before.begin(), before.begin() + 42);
     const std::uint32_t five = 5;
     std::memcpy(legacy5.data() + 34, &five, 4);
-    desktop.files = {{u"45.qarn", wrong45},    {u"47.qarn", wrong47},        {u"empty.qarn", {}},
-                     {u"big.bmp", Bytes(786486)}, {u"57.qarn", level57},     {u"legacy5.qarn", legacy5},
+    desktop.files = {{u"45.qarn", wrong45},       {u"47.qarn", wrong47}, {u"empty.qarn", {}},
+                     {u"big.bmp", Bytes(786486)}, {u"57.qarn", level57}, {u"legacy5.qarn", legacy5},
                      {u"locked.qarn", before}};
     desktop.readFailures[u"locked.qarn"] = SystemFileError(32);  // ERROR_SHARING_VIOLATION
     const std::pair<const char16_t*, FileError> cases[] = {
-        {u"missing.qarn", SystemFileError(2)}, {u"locked.qarn", SystemFileError(32)},
-        {u"45.qarn", InvalidDataError},        {u"47.qarn", InvalidDataError},
-        {u"empty.qarn", InvalidDataError},     {u"big.bmp", InvalidDataError},
+        {u"missing.qarn", SystemFileError(2)}, {u"locked.qarn", SystemFileError(32)}, {u"45.qarn", InvalidDataError},
+        {u"47.qarn", InvalidDataError},        {u"empty.qarn", InvalidDataError},     {u"big.bmp", InvalidDataError},
         {u"57.qarn", InvalidDataError},        {u"legacy5.qarn", InvalidDataError},
     };
     for (const auto& [name, error] : cases) {
@@ -166,7 +165,6 @@ TEST_F(FileCommandsTest, TheOlderFormTakesItsPaletteAndDepthFromItsNumber) {
     EXPECT_EQ(View().Depth, 4096u);
     EXPECT_EQ(View().ColourShift, 1234);
     EXPECT_TRUE(desktop.errorBoxes.empty());
-
 }
 
 TEST_F(FileCommandsTest, ALevelZeroFileLoadsAsTheHomeView) {

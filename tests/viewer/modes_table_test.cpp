@@ -58,8 +58,7 @@ protected:
         }
         const int level = View().ZoomLevel;
         action.act(*viewer, desktop);
-        const Modes now{viewer->AutoScrollActive, viewer->AutoZoomDirection != 0,
-                        viewer->ColourShiftDirection != 0};
+        const Modes now{viewer->AutoScrollActive, viewer->AutoZoomDirection != 0, viewer->ColourShiftDirection != 0};
         const std::string where = std::string(action.name) + " with " + Describe(before);
         EXPECT_EQ(Describe(now), Describe(action.after(before))) << where;
         EXPECT_EQ(desktop.TimerRuns(TimerId::AutoScroll), now.scroll) << where;
@@ -70,6 +69,7 @@ protected:
     }
 };
 
+// clang-format off
 TEST_F(ModesTable, EveryActionAgainstEveryCombinationOfModes) {
     auto pressGoesOn = [](Modes m) { return !m.scroll && !m.zoom; };
     const auto record = EncodeViewState(testing::ViewAround(-0.75L, 0.1L, 12, 512));
@@ -166,6 +166,7 @@ TEST_F(ModesTable, EveryActionAgainstEveryCombinationOfModes) {
     for (const Action& action : actions)
         for (int bits = 0; bits < 8; ++bits) Run({(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0}, action);
 }
+// clang-format on
 
 TEST_F(ModesTable, AutomaticZoomEndsAtItsTarget) {
     AtLevel(20);

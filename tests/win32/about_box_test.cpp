@@ -96,8 +96,8 @@ LRESULT CALLBACK WatchOpenings(int code, WPARAM wParam, LPARAM lParam) {
         Watch.openedAt = GetTickCount();
         ++Watch.openings;
         Watch.ticks.clear();
-        Watch.original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-            call->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchedAboutProcedure)));
+        Watch.original = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(call->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchedAboutProcedure)));
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -380,20 +380,19 @@ TEST_F(AboutBoxTest, OpeningAndClosingTwoHundredTimesLeavesNothingBehind) {
     // Open once first: the system may keep a cached context or font for the
     // kind of window after its first use.
     auto openAndClose = [&](int ticks, bool withOk) {
-        Script script(
-            {
-                [&] { return ShownBoxOwnedBy(owner) != nullptr; },
-                [&] { return Watch.ticks.size() >= static_cast<std::size_t>(ticks); },
-                [&] {
-                    const HWND box = ShownBoxOwnedBy(owner);
-                    if (withOk)
-                        ClickButton(box, IDOK);
-                    else
-                        PressKey(box, VK_ESCAPE);
-                    return true;
-                },
-            },
-            5000);
+        Script script({
+                          [&] { return ShownBoxOwnedBy(owner) != nullptr; },
+                          [&] { return Watch.ticks.size() >= static_cast<std::size_t>(ticks); },
+                          [&] {
+                              const HWND box = ShownBoxOwnedBy(owner);
+                              if (withOk)
+                                  ClickButton(box, IDOK);
+                              else
+                                  PressKey(box, VK_ESCAPE);
+                              return true;
+                          },
+                      },
+                      5000);
         RunAbout(script);
         return script.Completed() && !script.TimedOut();
     };
@@ -414,7 +413,7 @@ TEST_F(AboutBoxTest, OpeningAndClosingTwoHundredTimesLeavesNothingBehind) {
                 static_cast<unsigned long>(gdiBefore), static_cast<unsigned long>(gdiAfter),
                 static_cast<unsigned long>(userBefore), static_cast<unsigned long>(userAfter),
                 GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS) ? "GetGuiResources"
-                                                                     : "handle table and thread windows");
+                                                                    : "handle table and thread windows");
     RecordProperty("GdiObjectsBefore", static_cast<int>(gdiBefore));
     RecordProperty("GdiObjectsAfter", static_cast<int>(gdiAfter));
     RecordProperty("UserObjectsBefore", static_cast<int>(userBefore));

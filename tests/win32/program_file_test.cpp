@@ -26,7 +26,8 @@ std::wstring ProgramPath() {
 class ProgramFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        module = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        module = LoadLibraryExW(ProgramPath().c_str(), nullptr,
+                                LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         ASSERT_NE(module, nullptr) << "qarn.exe is not beside the test";
     }
     void TearDown() override {
@@ -79,7 +80,8 @@ TEST_F(ProgramFile, ManifestAsksForCommonControlsSix) {
 
 TEST_F(ProgramFile, IconInBothSizesAndNineAutoScrollCursors) {
     for (int size : {16, 32}) {
-        const HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_QARN), IMAGE_ICON, size, size, 0));
+        const HICON icon = static_cast<HICON>(
+            LoadImageW(module, MAKEINTRESOURCEW(IDI_QARN), IMAGE_ICON, size, size, 0));
         ASSERT_NE(icon, nullptr) << size;
         ICONINFO info{};
         ASSERT_TRUE(GetIconInfo(icon, &info));
@@ -91,9 +93,8 @@ TEST_F(ProgramFile, IconInBothSizesAndNineAutoScrollCursors) {
         DestroyIcon(icon);
     }
     for (int i = 0; i < 9; ++i) {
-        const HCURSOR cursor =
-            static_cast<HCURSOR>(LoadImageW(module, MAKEINTRESOURCEW(IDCUR_SCROLL_FIRST + i), IMAGE_CURSOR, 0, 0,
-                                            LR_DEFAULTSIZE));
+        const HCURSOR cursor = static_cast<HCURSOR>(
+            LoadImageW(module, MAKEINTRESOURCEW(IDCUR_SCROLL_FIRST + i), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
         EXPECT_NE(cursor, nullptr) << "cursor " << i;
         if (cursor) DestroyCursor(cursor);
     }

@@ -73,7 +73,7 @@ std::vector<std::uint32_t> RenderedStartUp() {
     std::vector<unsigned char> bytes(std::istreambuf_iterator<char>(file), {});
     if (bytes.size() != 786486) return {};
     std::vector<std::uint32_t> pixels(512 * 512);
-    for (int row = 0; row < 512; ++row)      // file rows are bottom-up
+    for (int row = 0; row < 512; ++row)  // file rows are bottom-up
         for (int col = 0; col < 512; ++col) {
             const unsigned char* p = &bytes[54 + (static_cast<std::size_t>(511 - row) * 512 + col) * 3];
             pixels[static_cast<std::size_t>(row) * 512 + col] = p[2] << 16 | p[1] << 8 | p[0];
@@ -279,7 +279,8 @@ bool MenuMarked(const Application& app, int command) {
 TEST_F(ShellTest, ToolbarButtonsAndTheirStates) {
     const HWND toolbar = app->shell.toolbar;
     ASSERT_EQ(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), 24);
-    const int commands[24] = {36, 37, 0, 42, 43, 44, 45, 0, 49, 50, 51, 52, 53, 0, 57, 58, 59, 60, 61, 0, 62, 63, 64, 65};
+    const int commands[24] = {36, 37, 0,  42, 43, 44, 45, 0, 49, 50, 51, 52,
+                              53, 0,  57, 58, 59, 60, 61, 0, 62, 63, 64, 65};
     int image = 0;
     for (int i = 0; i < 24; ++i) {
         TBBUTTON button{};
@@ -421,8 +422,7 @@ void ExpectMarksFollowTheSettings(const Application& app, const char* after) {
     auto expect = [&](int command, bool marked) {
         EXPECT_EQ(MenuMarked(app, command), marked) << command << " after " << after;
         if (SendMessageW(app.shell.toolbar, TB_COMMANDTOINDEX, static_cast<WPARAM>(command), 0) >= 0) {
-            EXPECT_EQ(SendMessageW(app.shell.toolbar, TB_ISBUTTONCHECKED, static_cast<WPARAM>(command), 0) != 0,
-                      marked)
+            EXPECT_EQ(SendMessageW(app.shell.toolbar, TB_ISBUTTONCHECKED, static_cast<WPARAM>(command), 0) != 0, marked)
                 << command << " after " << after;
         }
     };
@@ -557,7 +557,8 @@ TEST_F(ShellTest, DroppingFilesLoadsTheFirst) {
     const auto record = EncodeViewState(view);
     ASSERT_EQ(Write(*app, first, std::vector<std::uint8_t>(record.begin(), record.end())), NoError);
     SendMessageW(app->shell.mainWindow, WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(testing::MakeDrop({first, TempPath(L"missing-2.qarn"), TempPath(L"missing-3.qarn")})),
+                 reinterpret_cast<WPARAM>(
+                     testing::MakeDrop({first, TempPath(L"missing-2.qarn"), TempPath(L"missing-3.qarn")})),
                  0);
     EXPECT_EQ(app->viewer.engine.view.ZoomLevel, 1);
     EXPECT_EQ(app->viewer.engine.view.OriginRe, -1.0L);

@@ -46,12 +46,20 @@ Resources Measure() { return {testing::GdiObjects(), testing::UserObjects(), tes
 // inside a handler.
 bool IsInputMessage(UINT message) {
     switch (message) {
-    case WM_TIMER: case WM_COMMAND: case WM_KEYDOWN: case WM_LBUTTONDOWN: case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDBLCLK: case WM_MOUSEWHEEL:
-    case WM_MOUSEMOVE: case WM_DROPFILES: case WM_APPCOMMAND: case WM_MENUSELECT:
-        return true;
-    default:
-        return false;
+    case WM_TIMER:
+    case WM_COMMAND:
+    case WM_KEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MOUSEWHEEL:
+    case WM_MOUSEMOVE:
+    case WM_DROPFILES:
+    case WM_APPCOMMAND:
+    case WM_MENUSELECT: return true;
+    default: return false;
     }
 }
 WNDPROC ProgramProcedure = nullptr;
@@ -130,8 +138,10 @@ public:
         case 13: Save(Pick(0, 1) == 0); break;
         case 14: Load(); break;
         default:
-            if (Pick(0, 9) == 0) About();
-            else SendMessageW(window, WM_APPCOMMAND, 0, MAKELPARAM(0, Pick(0, 1) ? 0x8001 : 0x8002));
+            if (Pick(0, 9) == 0)
+                About();
+            else
+                SendMessageW(window, WM_APPCOMMAND, 0, MAKELPARAM(0, Pick(0, 1) ? 0x8001 : 0x8002));
             break;
         }
     }
@@ -239,10 +249,11 @@ TEST(Soak, ModesAndRandomActionsLeaveNothingBehind) {
     SendMessageW(window, WM_MENUSELECT, MAKEWPARAM(0xFFFF, 0xFFFF), 0);
     Pump(*app);
     const Resources last = Measure();
-    std::printf("soak: %d s, %d saves, %d loads, %d About openings, %d status checks; GDI %lu..%lu, USER %lu..%lu, "
-                "private %zu..%zu KiB\n",
-                seconds, soak.saves, soak.loads, soak.abouts, statusChecks, baseline.gdi, maxGdi, baseline.user,
-                maxUser, baseline.privateBytes / 1024, maxPrivate / 1024);
+    std::printf(
+        "soak: %d s, %d saves, %d loads, %d About openings, %d status checks; GDI %lu..%lu, USER %lu..%lu, "
+        "private %zu..%zu KiB\n",
+        seconds, soak.saves, soak.loads, soak.abouts, statusChecks, baseline.gdi, maxGdi, baseline.user, maxUser,
+        baseline.privateBytes / 1024, maxPrivate / 1024);
     EXPECT_LE(maxGdi, baseline.gdi + 2) << "GDI objects grow";
     EXPECT_LE(maxUser, baseline.user + 2) << "USER objects grow";
     EXPECT_EQ(last.gdi, baseline.gdi);

@@ -30,8 +30,7 @@ int Check(const std::wstring& exe, const std::filesystem::path& folder, DWORD ev
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         std::fwprintf(stderr, L"%ls: the tool could not be started (%lu)\n", name, GetLastError());
         return 1;
     }
@@ -93,7 +92,6 @@ int wmain(int argc, wchar_t** argv) {
     // Ctrl-Break takes the same path in the tool; Wine sends it to no process
     // (GenerateConsoleCtrlEvent fails with ERROR_INVALID_HANDLE), so only
     // Ctrl-C is tried.
-    for (DWORD event : {CTRL_C_EVENT})
-        status |= Check(argv[1], std::filesystem::path(argv[2]) / L"c", event);
+    for (DWORD event : {CTRL_C_EVENT}) status |= Check(argv[1], std::filesystem::path(argv[2]) / L"c", event);
     return status;
 }

@@ -178,7 +178,8 @@ void BandRenderer::PlanMirror(const PictureArea& area, bool extras) {
     }
     if (last < 0) return;
     const std::size_t perRow = static_cast<std::size_t>(area.width) * (extras ? 16 : 4);
-    const int fits = static_cast<int>(std::min<std::size_t>(mirrorBudget_ / perRow, static_cast<std::size_t>(area.height)));
+    const int fits = static_cast<int>(
+        std::min<std::size_t>(mirrorBudget_ / perRow, static_cast<std::size_t>(area.height)));
     keptRows_ = std::min(last - first + 1, fits);
     keptFirst_ = last + 1 - keptRows_;
     const std::size_t points = static_cast<std::size_t>(keptRows_) * static_cast<std::size_t>(area.width);

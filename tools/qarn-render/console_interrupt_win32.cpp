@@ -17,9 +17,7 @@ constexpr DWORD CloseWaitMilliseconds = 4500;
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     switch (event) {
     case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-        runStopRequested.store(true);
-        return TRUE;  // handled: the run stops by itself
+    case CTRL_BREAK_EVENT: runStopRequested.store(true); return TRUE;  // handled: the run stops by itself
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
@@ -28,8 +26,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
         // files.
         WaitForSingleObject(cleanedUp, CloseWaitMilliseconds);
         return TRUE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 

@@ -142,8 +142,9 @@ std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, de
         };
         linesDone_.store(0, std::memory_order_relaxed);
         if (progress != nullptr) progress->BandStarts(rows);
-        work_ += renderer_.Render(orbit, &table, offRe, std::span(offIm).subspan(static_cast<std::size_t>(top),
-                                                                             static_cast<std::size_t>(rows)),
+        work_ += renderer_.Render(orbit, &table, offRe,
+                                  std::span(offIm).subspan(static_cast<std::size_t>(top),
+                                                           static_cast<std::size_t>(rows)),
                                   depth, std::span(counts.data(), points),
                                   withExtras ? std::span(states_.data(), points) : std::span<EscapeState>{}, rowDone);
         // The band before this one has been taken by now, so its buffer is

@@ -76,8 +76,8 @@ const std::array<half, 256>& HalfOfComponent() {
     static const std::array<half, 256> table = [] {
         std::array<half, 256> t{};
         for (int c = 0; c < 256; ++c)
-            t[static_cast<std::size_t>(c)] =
-                half(static_cast<float>(LinearOf(static_cast<std::uint8_t>(c))) / static_cast<float>(LinearOne));
+            t[static_cast<std::size_t>(c)] = half(static_cast<float>(LinearOf(static_cast<std::uint8_t>(c))) /
+                                                  static_cast<float>(LinearOne));
         return t;
     }();
     return table;
@@ -156,7 +156,8 @@ private:
             // Slices address row y of the file at base + y x yStride: the
             // block's first row is next_.
             const std::size_t rgbRow = 3 * sizeof(half) * static_cast<std::size_t>(width_);
-            char* rgb = reinterpret_cast<char*>(rgb_.data()) - static_cast<std::ptrdiff_t>(next_) * static_cast<std::ptrdiff_t>(rgbRow);
+            char* rgb = reinterpret_cast<char*>(rgb_.data()) -
+                        static_cast<std::ptrdiff_t>(next_) * static_cast<std::ptrdiff_t>(rgbRow);
             Imf::FrameBuffer frame;
             frame.insert("R", Imf::Slice(Imf::HALF, rgb, 3 * sizeof(half), rgbRow));
             frame.insert("G", Imf::Slice(Imf::HALF, rgb + sizeof(half), 3 * sizeof(half), rgbRow));
@@ -164,9 +165,13 @@ private:
             if (data_) {
                 const std::size_t countRow = sizeof(std::uint32_t) * static_cast<std::size_t>(width_);
                 const std::size_t muRow = sizeof(float) * static_cast<std::size_t>(width_);
-                frame.insert("N", Imf::Slice(Imf::UINT, reinterpret_cast<char*>(counts_.data()) - next_ * static_cast<std::ptrdiff_t>(countRow),
+                frame.insert("N", Imf::Slice(Imf::UINT,
+                                             reinterpret_cast<char*>(counts_.data()) -
+                                                 next_ * static_cast<std::ptrdiff_t>(countRow),
                                              sizeof(std::uint32_t), countRow));
-                frame.insert("mu", Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(mu_.data()) - next_ * static_cast<std::ptrdiff_t>(muRow),
+                frame.insert("mu", Imf::Slice(Imf::FLOAT,
+                                              reinterpret_cast<char*>(mu_.data()) -
+                                                  next_ * static_cast<std::ptrdiff_t>(muRow),
                                               sizeof(float), muRow));
             }
             exr_->setFrameBuffer(frame);

@@ -148,7 +148,8 @@ std::string OutputFile::Open() {
         std::string name = BesideName(path_, attempt);
         const InterruptionsHeldBack heldBack;  // until the file is registered
 #if defined(_WIN32)
-        const int fd = ::_wopen(WideOfUtf8(name).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+        const int fd = ::_wopen(WideOfUtf8(name).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                                _S_IREAD | _S_IWRITE);
 #else
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
 #endif
@@ -200,7 +201,8 @@ std::string OutputFile::Commit() {
     const int error = errno;
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
-    if (!flushed || !closed) return Failed(std::string("write failed (") + std::strerror(flushed ? errno : error) + ")");
+    if (!flushed || !closed)
+        return Failed(std::string("write failed (") + std::strerror(flushed ? errno : error) + ")");
     const InterruptionsHeldBack heldBack;  // until the moved file is unregistered
     std::error_code ec;
     std::filesystem::rename(PathOfUtf8(beside_), PathOfUtf8(path_), ec);

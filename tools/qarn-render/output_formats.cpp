@@ -25,12 +25,27 @@ constexpr bool (*ExrWhole)(const std::string&) = nullptr;
 
 // In the order of preference where a name leaves the choice open.
 constexpr std::array Formats{
-    OutputFormat{.format = PictureFormat::Bitmap, .extension = ".bmp", .name = "bitmap", .make = MakeBitmapSink,
-                 .whole = nullptr, .windowOnly = true, .data = false},
-    OutputFormat{.format = PictureFormat::Png, .extension = ".png", .name = "PNG", .make = MakePngSink,
-                 .whole = EndsWithPngEnd, .windowOnly = false, .data = false},
-    OutputFormat{.format = PictureFormat::Exr, .extension = ".exr", .name = "OpenEXR", .make = ExrFactory,
-                 .whole = ExrWhole, .windowOnly = false, .data = true},
+    OutputFormat{.format = PictureFormat::Bitmap,
+                 .extension = ".bmp",
+                 .name = "bitmap",
+                 .make = MakeBitmapSink,
+                 .whole = nullptr,
+                 .windowOnly = true,
+                 .data = false},
+    OutputFormat{.format = PictureFormat::Png,
+                 .extension = ".png",
+                 .name = "PNG",
+                 .make = MakePngSink,
+                 .whole = EndsWithPngEnd,
+                 .windowOnly = false,
+                 .data = false},
+    OutputFormat{.format = PictureFormat::Exr,
+                 .extension = ".exr",
+                 .name = "OpenEXR",
+                 .make = ExrFactory,
+                 .whole = ExrWhole,
+                 .windowOnly = false,
+                 .data = true},
 };
 
 std::string Lower(std::string_view text) {

@@ -74,7 +74,8 @@ private:
     std::vector<std::uint32_t> pixels_;   // one row of the picture
 };
 
-using PictureSinkFactory = std::unique_ptr<PictureSink> (*)(OutputFile& file, const ViewState& view, PictureShape shape);
+using PictureSinkFactory = std::unique_ptr<PictureSink> (*)(OutputFile& file, const ViewState& view,
+                                                            PictureShape shape);
 
 // The viewer's 512 x 512 bitmap (the shape must be the window's picture).
 std::unique_ptr<PictureSink> MakeBitmapSink(OutputFile& file, const ViewState& view, PictureShape shape);

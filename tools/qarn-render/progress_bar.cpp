@@ -116,16 +116,18 @@ std::string ProgressBar::Line() const {
         return line;
     }
     const int band = bandRows_.load(std::memory_order_relaxed);
-    const std::int64_t done = std::min<std::int64_t>(
-        totalRows_, rowsBefore_.load(std::memory_order_relaxed) + std::min(linesDone_(), band));
+    const std::int64_t done = std::min<std::int64_t>(totalRows_, rowsBefore_.load(std::memory_order_relaxed) +
+                                                                     std::min(linesDone_(), band));
     const int filled = static_cast<int>(done * barWidth_ / totalRows_);
     const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
                             std::string(static_cast<std::size_t>(barWidth_ - filled), '.');
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    const std::string left =
-        done > 0 ? DurationText(static_cast<std::int64_t>(elapsed * static_cast<double>(totalRows_ - done) /
-                                                          static_cast<double>(done) + 0.5)) + " left"
-                 : std::string();
+    const std::string left = done > 0
+                                 ? DurationText(static_cast<std::int64_t>(
+                                       elapsed * static_cast<double>(totalRows_ - done) / static_cast<double>(done) +
+                                       0.5)) +
+                                       " left"
+                                 : std::string();
     char text[128];
     std::snprintf(text, sizeof text, "\rrendering [%s] %3d%%  %s  ", bar.c_str(),
                   static_cast<int>(done * 100 / totalRows_), left.c_str());

@@ -135,14 +135,15 @@ void Complete(RenderOptions& options, const std::vector<std::string>& at, const 
 
     options.width = options.height = ViewSize * options.scale;
     if (size) ParseSize(*size, options);
-    const std::int64_t points = std::int64_t{options.width} * options.height * options.supersample * options.supersample;
+    const std::int64_t points = std::int64_t{options.width} * options.height * options.supersample *
+                                options.supersample;
     if (points > MaxPicturePoints)
         throw Usage{"--size and --supersample: a picture computes at most 2^34 points (pixels x S x S)"};
 
-    if (options.findMinibrot &&
-        (options.pictureFile || options.info || options.saveFile || options.zoomFrames || options.countsFile ||
-         options.continuousFile))
-        throw Usage{"--find-minibrot prints a view and writes nothing: no -o, --info, --save, --counts or --zoom-frames"};
+    if (options.findMinibrot && (options.pictureFile || options.info || options.saveFile || options.zoomFrames ||
+                                 options.countsFile || options.continuousFile))
+        throw Usage{
+            "--find-minibrot prints a view and writes nothing: no -o, --info, --save, --counts or --zoom-frames"};
     if (!options.pictureFile && !options.info && !options.saveFile && !options.zoomFrames && !options.findMinibrot)
         options.pictureFile = DefaultPictureName(options);
     if (options.pictureFile) {
@@ -177,12 +178,14 @@ void CompleteTolerance(RenderOptions& options, const std::optional<std::string>&
     double value = 0.0;
     if (!ParseRealNumber(*tolerance, value) || !(static_cast<long double>(value) >= deep::FineTolerance.epsilon) ||
         !(static_cast<long double>(value) <= deep::FastTolerance.epsilon))
-        throw Usage{"--tolerance " + *tolerance + ": fine, fast, or a real from 2^-64 to 2^-26 (about 5.43e-20 to 1.49e-8)"};
+        throw Usage{"--tolerance " + *tolerance +
+                    ": fine, fast, or a real from 2^-64 to 2^-26 (about 5.43e-20 to 1.49e-8)"};
     options.tolerance = deep::Tolerance{static_cast<long double>(value)};
 }
 
-void CompleteColouring(RenderOptions& options, const std::string& colouring, const std::optional<std::string>& frameFormat,
-                       const std::optional<std::string>& shiftPerFrame, bool zoomFrames) {
+void CompleteColouring(RenderOptions& options, const std::string& colouring,
+                       const std::optional<std::string>& frameFormat, const std::optional<std::string>& shiftPerFrame,
+                       bool zoomFrames) {
     options.smooth = colouring == "smooth";
     if (options.period && !options.gradientFile) throw Usage{"--period needs --gradient"};
     if (options.period && !(std::isfinite(*options.period) && *options.period > 0.0))
@@ -193,7 +196,8 @@ void CompleteColouring(RenderOptions& options, const std::string& colouring, con
         if (format == nullptr || !format->HoldsFrames())
             throw Usage{"--format " + *frameFormat + ": the frames are " + FrameKeywords()};
         if (!format->Available())
-            throw Usage{std::string("--format ") + *frameFormat + ": this build cannot write " + format->name + " files"};
+            throw Usage{std::string("--format ") + *frameFormat + ": this build cannot write " + format->name +
+                        " files"};
         options.frameFormat = format->format;
     } else {
         options.frameFormat = DefaultFrameFormat().format;
@@ -211,9 +215,14 @@ void CompleteColouring(RenderOptions& options, const std::string& colouring, con
 // joined to its option's long name ("--output=-.5.png"), so that a file name
 // is taken exactly as given. The library takes the arguments last first.
 std::vector<std::string> ArgumentsForParser(int argc, const char* const* argv) {
-    const std::vector<std::pair<std::string_view, std::string_view>> named = {
-        {"-o", "--output"}, {"--output", "--output"}, {"--counts", "--counts"}, {"--save", "--save"},
-        {"--continuous", "--continuous"}, {"--gradient", "--gradient"}, {"--shift-per-frame", "--shift-per-frame"}};
+    const std::vector<std::pair<std::string_view, std::string_view>> named = {{"-o", "--output"},
+                                                                              {"--output", "--output"},
+                                                                              {"--counts", "--counts"},
+                                                                              {"--save", "--save"},
+                                                                              {"--continuous", "--continuous"},
+                                                                              {"--gradient", "--gradient"},
+                                                                              {"--shift-per-frame",
+                                                                               "--shift-per-frame"}};
     std::vector<std::string> forward;
     int reals = 0;  // values of --at or --origin still to come
     for (int i = 1; i < argc; ++i) {
@@ -259,20 +268,25 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
     CLI::App app(Description, "qarn-render");
     app.formatter(std::make_shared<UsageFormatter>());
     app.get_formatter()->column_width(26);
-    auto* view = app.add_option("VIEW.qarn", options.viewFile,
-                                "coordinate file to render, read as the viewer loads it")
+    auto* view = app.add_option("VIEW.qarn", options.viewFile, "coordinate file to render, read as the viewer loads it")
                      ->type_name("");
     auto* atOption = app.add_option("--at", at, "the view's centre, with --level")
-                         ->expected(2)->allow_extra_args(false)->type_name("RE IM");
+                         ->expected(2)
+                         ->allow_extra_args(false)
+                         ->type_name("RE IM");
     auto* originOption = app.add_option("--origin", origin, "the view's top-left pixel, with --level")
-                             ->expected(2)->allow_extra_args(false)->type_name("RE IM");
+                             ->expected(2)
+                             ->allow_extra_args(false)
+                             ->type_name("RE IM");
     view->excludes(atOption, originOption);
     atOption->excludes(originOption);
-    app.add_option("--level", options.level, "zoom level, 0 to 1000000: the step is 2^-(7+L); past 56 a deep view (with --at)")->type_name("L");
-    app.add_option("--depth", options.depth, "512, 1024, 2048 or 4096 iterations (default 512, or the file's); deep views 1 to 2147483647")
+    app.add_option("--level", options.level,
+                   "zoom level, 0 to 1000000: the step is 2^-(7+L); past 56 a deep view (with --at)")
+        ->type_name("L");
+    app.add_option("--depth", options.depth,
+                   "512, 1024, 2048 or 4096 iterations (default 512, or the file's); deep views 1 to 2147483647")
         ->type_name("D");
-    app.add_option("--palette", palette, "palette mode, such as 0x1007 (default), 0x0107 for grey")
-        ->type_name("MODE");
+    app.add_option("--palette", palette, "palette mode, such as 0x1007 (default), 0x0107 for grey")->type_name("MODE");
     app.add_option("--shift", options.shift, "colour shift, 0 to 4096 (default 0, or the file's)")->type_name("N");
     app.add_option("-o,--output", options.pictureFile, "the picture: .bmp (the viewer's Save As bytes), .png or .exr")
         ->type_name("OUT");
@@ -283,27 +297,34 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
                    "also the continuous counts mu, little-endian binary64, as --counts lays them out, 0 inside")
         ->type_name("OUT.f64");
     app.add_option("--colouring", colouring, "counts (the viewer's colours, default) or smooth (by mu)")
-        ->type_name("counts|smooth")->check(CLI::IsMember({"counts", "smooth"}));
+        ->type_name("counts|smooth")
+        ->check(CLI::IsMember({"counts", "smooth"}));
     app.add_option("--gradient", options.gradientFile,
                    "colours of your own: lines of POSITION #RRGGBB, or a 256-line R G B palette file (.map)")
         ->type_name("FILE");
     app.add_option("--period", options.period, "counts of one cycle of --gradient (default the palette's size)")
         ->type_name("P");
-    app.add_option("--scale", options.scale, "K times the resolution, the step PixelStep / K: 512 x K pixels a side (default 1)")
-        ->type_name("K")->check(CLI::Range(1, 64));
+    app.add_option("--scale", options.scale,
+                   "K times the resolution, the step PixelStep / K: 512 x K pixels a side (default 1)")
+        ->type_name("K")
+        ->check(CLI::Range(1, 64));
     app.add_option("--size", size, "W x H pixels (even, 2 to 65536) at the step of --scale, about the same centre")
         ->type_name("WxH");
     app.add_option("--supersample", options.supersample,
                    "anti-aliasing: each pixel the mean of S x S points, in linear light (1 to 8)")
-        ->type_name("S")->check(CLI::Range(1, 8));
+        ->type_name("S")
+        ->check(CLI::Range(1, 8));
     app.add_option("--threads", options.threads, "computing threads (default: all cores)")
-        ->type_name("N")->check(CLI::Range(1, 256));
+        ->type_name("N")
+        ->check(CLI::Range(1, 256));
     app.add_flag("--info", options.info, "print the view as text; no picture unless -o is given too");
     app.add_flag("--find-minibrot", options.findMinibrot,
                  "print, as --info does, the view of the lowest-period minibrot in the view, with its period and size");
     app.add_option("--save", options.saveFile, "write the view's 46-byte coordinate file")->type_name("OUT.qarn");
     app.add_option("--zoom-frames", frames, "write N+1 frames DIR/frame-0000.png ... zooming in to the view")
-        ->expected(2)->allow_extra_args(false)->type_name("N DIR");
+        ->expected(2)
+        ->allow_extra_args(false)
+        ->type_name("N DIR");
     app.add_option("--frames", range, "only frames A to B of --zoom-frames (for sharing a sequence out)")
         ->type_name("A-B");
     app.add_option("--format", frameFormat, "the frames' format: png (default) or exr")->type_name("png|exr");
@@ -327,7 +348,8 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
         return parsed;
     } catch (const CLI::ParseError& error) {
         parsed.exitCode = 1;
-        parsed.err = std::string("qarn-render: ") + error.what() + "\n" + Synopsis + "Run qarn-render --help for more.\n";
+        parsed.err = std::string("qarn-render: ") + error.what() + "\n" + Synopsis +
+                     "Run qarn-render --help for more.\n";
         return parsed;
     } catch (const Usage& usage) {
         parsed.exitCode = 1;

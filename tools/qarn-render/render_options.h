@@ -33,9 +33,9 @@ struct RenderOptions {
     // The view: a coordinate file, a centre or an origin with a level, or
     // else the start-up view.
     std::optional<std::string> viewFile;
-    std::optional<ViewPoint> at;     // the centre, pixel (256, 256)
+    std::optional<ViewPoint> at;         // the centre, pixel (256, 256)
     std::optional<LocationText> atText;  // --at as given
-    std::optional<ViewPoint> origin;  // the top-left pixel
+    std::optional<ViewPoint> origin;     // the top-left pixel
     std::optional<std::int64_t> level;
     // Display settings that replace the view's.
     std::optional<std::int64_t> depth;
@@ -50,8 +50,8 @@ struct RenderOptions {
     PictureFormat frameFormat = PictureFormat::Png;
     bool info = false;
     bool findMinibrot = false;  // print the view of the lowest-period minibrot in the view
-    int scale = 1;         // the step is PixelStep / scale
-    int width = 0;         // the picture's pixels: 512 x scale, or --size
+    int scale = 1;              // the step is PixelStep / scale
+    int width = 0;              // the picture's pixels: 512 x scale, or --size
     int height = 0;
     int supersample = 1;   // each pixel the mean of supersample^2 points
     unsigned threads = 0;  // 0: one per hardware thread

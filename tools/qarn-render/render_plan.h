@@ -20,7 +20,7 @@ struct PlannedPicture {
     const OutputFormat* format = nullptr;
     std::optional<std::string> countsFile;
     std::optional<std::string> continuousFile;
-    int frame = -1;  // the zoom frame, or -1 for the picture
+    int frame = -1;            // the zoom frame, or -1 for the picture
     double colourShift = 0.0;  // counts added to mu or the count: k x --shift-per-frame for frame k
     // The name --stats gives it.
     const std::string& Label() const { return pictureFile ? *pictureFile : countsFile ? *countsFile : *continuousFile; }

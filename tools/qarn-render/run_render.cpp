@@ -253,8 +253,8 @@ int FindMinibrotOf(const RenderOptions& options, const ViewState& view) {
         mpfr_clear(part);
     }
     // Half the square's diagonal, 256 sqrt 2 steps, below 363 x 2^-(7+L).
-    const std::optional<deep::Minibrot> found =
-        deep::FindMinibrot(re, im, 1 - level, 363.0 / 256.0, view.Depth, CentreFractionBits(level) + 64);
+    const std::optional<deep::Minibrot> found = deep::FindMinibrot(re, im, 1 - level, 363.0 / 256.0, view.Depth,
+                                                                   CentreFractionBits(level) + 64);
     if (!found)
         return Fail(ExitRefused, "--find-minibrot: no minibrot of a period below the depth " +
                                      std::to_string(view.Depth) + " in the view");
@@ -304,9 +304,11 @@ int RunRender(int argc, const char* const* argv) {
     if (options.findMinibrot) return FindMinibrotOf(options, view);
     if (const std::optional<DeepLocation> deepView = DeepLocationOf(options)) {
         if (options.saveFile)
-            return Fail(ExitRefused, "--save: a coordinate file holds levels 0 to 56; --info gives a deep view as text");
+            return Fail(ExitRefused,
+                        "--save: a coordinate file holds levels 0 to 56; --info gives a deep view as text");
         if (options.zoomFrames)
-            return Fail(ExitRefused, "--zoom-frames: zoom videos end at level 56 for now; a deep view renders as one picture");
+            return Fail(ExitRefused,
+                        "--zoom-frames: zoom videos end at level 56 for now; a deep view renders as one picture");
         const bool computes = options.pictureFile || options.countsFile || options.continuousFile;
         if (computes && deepView->level > deep::MaxLoopLevel)
             return Fail(ExitRefused, "views past level " + std::to_string(deep::MaxLoopLevel) +

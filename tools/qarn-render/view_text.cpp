@@ -37,7 +37,9 @@ std::string ViewInfo(const ViewState& given) {
     const ViewState view = given.ZoomLevel <= 0 ? ShownView(given) : given;
     const ViewPoint centre = CentreOf(view);
     char text[512];
-    const int note = given.ZoomLevel <= 0 ? std::snprintf(text, sizeof text, "shown: the home view (level 0 always shows it)\n") : 0;
+    const int note = given.ZoomLevel <= 0
+                         ? std::snprintf(text, sizeof text, "shown: the home view (level 0 always shows it)\n")
+                         : 0;
     std::snprintf(text + note, sizeof text - static_cast<std::size_t>(note),
                   "origin: %s %s\ncentre: %s %s\nlevel: %d\nstep: %s\ndepth: %u\npalette: 0x%04X\nshift: %d\n",
                   FormatReal(view.OriginRe).c_str(), FormatReal(view.OriginIm).c_str(), FormatReal(centre.re).c_str(),
@@ -53,7 +55,8 @@ std::string DeepViewInfo(const deep::DyadicNumber& re, const deep::DyadicNumber&
     std::snprintf(settings, sizeof settings, "level: %lld\nstep: 0x1p-%lld\ndepth: %u\npalette: 0x%04X\nshift: %d\n",
                   static_cast<long long>(level), static_cast<long long>(7 + level), static_cast<unsigned>(view.Depth),
                   static_cast<unsigned>(view.PaletteMode), static_cast<int>(view.ColourShift));
-    return "centre: " + deep::DecimalText(re, fractionBits) + " " + deep::DecimalText(im, fractionBits) + "\n" + settings;
+    return "centre: " + deep::DecimalText(re, fractionBits) + " " + deep::DecimalText(im, fractionBits) + "\n" +
+           settings;
 }
 
 std::string ZoomFramesInfo(const ViewState& view, int first, int last, int frames, double shiftPerFrame) {
