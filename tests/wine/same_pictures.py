@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""qarn-render.exe under Wine makes the pictures that the Linux build makes.
+"""qarn-render.exe under Wine makes the pictures that the Linux build makes,
+shallow and deep.
 
     same_pictures.py QARN_RENDER_EXE LINUX_QARN_RENDER WORK_DIR pictures|frames
 
@@ -146,6 +147,14 @@ def main():
                                          "-0.7436438870371587", "0.1318259042053119", "--level", "50", "--depth",
                                          "4096"], ["μ-50.f64"]),
         ("smooth bitmap", ["-o", "lisse.bmp", "--colouring", "smooth"] + view, ["lisse.bmp"]),
+        # Past level 56: the reference orbit in MPFR (built for each system),
+        # the differences in 80-bit arithmetic, the skips of both tolerances.
+        ("level 90, fine", ["--size", "48x32", "--counts", "tief-90.u32", "--continuous", "tief-90.f64", "--at",
+                            "-0.743643887037158704752191506114774", "0.131825904205311970493132056385139", "--level",
+                            "90", "--depth", "30000"], ["tief-90.u32", "tief-90.f64"]),
+        ("level 300, fast, smooth", ["--size", "40x30", "--counts", "tief-300.u32", "--colouring", "smooth", "-o",
+                                     "tief-300.png", "--tolerance", "fast", "--at", "0", "1", "--level", "300",
+                                     "--depth", "5000"], ["tief-300.u32", "tief-300.png"]),
     ]
     for side in ("windows", "linux"):
         os.makedirs(os.path.join(work, side), exist_ok=True)
