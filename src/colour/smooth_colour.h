@@ -26,6 +26,12 @@ struct ColouringChoice {
     double frameShift = 0.0;             // counts added to mu (or the count): a zoom frame's k x D
 };
 
+// Whether the viewer's own mapping of counts gives a choice's colours (a
+// gradient without stops is no gradient).
+[[nodiscard]] inline bool IsViewersMapping(const ColouringChoice& choice) {
+    return !choice.smooth && (choice.gradient == nullptr || choice.gradient->stops.empty()) && choice.frameShift == 0.0;
+}
+
 // Colours the points of a view. A point with count 0, or at or above the
 // depth, is black. Otherwise v = mu (or the count) + frameShift, and
 // - with the view's palette, the colour is that of floor(v) and of
@@ -48,9 +54,7 @@ public:
     std::uint32_t GradientColour(double t) const;
 
     // Whether the viewer's own mapping of counts gives these colours.
-    bool IsViewersMapping() const {
-        return !choice_.smooth && choice_.gradient == nullptr && choice_.frameShift == 0.0;
-    }
+    bool IsViewersMapping() const { return qarn::IsViewersMapping(choice_); }
 
 private:
     std::uint32_t ColourOf(double v) const;
