@@ -152,6 +152,22 @@ TEST(SmoothColour, FrameShiftOfWholeCountsIsTheViewersShifting) {
     }
 }
 
+TEST(SmoothColour, WithAGradientAWholeFrameShiftIsTheViewsShift) {
+    const Gradient gradient{{{0.1, 0xFF0000}, {0.6, 0x00FF00}, {0.9, 0x0000FF}}};
+    const std::vector<std::uint32_t> counts = AllCounts(512);
+    std::vector<double> mu;
+    for (std::uint32_t n : counts) mu.push_back(n + 0.375);
+    for (int shift : {1, 37, 4000}) {
+        std::vector<std::uint32_t> framed(counts.size()), shifted(counts.size());
+        PointColours(ViewWith(0x1007, 10),
+                     {.smooth = true, .gradient = &gradient, .period = 100.0, .frameShift = static_cast<double>(shift)})
+            .Line(counts, mu.data(), framed);
+        PointColours(ViewWith(0x1007, 10 + shift), {.smooth = true, .gradient = &gradient, .period = 100.0})
+            .Line(counts, mu.data(), shifted);
+        EXPECT_EQ(framed, shifted) << shift;
+    }
+}
+
 TEST(SmoothColour, GradientPlacesCycleWithThePeriodAndTheShift) {
     const Gradient gradient{{{0.25, 0xFF0000}, {0.75, 0x0000FF}}};
     const ViewState view = ViewWith(0x1007, 3);
