@@ -43,7 +43,6 @@ PointColours::PointColours(const ViewState& view, ColouringChoice choice) : view
     mask_ = mono ? 0xFFFFFFFFu : mask;
     wrap_ = mono ? 511u : 4095u;
     depth_ = view.Depth == 0 ? 1u : view.Depth;  // a depth of 0 shows every count in black
-    gradientShift_ = static_cast<double>(view.ColourShift) + choice.frameShift;
     if (choice_.gradient != nullptr && choice_.gradient->stops.empty()) choice_.gradient = nullptr;
 }
 
@@ -70,13 +69,17 @@ std::uint32_t PointColours::GradientColour(double t) const {
     return MixColours(low.colour, high.colour, WeightOf(fraction));
 }
 
-std::uint32_t PointColours::ColourOf(double v) const {
+// The frame's shift is added here alone: to the value with the palette, to
+// the view's shift (counts) before the value with a gradient.
+std::uint32_t PointColours::ColourOf(double value) const {
     if (choice_.gradient != nullptr) {
-        const double q = (v + gradientShift_) / choice_.period;
+        const double shift = static_cast<double>(view_.ColourShift) + choice_.frameShift;
+        const double q = (value + shift) / choice_.period;
         double t = q - std::floor(q);
         if (!(t < 1.0)) t = 0.0;  // a q just below a whole number rounds to 1: the same place as 0
         return GradientColour(t);
     }
+    const double v = value + choice_.frameShift;
     const double whole = std::floor(v);
     const auto m = static_cast<std::int64_t>(whole);
     return MixColours(PaletteColour(m), PaletteColour(m + 1), WeightOf(v - whole));
@@ -90,7 +93,6 @@ void PointColours::Line(std::span<const std::uint32_t> counts, const double* mu,
         return;
     }
     const bool smooth = choice_.smooth && mu != nullptr;
-    const double frameShift = choice_.gradient != nullptr ? 0.0 : choice_.frameShift;
     for (std::size_t i = 0; i < length; ++i) {
         const std::uint32_t count = counts[i];
         if (count - 1u >= depth_ - 1u) {
@@ -98,7 +100,7 @@ void PointColours::Line(std::span<const std::uint32_t> counts, const double* mu,
             continue;
         }
         const double value = smooth ? mu[i] : static_cast<double>(count);
-        colours[i] = ColourOf(value + frameShift);
+        colours[i] = ColourOf(value);
     }
 }
 

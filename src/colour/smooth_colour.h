@@ -26,15 +26,22 @@ struct ColouringChoice {
     double frameShift = 0.0;             // counts added to mu (or the count): a zoom frame's k x D
 };
 
+// Whether the viewer's own mapping of counts gives a choice's colours (a
+// gradient without stops is no gradient).
+[[nodiscard]] inline bool IsViewersMapping(const ColouringChoice& choice) {
+    return !choice.smooth && (choice.gradient == nullptr || choice.gradient->stops.empty()) && choice.frameShift == 0.0;
+}
+
 // Colours the points of a view. A point with count 0, or at or above the
-// depth, is black. Otherwise v = mu (or the count) + frameShift, and
-// - with the view's palette, the colour is that of floor(v) and of
-//   floor(v) + 1 mixed by v - floor(v), where the colour of a whole number m
+// depth, is black. Otherwise, with u = mu (or the count),
+// - with the view's palette and v = u + frameShift, the colour is that of
+//   floor(v) and of floor(v) + 1 mixed by v - floor(v), where the colour of
+//   a whole number m
 //   (any, negative ones too) is the table entry at the viewer's index for m
 //   (palette size, shift, the index taken modulo the table in two's
 //   complement); at fraction 0 exactly the viewer's colour;
-// - with a gradient, t = frac((v + shift) / period) with the view's shift,
-//   the mix of the two stops around t, cyclically.
+// - with a gradient, t = frac((u + (shift + frameShift)) / period) with the
+//   view's shift, the mix of the two stops around t, cyclically.
 class PointColours {
 public:
     PointColours(const ViewState& view, ColouringChoice choice);
@@ -48,12 +55,11 @@ public:
     std::uint32_t GradientColour(double t) const;
 
     // Whether the viewer's own mapping of counts gives these colours.
-    bool IsViewersMapping() const {
-        return !choice_.smooth && choice_.gradient == nullptr && choice_.frameShift == 0.0;
-    }
+    bool IsViewersMapping() const { return qarn::IsViewersMapping(choice_); }
 
 private:
-    std::uint32_t ColourOf(double v) const;
+    // The colour of mu (or the count), the frame's shift not yet added.
+    std::uint32_t ColourOf(double value) const;
 
     ViewState view_;
     ColouringChoice choice_;
@@ -62,7 +68,6 @@ private:
     std::uint32_t mask_;
     std::uint32_t wrap_;
     std::uint32_t depth_;
-    double gradientShift_;
 };
 
 }  // namespace qarn

@@ -73,10 +73,22 @@ TEST_F(MappingTest, RowsAreStoredBottomUp) {
 }
 
 TEST_F(MappingTest, AnySettingsStayInsideTheTables) {
-    // Values a damaged file could bring: the lookups are masked into range.
+    // Values a damaged file could bring: the lookups are masked into range,
+    // every colour shown is an entry of a table, and the shift acts modulo
+    // the tables' sizes (512 and 4096), negative shifts in two's complement.
+    auto inTables = [this](std::uint32_t colour) {
+        return std::find(tables.colour.begin(), tables.colour.end(), colour) != tables.colour.end() ||
+               std::find(tables.mono.begin(), tables.mono.end(), colour) != tables.mono.end();
+    };
     for (std::uint32_t mode : {0u, 0xFFFFFFFFu, 0x12345u, 256u})
-        for (std::int32_t shift : {-1, 123456789, -2147483647 - 1}) (void)Show(4095, mode, shift, 0xFFFFFFFFu);
-    SUCCEED();
+        for (std::int32_t shift : {-1, 123456789, -2147483647 - 1})
+            for (std::uint32_t count : {1u, 4095u, 0xFFFFFFFEu}) {
+                const std::uint32_t shown = Show(count, mode, shift, 0xFFFFFFFFu);
+                EXPECT_TRUE(inTables(shown)) << "mode " << mode << " shift " << shift << " count " << count;
+                const auto reduced = static_cast<std::int32_t>(static_cast<std::uint32_t>(shift) % 4096u);
+                EXPECT_EQ(shown, Show(count, mode, reduced, 0xFFFFFFFFu))
+                    << "mode " << mode << " shift " << shift << " count " << count;
+            }
 }
 
 }  // namespace

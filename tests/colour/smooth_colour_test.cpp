@@ -106,17 +106,40 @@ TEST(SmoothColour, BlackInsideAndAtTheDepthWhateverMu) {
     }
 }
 
-TEST(SmoothColour, BetweenWholeValuesTheMixOfTheTwo) {
-    const ViewState view = ViewWith(0x1007, 0);
+TEST(SmoothColour, BetweenWholeValuesEachComponentMovesFromOneEntryToTheNext) {
+    // Palette size 1024, so that a period is well inside the depth.
+    const ViewState view = ViewWith(0x0407, 100, 4096);
     const PointColours colours(view, {.smooth = true});
-    const std::vector<std::uint32_t> counts = {40};
-    for (double mu : {39.25, 39.5, 40.75, 40.0}) {
+    constexpr int Steps = 64;  // fractions k / 64, exact in binary
+    auto colourAt = [&](double mu) {
+        const std::uint32_t count = 40;  // only decides that the point is coloured
         std::uint32_t colour = 0;
-        colours.Line(counts, &mu, {&colour, 1});
-        const double whole = std::floor(mu);
-        EXPECT_EQ(colour, MixColours(colours.PaletteColour(static_cast<std::int64_t>(whole)),
-                                     colours.PaletteColour(static_cast<std::int64_t>(whole) + 1), WeightOf(mu - whole)))
-            << mu;
+        colours.Line({&count, 1}, &mu, {&colour, 1});
+        return colour;
+    };
+    for (std::int64_t m : {1, 39, 40, 500, 1022, 1023}) {
+        const std::uint32_t from = colours.PaletteColour(m), to = colours.PaletteColour(m + 1);
+        std::vector<std::uint32_t> sweep;
+        for (int k = 0; k <= Steps; ++k) sweep.push_back(colourAt(static_cast<double>(m) + k / double{Steps}));
+        EXPECT_EQ(sweep.front(), from) << m;
+        EXPECT_EQ(sweep.back(), to) << m;
+        EXPECT_EQ(colourAt(std::nextafter(static_cast<double>(m + 1), 0.0)), to) << "a fraction that weighs one, " << m;
+        for (int component : {0, 8, 16}) {
+            const int a = static_cast<int>(from >> component & 0xFF), b = static_cast<int>(to >> component & 0xFF);
+            const int direction = b > a ? 1 : b < a ? -1 : 0;
+            for (int k = 1; k <= Steps; ++k) {
+                const int before = static_cast<int>(sweep[static_cast<std::size_t>(k - 1)] >> component & 0xFF);
+                const int now = static_cast<int>(sweep[static_cast<std::size_t>(k)] >> component & 0xFF);
+                ASSERT_GE((now - before) * direction, 0) << "monotone, m " << m << " k " << k;
+                if (direction == 0) {
+                    ASSERT_EQ(now, a) << "a component the two share stays, m " << m << " k " << k;
+                }
+            }
+        }
+        // A palette period later (1024 counts), the same colours.
+        for (int k = 0; k <= Steps; ++k)
+            ASSERT_EQ(colourAt(static_cast<double>(m + 1024) + k / double{Steps}), sweep[static_cast<std::size_t>(k)])
+                << "m " << m << " k " << k;
     }
 }
 
@@ -126,6 +149,22 @@ TEST(SmoothColour, FrameShiftOfWholeCountsIsTheViewersShifting) {
         std::vector<std::uint32_t> colours(counts.size());
         PointColours(ViewWith(0x1007, 10), {.frameShift = static_cast<double>(shift)}).Line(counts, nullptr, colours);
         EXPECT_EQ(colours, ViewerColours(ViewWith(0x1007, 10 + shift), counts)) << shift;
+    }
+}
+
+TEST(SmoothColour, WithAGradientAWholeFrameShiftIsTheViewsShift) {
+    const Gradient gradient{{{0.1, 0xFF0000}, {0.6, 0x00FF00}, {0.9, 0x0000FF}}};
+    const std::vector<std::uint32_t> counts = AllCounts(512);
+    std::vector<double> mu;
+    for (std::uint32_t n : counts) mu.push_back(n + 0.375);
+    for (int shift : {1, 37, 4000}) {
+        std::vector<std::uint32_t> framed(counts.size()), shifted(counts.size());
+        PointColours(ViewWith(0x1007, 10),
+                     {.smooth = true, .gradient = &gradient, .period = 100.0, .frameShift = static_cast<double>(shift)})
+            .Line(counts, mu.data(), framed);
+        PointColours(ViewWith(0x1007, 10 + shift), {.smooth = true, .gradient = &gradient, .period = 100.0})
+            .Line(counts, mu.data(), shifted);
+        EXPECT_EQ(framed, shifted) << shift;
     }
 }
 

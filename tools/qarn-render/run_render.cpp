@@ -106,6 +106,15 @@ struct PictureColouring {
 
     PictureColouring(const RenderOptions& options, const ViewState& shown, const Gradient* gradient,
                      const PlannedPicture& planned) {
+        const ColouringChoice choice = ChoiceOf(options, shown, gradient, planned);
+        colours.emplace(shown, choice);
+        extras.mu = NeedsMu(options, planned);
+        if (planned.pictureFile && !IsViewersMapping(choice)) extras.colours = &*colours;
+    }
+
+    // How the picture's points are coloured.
+    static ColouringChoice ChoiceOf(const RenderOptions& options, const ViewState& shown, const Gradient* gradient,
+                                    const PlannedPicture& planned) {
         ColouringChoice choice;
         choice.smooth = options.smooth;
         choice.gradient = gradient;
@@ -114,19 +123,26 @@ struct PictureColouring {
             const std::uint32_t size = PaletteSize(shown.PaletteMode);
             choice.period = options.period.value_or(size != 0 ? static_cast<double>(size) : 4096.0);
         }
-        colours.emplace(shown, choice);
+        return choice;
+    }
+
+    // Whether the picture needs the continuous counts: to colour by them, for
+    // their own file, or for a picture format that carries them.
+    static bool NeedsMu(const RenderOptions& options, const PlannedPicture& planned) {
         const bool pictureData = planned.format != nullptr && planned.format->CarriesData(options.supersample);
-        extras.mu = options.smooth || planned.continuousFile.has_value() || pictureData;
-        if (planned.pictureFile && !colours->IsViewersMapping()) extras.colours = &*colours;
+        return options.smooth || planned.continuousFile.has_value() || pictureData;
     }
 };
 
 // Whether any picture of the plan asks the computing threads for more than
-// counts (the bands then make room for it).
+// counts (the bands then make room for it). Decided from the options and the
+// plan alone: no colouring (and none of its tables) is built for it.
 bool NeedsExtras(const RenderOptions& options, const RenderPlan& plan, const Gradient* gradient) {
     for (const PlannedPicture& planned : plan.pictures) {
-        const PictureColouring colouring(options, plan.shown, gradient, planned);
-        if (colouring.extras.mu || colouring.extras.colours != nullptr) return true;
+        if (PictureColouring::NeedsMu(options, planned)) return true;
+        if (planned.pictureFile &&
+            !IsViewersMapping(PictureColouring::ChoiceOf(options, plan.shown, gradient, planned)))
+            return true;
     }
     return false;
 }
