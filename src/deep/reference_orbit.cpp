@@ -5,6 +5,8 @@
 
 #include <bit>
 
+#include "deep/dyadic_text.h"
+
 namespace qarn::deep {
 namespace {
 
@@ -16,20 +18,6 @@ public:
     Mpfr& operator=(const Mpfr&) = delete;
     mpfr_t value;
 };
-
-// The exact value of a dyadic number (precision: its magnitude's bits).
-void SetDyadic(mpfr_t target, const DyadicNumber& number) {
-    if (number.magnitude.empty()) {
-        mpfr_set_zero(target, 1);
-        return;
-    }
-    mpz_t whole;
-    mpz_init(whole);
-    mpz_import(whole, number.magnitude.size(), -1, sizeof(std::uint64_t), 0, 0, number.magnitude.data());
-    if (number.negative) mpz_neg(whole, whole);
-    mpfr_set_z_2exp(target, whole, static_cast<mpfr_exp_t>(number.exponent), MPFR_RNDN);
-    mpz_clear(whole);
-}
 
 long BitsOf(const DyadicNumber& number) { return static_cast<long>(number.magnitude.size()) * 64 + 2; }
 
@@ -75,8 +63,8 @@ ReferenceOrbit ComputeReferenceOrbit(const DyadicNumber& re, const DyadicNumber&
     Mpfr cr(precision), ci(precision);
     {
         Mpfr exactRe(BitsOf(re)), exactIm(BitsOf(im)), offset(64);
-        SetDyadic(exactRe.value, re);
-        SetDyadic(exactIm.value, im);
+        SetMpfr(exactRe.value, re);
+        SetMpfr(exactIm.value, im);
         mpfr_set_ld(offset.value, offsetRe, MPFR_RNDN);
         mpfr_add(cr.value, exactRe.value, offset.value, MPFR_RNDN);
         mpfr_set_ld(offset.value, offsetIm, MPFR_RNDN);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "deep/dyadic_number.h"
+#include "deep/dyadic_text.h"
 
 namespace qarn::deep::testing {
 
@@ -51,28 +52,15 @@ inline DyadicNumber DyadicFromText(const std::string& text, long bits) {
     return DyadicOf(value.value);
 }
 
-inline void SetExact(mpfr_t target, const DyadicNumber& number) {
-    if (number.magnitude.empty()) {
-        mpfr_set_zero(target, 1);
-        return;
-    }
-    mpz_t whole;
-    mpz_init(whole);
-    mpz_import(whole, number.magnitude.size(), -1, sizeof(std::uint64_t), 0, 0, number.magnitude.data());
-    if (number.negative) mpz_neg(whole, whole);
-    mpfr_set_z_2exp(target, whole, static_cast<mpfr_exp_t>(number.exponent), MPFR_RNDN);
-    mpz_clear(whole);
-}
-
 inline std::uint32_t OracleCount(const DyadicNumber& re, const DyadicNumber& im, long double offRe, long double offIm,
                                  std::uint32_t depth, long precision) {
     Mpfr cr(precision), ci(precision), t(precision), x(precision), y(precision), xx(precision), yy(precision),
         xy(precision), sum(precision),
         exact(static_cast<long>(re.magnitude.size() * 64 + im.magnitude.size() * 64 + 8)), offset(64);
-    SetExact(exact.value, re);
+    SetMpfr(exact.value, re);
     mpfr_set_ld(offset.value, offRe, MPFR_RNDN);
     mpfr_add(cr.value, exact.value, offset.value, MPFR_RNDN);
-    SetExact(exact.value, im);
+    SetMpfr(exact.value, im);
     mpfr_set_ld(offset.value, offIm, MPFR_RNDN);
     mpfr_add(ci.value, exact.value, offset.value, MPFR_RNDN);
     mpfr_set(x.value, cr.value, MPFR_RNDN);
