@@ -26,6 +26,15 @@ long double Rounded(const mpfr_t value) {
     return Flushed(mpfr_get_ld(value, MPFR_RNDN));
 }
 
+WideReal WideRounded(const mpfr_t value) {
+    if (mpfr_zero_p(value)) return {};
+    long exponent = 0;
+    const long double mantissa = mpfr_get_ld_2exp(&exponent, value, MPFR_RNDN);  // 64 bits, in [1/2, 1)
+    return Wide(mantissa, exponent);
+}
+
+bool WasFlushed(const mpfr_t value, long double rounded) { return rounded == 0.0L && !mpfr_zero_p(value); }
+
 bool Same(const OrbitPoint& a, const OrbitPoint& b) { return a.re == b.re && a.im == b.im; }
 
 // The shortest period of the rounded values at the orbit's end (up to half
@@ -54,11 +63,12 @@ long ReferencePrecision(std::int64_t level, std::uint32_t depth) {
 
 ReferenceOrbit ComputeReferenceOrbit(const DyadicNumber& re, const DyadicNumber& im, long double offsetRe,
                                      long double offsetIm, std::uint32_t depth, long precision,
-                                     const OrbitProgress& progress) {
+                                     const OrbitProgress& progress, std::int64_t offsetExponent) {
     ReferenceOrbit orbit;
     orbit.precision = precision;
     orbit.offsetRe = offsetRe;
     orbit.offsetIm = offsetIm;
+    orbit.offsetExponent = offsetExponent;
     // C itself, rounded once to `precision` bits after the exact sums.
     Mpfr cr(precision), ci(precision);
     {
@@ -66,8 +76,10 @@ ReferenceOrbit ComputeReferenceOrbit(const DyadicNumber& re, const DyadicNumber&
         SetMpfr(exactRe.value, re);
         SetMpfr(exactIm.value, im);
         mpfr_set_ld(offset.value, offsetRe, MPFR_RNDN);
+        mpfr_mul_2si(offset.value, offset.value, offsetExponent, MPFR_RNDN);
         mpfr_add(cr.value, exactRe.value, offset.value, MPFR_RNDN);
         mpfr_set_ld(offset.value, offsetIm, MPFR_RNDN);
+        mpfr_mul_2si(offset.value, offset.value, offsetExponent, MPFR_RNDN);
         mpfr_add(ci.value, exactIm.value, offset.value, MPFR_RNDN);
     }
     Mpfr x(precision), y(precision), xx(precision), yy(precision), xy(precision), sum(precision);
@@ -85,7 +97,10 @@ ReferenceOrbit ComputeReferenceOrbit(const DyadicNumber& re, const DyadicNumber&
         mpfr_add(x.value, sum.value, cr.value, MPFR_RNDN);
         mpfr_mul_2ui(xy.value, xy.value, 1, MPFR_RNDN);
         mpfr_add(y.value, xy.value, ci.value, MPFR_RNDN);
-        orbit.points.push_back({Rounded(x.value), Rounded(y.value)});
+        const OrbitPoint point{Rounded(x.value), Rounded(y.value)};
+        orbit.points.push_back(point);
+        if (WasFlushed(x.value, point.re) || WasFlushed(y.value, point.im))
+            orbit.tiny.push_back({m, WideRounded(x.value), WideRounded(y.value)});
         mpfr_sqr(xx.value, x.value, MPFR_RNDN);
         mpfr_sqr(yy.value, y.value, MPFR_RNDN);
         mpfr_add(sum.value, xx.value, yy.value, MPFR_RNDN);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "deep/dyadic_number.h"
+#include "deep/wide_real.h"
 
 namespace qarn::deep {
 
@@ -24,6 +25,14 @@ inline constexpr long double FlushBelow = 0x1p-8000L;
 
 inline long double Flushed(long double value) { return (value < FlushBelow && value > -FlushBelow) ? 0.0L : value; }
 
+// A value of the orbit with a nonzero part below FlushBelow (kept as 0 in
+// the points): both parts rounded once to 64 bits with an unbounded
+// exponent, for the loop of the deepest views.
+struct TinyOrbitPoint {
+    std::uint32_t m;
+    WideReal re, im;
+};
+
 // Z_0 = 0, Z_1 = C, Z_{m+1} = Z_m^2 + C, computed in binary floating point
 // of `precision` bits with every operation correctly rounded (MPFR), up to
 // and including Z_M, where M is the first m with |Z_m|^2 > 4 (escaped) or
@@ -39,10 +48,14 @@ struct ReferenceOrbit {
     // mod period, until the orbit ends.
     std::uint32_t tailStart = 0;
     std::uint32_t period = 0;
-    // Where the orbit's point lies, as an offset from the view's centre in
-    // the same units as the pixel offsets (0, 0 for the centre itself).
+    // In order of m: the values whose parts were flushed to 0.
+    std::vector<TinyOrbitPoint> tiny;
+    // Where the orbit's point lies, as an offset from the view's centre,
+    // (offsetRe, offsetIm) 2^offsetExponent, in the same units as the pixel
+    // offsets (0, 0 for the centre itself).
     long double offsetRe = 0.0L;
     long double offsetIm = 0.0L;
+    std::int64_t offsetExponent = 0;
 };
 
 // The bits of the reference orbit for a view at `level` iterated to
@@ -56,10 +69,11 @@ long ReferencePrecision(std::int64_t level, std::uint32_t depth);
 // false to stop the computation (which then returns an empty orbit).
 using OrbitProgress = std::function<bool(std::uint32_t done)>;
 
-// The orbit of re + i im + (offsetRe, offsetIm) (the offsets added exactly).
+// The orbit of re + i im + (offsetRe, offsetIm) 2^offsetExponent (the
+// offsets added exactly).
 ReferenceOrbit ComputeReferenceOrbit(const DyadicNumber& re, const DyadicNumber& im, long double offsetRe,
                                      long double offsetIm, std::uint32_t depth, long precision,
-                                     const OrbitProgress& progress = {});
+                                     const OrbitProgress& progress = {}, std::int64_t offsetExponent = 0);
 
 // Memory of the orbit's points: 32 bytes an iteration.
 inline std::uint64_t OrbitBytes(const ReferenceOrbit& orbit) {

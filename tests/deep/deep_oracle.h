@@ -52,16 +52,19 @@ inline DyadicNumber DyadicFromText(const std::string& text, long bits) {
     return DyadicOf(value.value);
 }
 
+// c = C + (offRe, offIm) 2^exponent.
 inline std::uint32_t OracleCount(const DyadicNumber& re, const DyadicNumber& im, long double offRe, long double offIm,
-                                 std::uint32_t depth, long precision) {
+                                 std::uint32_t depth, long precision, std::int64_t exponent = 0) {
     Mpfr cr(precision), ci(precision), t(precision), x(precision), y(precision), xx(precision), yy(precision),
         xy(precision), sum(precision),
         exact(static_cast<long>(re.magnitude.size() * 64 + im.magnitude.size() * 64 + 8)), offset(64);
     SetMpfr(exact.value, re);
     mpfr_set_ld(offset.value, offRe, MPFR_RNDN);
+    mpfr_mul_2si(offset.value, offset.value, exponent, MPFR_RNDN);
     mpfr_add(cr.value, exact.value, offset.value, MPFR_RNDN);
     SetMpfr(exact.value, im);
     mpfr_set_ld(offset.value, offIm, MPFR_RNDN);
+    mpfr_mul_2si(offset.value, offset.value, exponent, MPFR_RNDN);
     mpfr_add(ci.value, exact.value, offset.value, MPFR_RNDN);
     mpfr_set(x.value, cr.value, MPFR_RNDN);
     mpfr_set(y.value, ci.value, MPFR_RNDN);
@@ -83,11 +86,12 @@ inline std::uint32_t OracleCount(const DyadicNumber& re, const DyadicNumber& im,
 inline std::vector<std::uint32_t> OracleCounts(const DyadicNumber& re, const DyadicNumber& im,
                                                const std::vector<long double>& offRe,
                                                const std::vector<long double>& offIm, std::uint32_t depth,
-                                               long precision) {
+                                               long precision, std::int64_t exponent = 0) {
     std::vector<std::uint32_t> counts(offRe.size() * offIm.size());
     auto run = [&](std::size_t part) {
         for (std::size_t k = part; k < counts.size(); k += 2)
-            counts[k] = OracleCount(re, im, offRe[k % offRe.size()], offIm[k / offRe.size()], depth, precision);
+            counts[k] = OracleCount(re, im, offRe[k % offRe.size()], offIm[k / offRe.size()], depth, precision,
+                                    exponent);
     };
     std::thread other(run, 1);
     run(0);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "deep/perturbation.h"
+#include "deep/wide_perturbation.h"
 #include "deep_oracle.h"
 #include "engine/arithmetic_mode.h"
 
@@ -34,11 +35,17 @@ const DeepViewCase OracleViews[] = {
     {"i300", "0", "1", 300, 20000, 16, 12},
     {"i1500", "0", "1", 1500, 50000, 12, 12},
     {"i4000", "0", "1", 4000, 50000, 8, 8},
+    // Past the plain loop's range, and past the x87 exponent's.
+    {"i9000", "0", "1", 9000, 50000, 8, 6},
+    {"i20000", "0", "1", 20000, 50000, 4, 4},
 };
 
 struct Grid {
     DyadicNumber re, im;
-    std::vector<long double> offRe, offIm;
+    std::vector<long double> offRe, offIm;      // where the plain loop reaches
+    std::vector<long double> unitsRe, unitsIm;  // in steps of 2^exponent
+    std::int64_t exponent = 0;
+    WideGrid Wide() const { return {unitsRe, unitsIm, exponent}; }
 };
 
 // Pixel (i, j) of W x H at scale 1: (i - W/2, H/2 - j) steps of 2^-(7+L).
@@ -47,10 +54,15 @@ Grid MakeGrid(const DeepViewCase& view) {
     const long bits = static_cast<long>(7 + view.level + 64);
     grid.re = testing::DyadicFromText(view.re, bits);
     grid.im = testing::DyadicFromText(view.im, bits);
-    long double step = 0x1p-7L;
-    for (std::int64_t k = 0; k < view.level; ++k) step *= 0.5L;
-    for (int i = 0; i < view.width; ++i) grid.offRe.push_back(static_cast<long double>(i - view.width / 2) * step);
-    for (int j = 0; j < view.height; ++j) grid.offIm.push_back(static_cast<long double>(view.height / 2 - j) * step);
+    grid.exponent = -(7 + view.level);
+    for (int i = 0; i < view.width; ++i) grid.unitsRe.push_back(i - view.width / 2);
+    for (int j = 0; j < view.height; ++j) grid.unitsIm.push_back(view.height / 2 - j);
+    if (view.level <= MaxLoopLevel) {
+        long double step = 0x1p-7L;
+        for (std::int64_t k = 0; k < view.level; ++k) step *= 0.5L;
+        for (long double u : grid.unitsRe) grid.offRe.push_back(u * step);
+        for (long double u : grid.unitsIm) grid.offIm.push_back(u * step);
+    }
     return grid;
 }
 
@@ -104,21 +116,31 @@ TEST_P(DeepOracle, CountsAgreeWithFullPrecision) {
     const DeepViewCase& view = GetParam();
     const Grid grid = MakeGrid(view);
     const long precision = ReferencePrecision(view.level, view.depth);
-    const ReferenceOrbit orbit = ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth, precision);
-    const std::vector<std::uint32_t> oracle = testing::OracleCounts(grid.re, grid.im, grid.offRe, grid.offIm,
-                                                                    view.depth, 2 * precision);
+    const bool plainReaches = view.level <= MaxLoopLevel;
+    // The wide loop takes its own reference where the plain one cannot.
+    const ReferenceOrbit orbit =
+        plainReaches ? ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth, precision)
+                     : ChooseWideReferenceOrbit(grid.re, grid.im, grid.Wide(), view.depth, precision);
+    const std::vector<std::uint32_t> oracle = testing::OracleCounts(
+        grid.re, grid.im, grid.unitsRe, grid.unitsIm, view.depth, 2 * precision, grid.exponent);
     DeepRenderer renderer(2);
-    const long double dcMax = MaxDifference(orbit, grid.offRe, grid.offIm);
+    const long double dcMax = plainReaches ? MaxDifference(orbit, grid.offRe, grid.offIm)
+                                           : WideMaxDifference(orbit, grid.Wide());
     const BlaTable fine(orbit, FineTolerance, dcMax), fast(orbit, FastTolerance, dcMax);
     struct Setting {
         const char* name;
         const BlaTable* table;
-    } settings[] = {{"plain", nullptr}, {"fine", &fine}, {"fast", &fast}};
+        bool wide;
+    } settings[] = {{"plain", nullptr, false}, {"fine", &fine, false},     {"fast", &fast, false},
+                    {"wide", nullptr, true},   {"wide fine", &fine, true}, {"wide fast", &fast, true}};
     for (const Setting& setting : settings) {
+        if (!setting.wide && !plainReaches) continue;
         std::vector<std::uint32_t> counts(oracle.size());
-        const DeepWork work = renderer.Render(orbit, setting.table, grid.offRe, grid.offIm, view.depth, counts);
+        const DeepWork work =
+            setting.wide ? WideRender(2, orbit, setting.table, grid.Wide(), view.depth, counts)
+                         : renderer.Render(orbit, setting.table, grid.offRe, grid.offIm, view.depth, counts);
         const Agreement a = Compare(oracle, counts, view.width, view.height);
-        std::printf("%-12s %-5s same %.4f close %.4f 3x3 %.4f largest %u tests %llu iterations %llu\n", view.name,
+        std::printf("%-12s %-9s same %.4f close %.4f 3x3 %.4f largest %u tests %llu iterations %llu\n", view.name,
                     setting.name, a.same, a.close, a.neighbourhood, a.largest,
                     static_cast<unsigned long long>(work.tests), static_cast<unsigned long long>(work.iterations));
         EXPECT_FALSE(a.falseInside) << setting.name;
