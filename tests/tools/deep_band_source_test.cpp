@@ -42,7 +42,8 @@ TEST(DeepArea, OffsetsAreWholeStepsAboutTheCentre) {
     const struct {
         std::int64_t level;
         int width, height, divisor;
-    } areas[] = {{57, 8, 6, 1}, {300, 64, 2, 4}, {7800, 6, 10, 512}, {90, 10, 4, 3}, {1000, 4, 8, 24}};
+    } areas[] = {{57, 8, 6, 1},     {300, 64, 2, 4},   {7800, 6, 10, 512},  {90, 10, 4, 3},
+                 {1000, 4, 8, 24},  {7801, 6, 4, 1},   {20000, 6, 4, 3},    {100000, 4, 6, 64}};
     for (const auto& a : areas) {
         const DeepArea area{LocationOf("0", "0", a.level), a.width, a.height, a.divisor};
         const std::vector<long double> re = DeepColumnOffsets(area), im = DeepRowOffsets(area);
@@ -58,6 +59,7 @@ TEST(DeepArea, OffsetsAreWholeStepsAboutTheCentre) {
             mpfr_set_si_2exp(exact, n, static_cast<mpfr_exp_t>(-(7 + a.level)), MPFR_RNDN);
             mpfr_div_ui(exact, exact, static_cast<unsigned long>(a.divisor), MPFR_RNDN);
             mpfr_set_ld(got, offset, MPFR_RNDN);
+            mpfr_mul_2si(got, got, static_cast<long>(DeepOffsetExponent(area)), MPFR_RNDN);
             if ((a.divisor & (a.divisor - 1)) == 0) {
                 EXPECT_EQ(mpfr_cmp(got, exact), 0) << what << " " << n << " at level " << a.level;
                 return;
@@ -105,6 +107,7 @@ const DeepPictureCase DeepPictures[] = {
     {"seahorse90", "-0.743643887037158704752191506114774", "0.131825904205311970493132056385139", 90, 20000, 8, 80, 1,
      false},
     {"i300", "0", "1", 300, 5000, 12, 8, 2, true},
+    {"i9000", "0", "1", 9000, 20000, 6, 4, 2, true},
 };
 
 class DeepPicture : public ::testing::TestWithParam<DeepPictureCase> {};
@@ -136,20 +139,30 @@ TEST_P(DeepPicture, BandsHoldTheDeepLoopsCountOfEachPoint) {
     }
 
     const std::vector<long double> offRe = DeepColumnOffsets(area), offIm = DeepRowOffsets(area);
-    const deep::ReferenceOrbit orbit = deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm,
-                                                                  c.depth, deep::ReferencePrecision(c.level, c.depth));
-    const deep::BlaTable table(orbit, deep::FineTolerance, deep::MaxDifference(orbit, offRe, offIm));
-    const std::vector<double> cRe = NearestDoubles(area.location.re, offRe);
-    const std::vector<double> cIm = NearestDoubles(area.location.im, offIm);
+    const std::int64_t exponent = DeepOffsetExponent(area);
+    const deep::WideGrid grid{offRe, offIm, exponent};
+    const long precision = deep::ReferencePrecision(c.level, c.depth);
+    const deep::ReferenceOrbit orbit =
+        exponent != 0
+            ? deep::ChooseWideReferenceOrbit(area.location.re, area.location.im, grid, c.depth, precision)
+            : deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm, c.depth, precision);
+    const deep::BlaTable table(orbit, deep::FineTolerance,
+                               exponent != 0 ? deep::WideMaxDifference(orbit, grid)
+                                             : deep::MaxDifference(orbit, offRe, offIm));
+    const std::vector<double> cRe = NearestDoubles(area.location.re, offRe, exponent);
+    const std::vector<double> cIm = NearestDoubles(area.location.im, offIm, exponent);
     ASSERT_EQ(one.counts.size(), static_cast<std::size_t>(c.width * c.height));
     int escaped = 0;
     for (int q = 0; q < c.height; ++q)
         for (int p = 0; p < c.width; ++p) {
             EscapeState state{};
-            const std::uint32_t count = deep::DeepCount(orbit, &table,
-                                                        offRe[static_cast<std::size_t>(p)] - orbit.offsetRe,
-                                                        offIm[static_cast<std::size_t>(q)] - orbit.offsetIm, c.depth,
-                                                        &state, nullptr);
+            const long double re = offRe[static_cast<std::size_t>(p)], im = offIm[static_cast<std::size_t>(q)];
+            const std::uint32_t count =
+                exponent != 0
+                    ? deep::WideCount(orbit, &table, deep::Wide(re - orbit.offsetRe, exponent),
+                                      deep::Wide(im - orbit.offsetIm, exponent), c.depth, &state, nullptr)
+                    : deep::DeepCount(orbit, &table, re - orbit.offsetRe, im - orbit.offsetIm, c.depth, &state,
+                                      nullptr);
             const std::size_t k = static_cast<std::size_t>(q * c.width + p);
             ASSERT_EQ(one.counts[k], count) << "point " << p << ", " << q;
             escaped += count != 0;

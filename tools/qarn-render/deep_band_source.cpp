@@ -21,14 +21,21 @@ constexpr std::size_t BandCounts = std::size_t{1} << 22;
 constexpr std::size_t BandPointsWithExtras = (std::size_t{32} << 20) / 48;
 constexpr int MaxBandRows = 64;
 
+// t in units of 2^DeepOffsetExponent.
 long double DeepStep(const DeepArea& area) {
     SetArithmeticMode();
-    // 2^-(7+L) is exact (L <= MaxLoopLevel keeps it far inside the range).
-    const long double step = std::ldexp(1.0L, static_cast<int>(-(7 + area.location.level)));
+    // 2^-(7+L) in those units is exact (L <= MaxLoopLevel keeps it far
+    // inside the range).
+    const long double step =
+        std::ldexp(1.0L, static_cast<int>(-(7 + area.location.level) - DeepOffsetExponent(area)));
     return area.divisor == 1 ? step : step / static_cast<long double>(area.divisor);
 }
 
 }  // namespace
+
+std::int64_t DeepOffsetExponent(const DeepArea& area) {
+    return area.location.level <= deep::MaxLoopLevel ? 0 : -(7 + area.location.level);
+}
 
 std::vector<long double> DeepColumnOffsets(const DeepArea& area) {
     const long double step = DeepStep(area);
@@ -46,7 +53,8 @@ std::vector<long double> DeepRowOffsets(const DeepArea& area) {
     return offsets;
 }
 
-std::vector<double> NearestDoubles(const deep::DyadicNumber& centre, std::span<const long double> offsets) {
+std::vector<double> NearestDoubles(const deep::DyadicNumber& centre, std::span<const long double> offsets,
+                                   std::int64_t exponent) {
     mpfr_t c, offset, sum;
     mpfr_init2(c, static_cast<mpfr_prec_t>(64 * centre.magnitude.size() + 64));
     mpfr_init2(offset, 64);
@@ -55,6 +63,7 @@ std::vector<double> NearestDoubles(const deep::DyadicNumber& centre, std::span<c
     std::vector<double> nearest(offsets.size());
     for (std::size_t k = 0; k < offsets.size(); ++k) {
         mpfr_set_ld(offset, offsets[k], MPFR_RNDN);  // exact: 64 bits
+        mpfr_mul_2si(offset, offset, exponent, MPFR_RNDN);
         mpfr_add(sum, c, offset, MPFR_RNDN);         // the exact sum, rounded once
         nearest[k] = mpfr_get_d(sum, MPFR_RNDN);     // exact: 53 bits
     }
@@ -81,17 +90,21 @@ DeepBandSource::DeepBandSource(unsigned threads, int maxWidth, int rowMultiple, 
 std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, deep::Tolerance tolerance,
                                    std::span<BandSink* const> sinks, ProgressBar* progress, BandExtras extras) {
     if (area.width <= 0 || area.width > maxWidth_ || area.height <= 0) return "picture size out of range";
-    if (area.location.level > deep::MaxLoopLevel) return "the level is past the deep loop's range";
     const bool withExtras = extras.mu || extras.colours != nullptr;
     if (withExtras && states_.empty()) return "the renderer was made without room for mu";
     work_ = {};
     writer_.Clear();
     const std::vector<long double> offRe = DeepColumnOffsets(area);
     const std::vector<long double> offIm = DeepRowOffsets(area);
+    // Past MaxLoopLevel the offsets are in units of 2^exponent, and the
+    // points go through the loop whose reals carry their own exponent.
+    const std::int64_t exponent = DeepOffsetExponent(area);
+    const deep::WideGrid wideGrid{offRe, offIm, exponent};
+    const bool wide = exponent != 0;
     std::vector<double> cRe, cIm;
     if (withExtras) {
-        cRe = NearestDoubles(area.location.re, offRe);
-        cIm = NearestDoubles(area.location.im, offIm);
+        cRe = NearestDoubles(area.location.re, offRe, exponent);
+        cIm = NearestDoubles(area.location.im, offIm, exponent);
     }
 
     // The reference orbit, then the table, on this thread.
@@ -101,15 +114,19 @@ std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, de
         if (progress != nullptr) progress->Stage("reference orbit", done, depth);
         return !runStopRequested.load();
     };
-    const deep::ReferenceOrbit orbit = deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm,
-                                                                  depth, referencePrecision_, orbitProgress);
+    const deep::ReferenceOrbit orbit =
+        wide ? deep::ChooseWideReferenceOrbit(area.location.re, area.location.im, wideGrid, depth,
+                                              referencePrecision_, orbitProgress)
+             : deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm, depth,
+                                          referencePrecision_, orbitProgress);
     if (runStopRequested.load() || orbit.points.empty()) {
         if (progress != nullptr) progress->EndStage();
         return "interrupted";
     }
     referenceLength_ = orbit.length;
     if (progress != nullptr) progress->Stage("approximation tables", 0, 0);
-    const deep::BlaTable table(orbit, tolerance, deep::MaxDifference(orbit, offRe, offIm));
+    const deep::BlaTable table(orbit, tolerance,
+                               wide ? deep::WideMaxDifference(orbit, wideGrid) : deep::MaxDifference(orbit, offRe, offIm));
     if (progress != nullptr) progress->EndStage();
 
     for (int top = 0, band = 0; top < area.height; top += bandRows_, ++band) {
@@ -142,11 +159,16 @@ std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, de
         };
         linesDone_.store(0, std::memory_order_relaxed);
         if (progress != nullptr) progress->BandStarts(rows);
-        work_ += renderer_.Render(orbit, &table, offRe,
-                                  std::span(offIm).subspan(static_cast<std::size_t>(top),
-                                                           static_cast<std::size_t>(rows)),
-                                  depth, std::span(counts.data(), points),
-                                  withExtras ? std::span(states_.data(), points) : std::span<EscapeState>{}, rowDone);
+        const std::span<const long double> bandIm =
+            std::span(offIm).subspan(static_cast<std::size_t>(top), static_cast<std::size_t>(rows));
+        const std::span<EscapeState> bandStates =
+            withExtras ? std::span(states_.data(), points) : std::span<EscapeState>{};
+        if (wide)
+            work_ += deep::WideRender(renderer_.Threads(), orbit, &table, {offRe, bandIm, exponent}, depth,
+                                      std::span(counts.data(), points), bandStates, rowDone);
+        else
+            work_ += renderer_.Render(orbit, &table, offRe, bandIm, depth, std::span(counts.data(), points),
+                                      bandStates, rowDone);
         // The band before this one has been taken by now, so its buffer is
         // free for the band after.
         if (std::string failure = writer_.Wait(); !failure.empty()) return failure;

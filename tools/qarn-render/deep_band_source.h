@@ -9,6 +9,7 @@
 #include "band_renderer.h"
 #include "deep/bla_table.h"
 #include "deep/perturbation.h"
+#include "deep/wide_perturbation.h"
 #include "engine/escape_state.h"
 #include "view_input.h"
 
@@ -32,18 +33,23 @@ struct DeepArea {
 };
 
 // The offsets of a deep picture's columns (p - width/2) t and rows
-// (height/2 - q) t, each rounded to the 80-bit format as follows: t is
-// 2^-(7+L) (exact) divided by the divisor in one rounding to nearest (exact
-// where the divisor is a power of two), and each offset is the whole number
-// (exact) times t in one rounding to nearest. An offset thus lies within
-// half an 80-bit unit of its exact value times (1 + 2^-64).
+// (height/2 - q) t, in units of 2^DeepOffsetExponent(area), each rounded to
+// the 80-bit format as follows: t is 2^-(7+L) (exact) divided by the divisor
+// in one rounding to nearest (exact where the divisor is a power of two),
+// and each offset is the whole number (exact) times t in one rounding to
+// nearest. An offset thus lies within half an 80-bit unit of its exact value
+// times (1 + 2^-64). The unit is 1 up to MaxLoopLevel, and 2^-(7+L) past it,
+// where the offsets leave the 80-bit range.
+std::int64_t DeepOffsetExponent(const DeepArea& area);
 std::vector<long double> DeepColumnOffsets(const DeepArea& area);
 std::vector<long double> DeepRowOffsets(const DeepArea& area);
 
-// The doubles nearest C + offset, correctly rounded from the exact sum
-// (MPFR): the c that the continuous count takes beside each point's escape
-// state, as the shallow path takes the doubles nearest its coordinates.
-std::vector<double> NearestDoubles(const deep::DyadicNumber& centre, std::span<const long double> offsets);
+// The doubles nearest C + offset 2^exponent, correctly rounded from the
+// exact sum (MPFR): the c that the continuous count takes beside each
+// point's escape state, as the shallow path takes the doubles nearest its
+// coordinates.
+std::vector<double> NearestDoubles(const deep::DyadicNumber& centre, std::span<const long double> offsets,
+                                   std::int64_t exponent = 0);
 
 // Computes deep pictures of up to maxWidth points a row in bands of whole
 // rows through the deep library's loop on a pool of threads made once, and

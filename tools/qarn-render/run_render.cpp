@@ -325,10 +325,6 @@ int RunRender(int argc, const char* const* argv) {
         if (options.zoomFrames)
             return Fail(ExitRefused,
                         "--zoom-frames: zoom videos end at level 56 for now; a deep view renders as one picture");
-        const bool computes = options.pictureFile || options.countsFile || options.continuousFile;
-        if (computes && deepView->level > deep::MaxLoopLevel)
-            return Fail(ExitRefused, "views past level " + std::to_string(deep::MaxLoopLevel) +
-                                         " are not rendered yet; --info gives the view as text");
     }
     return RunPlan(options, view);
 }
