@@ -61,11 +61,29 @@ std::uint32_t WideCount(const ReferenceOrbit& orbit, const BlaTable* table, Wide
     WideReal markRe, markIm;
     std::uint32_t count = 0;
     EscapeState escape{0.0, 0.0};
+    // dc as an x87 real where it is a normal one (the sums below then round
+    // as the wide ones do).
+    const long double dcReX = NearestLongDouble(dcRe), dcImX = NearestLongDouble(dcIm);
+    const bool dcX = (dcReX != 0.0L || dcRe.m == 0.0L) && (dcImX != 0.0L || dcIm.m == 0.0L);
     for (;;) {
-        const WidePoint z = OrbitValue(orbit, m);
-        const WideReal zr = z.re + dr;
-        const WideReal zi = z.im + di;
-        const WideReal z2 = zr * zr + zi * zi;
+        const OrbitPoint& point = orbit.points[m];
+        // Where the difference's parts and Z_m's are 0 or within
+        // [2^-1024, 2^1024) (not a tiny value kept as 0), every product and
+        // sum of a step is of normal x87 reals with a normal or exact result:
+        // the x87 operations themselves give the wide results.
+        const bool plain = dr.e == 0 && di.e == 0 && ((point.re != 0.0L && point.im != 0.0L) || orbit.tiny.empty());
+        const WidePoint z = plain ? WidePoint{Wide(point.re), Wide(point.im)} : OrbitValue(orbit, m);
+        WideReal zr, zi, z2;
+        if (plain) {
+            const long double xr = point.re + dr.m, xi = point.im + di.m;
+            zr = Wide(xr);
+            zi = Wide(xi);
+            z2 = Wide(xr * xr + xi * xi);
+        } else {
+            zr = z.re + dr;
+            zi = z.im + di;
+            z2 = zr * zr + zi * zi;
+        }
         ++tests;
         if (four < z2) {
             count = n;
@@ -73,7 +91,7 @@ std::uint32_t WideCount(const ReferenceOrbit& orbit, const BlaTable* table, Wide
             break;
         }
         if (n >= depth) break;
-        WideReal d2 = dr * dr + di * di;
+        WideReal d2 = plain ? Wide(dr.m * dr.m + di.m * di.m) : dr * dr + di * di;
         if (m == last || z2 < d2) {
             dr = zr;
             di = zi;
@@ -117,12 +135,24 @@ std::uint32_t WideCount(const ReferenceOrbit& orbit, const BlaTable* table, Wide
             }
         }
         const WidePoint at = m == 0 ? WidePoint{} : z;  // Z_0 = 0 after a rebase
-        const WideReal tr = (at.re + at.re) + dr;
-        const WideReal ti = (at.im + at.im) + di;
-        const WideReal nr = (tr * dr - ti * di) + dcRe;
-        const WideReal ni = (tr * di + ti * dr) + dcIm;
-        dr = nr;
-        di = ni;
+        if (dr.e == 0 && di.e == 0 && at.re.e == 0 && at.im.e == 0) {
+            const long double tr = (at.re.m + at.re.m) + dr.m, ti = (at.im.m + at.im.m) + di.m;
+            const long double pr = tr * dr.m - ti * di.m, pi = tr * di.m + ti * dr.m;
+            if (dcX) {
+                dr = Wide(pr + dcReX);
+                di = Wide(pi + dcImX);
+            } else {
+                dr = Wide(pr) + dcRe;
+                di = Wide(pi) + dcIm;
+            }
+        } else {
+            const WideReal tr = (at.re + at.re) + dr;
+            const WideReal ti = (at.im + at.im) + di;
+            const WideReal nr = (tr * dr - ti * di) + dcRe;
+            const WideReal ni = (tr * di + ti * dr) + dcIm;
+            dr = nr;
+            di = ni;
+        }
         ++m;
         ++n;
     }

@@ -45,7 +45,7 @@ inline long double Pow2(std::int64_t k) {
 
 // m 2^e with the mantissa part brought into range by exact powers of two.
 // Infinities and NaN stay as they are (exponent 0).
-inline WideReal Wide(long double m, std::int64_t e = 0) {
+[[gnu::noinline]] inline WideReal Rescaled(long double m, std::int64_t e) {
     using namespace wide_detail;
     if (m == 0.0L) return {0.0L, 0};
     if (!(Abs(m) <= std::numeric_limits<long double>::max())) return {m, 0};
@@ -60,12 +60,20 @@ inline WideReal Wide(long double m, std::int64_t e = 0) {
     return {m, e};
 }
 
+[[gnu::always_inline]] inline WideReal Wide(long double m, std::int64_t e = 0) {
+    using namespace wide_detail;
+    const long double a = Abs(m);
+    if (a < High && a >= Low) return {m, e};
+    return Rescaled(m, e);
+}
+
 inline WideReal operator-(WideReal a) { return {-a.m, a.e}; }
 
 inline WideReal operator+(WideReal a, WideReal b) {
     using namespace wide_detail;
     if (a.m == 0.0L) return b;
     if (b.m == 0.0L) return a;
+    if (a.e == b.e) return Wide(a.m + b.m, a.e);
     const std::int64_t d = b.e - a.e;
     if (d > Apart) return b;
     if (d < -Apart) return a;
@@ -80,8 +88,8 @@ inline WideReal operator-(WideReal a, WideReal b) { return a + -b; }
 inline WideReal operator*(WideReal a, WideReal b) { return Wide(a.m * b.m, a.e + b.e); }
 
 // The sign of a rounded difference is the exact difference's.
-inline bool operator<(WideReal a, WideReal b) { return (a - b).m < 0.0L; }
-inline bool operator==(WideReal a, WideReal b) { return (a - b).m == 0.0L; }
+inline bool operator<(WideReal a, WideReal b) { return a.e == b.e ? a.m < b.m : (a - b).m < 0.0L; }
+inline bool operator==(WideReal a, WideReal b) { return a.e == b.e ? a.m == b.m : (a - b).m == 0.0L; }
 
 // The value as an x87 real where it is a normal one or zero: 0 (signed)
 // below 2^-16000, infinity above 2^16000.
