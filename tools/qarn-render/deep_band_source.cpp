@@ -24,7 +24,9 @@ constexpr int MaxBandRows = 64;
 long double DeepStep(const DeepArea& area) {
     SetArithmeticMode();
     // 2^-(7+L) is exact (L <= MaxLoopLevel keeps it far inside the range).
-    const long double step = std::ldexp(1.0L, static_cast<int>(-(7 + area.location.level)));
+    const long double step = area.squareStep != 0.0L
+                                 ? area.squareStep
+                                 : std::ldexp(1.0L, static_cast<int>(-(7 + area.location.level)));
     return area.divisor == 1 ? step : step / static_cast<long double>(area.divisor);
 }
 
@@ -62,6 +64,22 @@ std::vector<double> NearestDoubles(const deep::DyadicNumber& centre, std::span<c
     return nearest;
 }
 
+deep::ReferenceOrbit DeepReference(const DeepArea& area, std::uint32_t depth, ProgressBar* progress) {
+    const std::vector<long double> offRe = DeepColumnOffsets(area);
+    const std::vector<long double> offIm = DeepRowOffsets(area);
+    if (progress != nullptr) progress->Stage("reference orbit", 0, depth);
+    const deep::OrbitProgress orbitProgress = [&](std::uint32_t done) {
+        if (progress != nullptr) progress->Stage("reference orbit", done, depth);
+        return !runStopRequested.load();
+    };
+    deep::ReferenceOrbit orbit =
+        deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm, depth,
+                                   deep::ReferencePrecision(area.location.level, depth), orbitProgress);
+    if (progress != nullptr) progress->EndStage();
+    if (runStopRequested.load()) return {};
+    return orbit;
+}
+
 DeepBandSource::DeepBandSource(unsigned threads, int maxWidth, int rowMultiple, bool extras)
     : renderer_(threads),
       maxWidth_(maxWidth),
@@ -79,7 +97,8 @@ DeepBandSource::DeepBandSource(unsigned threads, int maxWidth, int rowMultiple, 
 }
 
 std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, deep::Tolerance tolerance,
-                                   std::span<BandSink* const> sinks, ProgressBar* progress, BandExtras extras) {
+                                   std::span<BandSink* const> sinks, ProgressBar* progress, BandExtras extras,
+                                   const deep::ReferenceOrbit* reference) {
     if (area.width <= 0 || area.width > maxWidth_ || area.height <= 0) return "picture size out of range";
     if (area.location.level > deep::MaxLoopLevel) return "the level is past the deep loop's range";
     const bool withExtras = extras.mu || extras.colours != nullptr;
@@ -95,18 +114,14 @@ std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, de
     }
 
     // The reference orbit, then the table, on this thread.
-    referencePrecision_ = deep::ReferencePrecision(area.location.level, depth);
-    if (progress != nullptr) progress->Stage("reference orbit", 0, depth);
-    const deep::OrbitProgress orbitProgress = [&](std::uint32_t done) {
-        if (progress != nullptr) progress->Stage("reference orbit", done, depth);
-        return !runStopRequested.load();
-    };
-    const deep::ReferenceOrbit orbit = deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm,
-                                                                  depth, referencePrecision_, orbitProgress);
-    if (runStopRequested.load() || orbit.points.empty()) {
-        if (progress != nullptr) progress->EndStage();
-        return "interrupted";
+    deep::ReferenceOrbit own;
+    if (reference == nullptr) {
+        own = DeepReference(area, depth, progress);
+        reference = &own;
     }
+    const deep::ReferenceOrbit& orbit = *reference;
+    if (runStopRequested.load() || orbit.points.empty()) return "interrupted";
+    referencePrecision_ = orbit.precision;
     referenceLength_ = orbit.length;
     if (progress != nullptr) progress->Stage("approximation tables", 0, 0);
     const deep::BlaTable table(orbit, tolerance, deep::MaxDifference(orbit, offRe, offIm));
