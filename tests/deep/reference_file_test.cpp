@@ -32,9 +32,8 @@ bool SameOrbit(const ReferenceOrbit& a, const ReferenceOrbit& b) {
         if (std::memcmp(&a.points[m].re, &b.points[m].re, 10) != 0 ||
             std::memcmp(&a.points[m].im, &b.points[m].im, 10) != 0)
             return false;
-    return a.length == b.length && a.escaped == b.escaped && a.precision == b.precision &&
-           a.tailStart == b.tailStart && a.period == b.period && a.offsetRe == b.offsetRe &&
-           a.offsetIm == b.offsetIm;
+    return a.length == b.length && a.escaped == b.escaped && a.precision == b.precision && a.tailStart == b.tailStart &&
+           a.period == b.period && a.offsetRe == b.offsetRe && a.offsetIm == b.offsetIm;
 }
 
 TEST(ReferenceFile, RoundTripAndDepthCut) {

@@ -688,7 +688,9 @@ TEST_F(RenderTool, DeepZoomFramesShareOneReference) {
     EXPECT_EQ(ReadAll(dir / "alone/frame-0004.png"), ReadAll(dir / "whole/frame-0004.png"));
     EXPECT_EQ(ReadAll(dir / "fresh/frame-0005.png"), ReadAll(dir / "whole/frame-0005.png"));
     // A file made for a deeper run serves a shallower one as that run's own.
-    ASSERT_EQ(Run(at + "--level 80 --depth 9000 --size 32x18 --zoom-frames 5 less --frames 4-5 --reference ref.orbit"), 0) << Stderr();
+    ASSERT_EQ(Run(at + "--level 80 --depth 9000 --size 32x18 --zoom-frames 5 less --frames 4-5 --reference ref.orbit"),
+              0)
+        << Stderr();
     ASSERT_EQ(Run(at + "--level 80 --depth 9000 --size 32x18 --zoom-frames 5 lessown --frames 4-5"), 0) << Stderr();
     EXPECT_EQ(ReadAll(dir / "less/frame-0004.png"), ReadAll(dir / "lessown/frame-0004.png"));
 

@@ -24,9 +24,8 @@ constexpr int MaxBandRows = 64;
 long double DeepStep(const DeepArea& area) {
     SetArithmeticMode();
     // 2^-(7+L) is exact (L <= MaxLoopLevel keeps it far inside the range).
-    const long double step = area.squareStep != 0.0L
-                                 ? area.squareStep
-                                 : std::ldexp(1.0L, static_cast<int>(-(7 + area.location.level)));
+    const long double step = area.squareStep != 0.0L ? area.squareStep
+                                                     : std::ldexp(1.0L, static_cast<int>(-(7 + area.location.level)));
     return area.divisor == 1 ? step : step / static_cast<long double>(area.divisor);
 }
 
@@ -72,9 +71,9 @@ deep::ReferenceOrbit DeepReference(const DeepArea& area, std::uint32_t depth, Pr
         if (progress != nullptr) progress->Stage("reference orbit", done, depth);
         return !runStopRequested.load();
     };
-    deep::ReferenceOrbit orbit =
-        deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm, depth,
-                                   deep::ReferencePrecision(area.location.level, depth), orbitProgress);
+    deep::ReferenceOrbit orbit = deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm, depth,
+                                                            deep::ReferencePrecision(area.location.level, depth),
+                                                            orbitProgress);
     if (progress != nullptr) progress->EndStage();
     if (runStopRequested.load()) return {};
     return orbit;

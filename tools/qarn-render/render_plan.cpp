@@ -30,7 +30,7 @@ RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, c
     } else if (options.info) {
         plan.info = deepView ? DeepViewInfo(deepView->re, deepView->im, deepView->level,
                                             CentreFractionBits(deepView->level), view)
-                         : ViewInfo(view);
+                             : ViewInfo(view);
     }
     plan.saveFile = options.saveFile;
 

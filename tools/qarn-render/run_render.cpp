@@ -255,8 +255,7 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
         const InterruptionsHeldBack heldBack;
         const bool extras = NeedsExtras(options, plan, gradientUsed);
         if (anyDeep) deepSource.emplace(options.threads, shape.width * shape.supersample, shape.supersample, extras);
-        if (anyShallow)
-            renderer.emplace(options.threads, shape.width * shape.supersample, shape.supersample, extras);
+        if (anyShallow) renderer.emplace(options.threads, shape.width * shape.supersample, shape.supersample, extras);
         progress.emplace(
             [&] {
                 return deepRunning.load() ? deepSource->LinesDone() : renderer ? renderer->Engine().LinesDone() : 0;
@@ -266,7 +265,8 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
     // One reference orbit for every deep picture, before any is written.
     deep::ReferenceOrbit reference;
     if (anyDeep) {
-        const ReferenceOutcome outcome = ObtainReference(options, *plan.deepest, plan.shown.Depth, &*progress, reference);
+        const ReferenceOutcome outcome = ObtainReference(options, *plan.deepest, plan.shown.Depth, &*progress,
+                                                         reference);
         if (outcome.exitCode != 0) return Fail(outcome.exitCode, outcome.message);
     }
     // The coordinate file is written with the first picture, or alone.
@@ -284,10 +284,10 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
         deepRunning.store(planned.deep.has_value());
         if (error.empty())
             error = outputs.Render([&](std::span<BandSink* const> sinks) {
-                return planned.deep ? deepSource->Render(*planned.deep, plan.shown.Depth, options.tolerance, sinks,
-                                                         &*progress, colouring.extras, &reference)
-                                    : renderer->Render(planned.area, plan.shown.Depth, sinks, &*progress,
-                                                       colouring.extras);
+                return planned.deep
+                           ? deepSource->Render(*planned.deep, plan.shown.Depth, options.tolerance, sinks, &*progress,
+                                                colouring.extras, &reference)
+                           : renderer->Render(planned.area, plan.shown.Depth, sinks, &*progress, colouring.extras);
             });
         if (error.empty()) error = commitSave();
         if (!error.empty()) return Fail(ExitWriteFailed, error);
@@ -309,8 +309,8 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
     if (std::string error = commitSave(); !error.empty()) return Fail(ExitWriteFailed, error);
     if (options.stats && (renderer || deepSource)) {
         const double total = ProcessorSeconds();
-        const double writing =
-            (renderer ? renderer->WriterSeconds() : 0.0) + (deepSource ? deepSource->WriterSeconds() : 0.0);
+        const double writing = (renderer ? renderer->WriterSeconds() : 0.0) +
+                               (deepSource ? deepSource->WriterSeconds() : 0.0);
         std::fprintf(stderr, "writing: %.3f s of %.3f s processor time (%.1f %%)\n", writing, total,
                      total > 0 ? 100.0 * writing / total : 0.0);
     }
@@ -395,8 +395,8 @@ int RunRender(int argc, const char* const* argv) {
         if (options.saveFile)
             return Fail(ExitRefused,
                         "--save: a coordinate file holds levels 0 to 56; --info gives a deep view as text");
-        const bool computes =
-            options.pictureFile || options.countsFile || options.continuousFile || (options.zoomFrames && !options.info);
+        const bool computes = options.pictureFile || options.countsFile || options.continuousFile ||
+                              (options.zoomFrames && !options.info);
         if (computes && deepView->level > deep::MaxLoopLevel)
             return Fail(ExitRefused, "views past level " + std::to_string(deep::MaxLoopLevel) +
                                          " are not rendered yet; --info gives the view as text");
