@@ -37,9 +37,13 @@ bool WasFlushed(const mpfr_t value, long double rounded) { return rounded == 0.0
 
 bool Same(const OrbitPoint& a, const OrbitPoint& b) { return a.re == b.re && a.im == b.im; }
 
+}  // namespace
+
 // The shortest period of the rounded values at the orbit's end (up to half
 // its length), and where that repetition starts.
-void FindTail(ReferenceOrbit& orbit) {
+void FindRepeatingTail(ReferenceOrbit& orbit) {
+    orbit.tailStart = 0;
+    orbit.period = 0;
     const std::uint32_t last = orbit.length;
     if (orbit.escaped || last < 4) return;
     const std::vector<OrbitPoint>& z = orbit.points;
@@ -54,8 +58,6 @@ void FindTail(ReferenceOrbit& orbit) {
         return;
     }
 }
-
-}  // namespace
 
 long ReferencePrecision(std::int64_t level, std::uint32_t depth) {
     return static_cast<long>(level) + 7 + 64 + 64 + 8 * static_cast<long>(std::bit_width(depth));
@@ -115,7 +117,7 @@ ReferenceOrbit ComputeReferenceOrbit(const DyadicNumber& re, const DyadicNumber&
         }
         if (progress && (m & 4095) == 0 && !progress(m)) return ReferenceOrbit{};
     }
-    FindTail(orbit);
+    FindRepeatingTail(orbit);
     return orbit;
 }
 

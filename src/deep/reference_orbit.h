@@ -75,6 +75,13 @@ ReferenceOrbit ComputeReferenceOrbit(const DyadicNumber& re, const DyadicNumber&
                                      long double offsetIm, std::uint32_t depth, long precision,
                                      const OrbitProgress& progress = {}, std::int64_t offsetExponent = 0);
 
+// Sets tailStart and period from the rounded values (period 0 where they
+// do not repeat; an orbit that escaped never repeats): the shortest period
+// of at most half the length with which the values end, and where it
+// starts. ComputeReferenceOrbit calls it; an orbit read back or cut to a
+// smaller depth calls it again.
+void FindRepeatingTail(ReferenceOrbit& orbit);
+
 // Memory of the orbit's points: 32 bytes an iteration.
 inline std::uint64_t OrbitBytes(const ReferenceOrbit& orbit) {
     return static_cast<std::uint64_t>(orbit.points.size()) * sizeof(OrbitPoint);

@@ -45,7 +45,7 @@ TEST(DeepArea, OffsetsAreWholeStepsAboutTheCentre) {
     } areas[] = {{57, 8, 6, 1},     {300, 64, 2, 4},   {7800, 6, 10, 512},  {90, 10, 4, 3},
                  {1000, 4, 8, 24},  {7801, 6, 4, 1},   {20000, 6, 4, 3},    {100000, 4, 6, 64}};
     for (const auto& a : areas) {
-        const DeepArea area{LocationOf("0", "0", a.level), a.width, a.height, a.divisor};
+        const DeepArea area{LocationOf("0", "0", a.level), a.width, a.height, a.divisor, {}};
         const std::vector<long double> re = DeepColumnOffsets(area), im = DeepRowOffsets(area);
         ASSERT_EQ(re.size(), static_cast<std::size_t>(a.width));
         ASSERT_EQ(im.size(), static_cast<std::size_t>(a.height));
@@ -117,7 +117,7 @@ class DeepPicture : public ::testing::TestWithParam<DeepPictureCase> {};
 // the same bits.
 TEST_P(DeepPicture, BandsHoldTheDeepLoopsCountOfEachPoint) {
     const DeepPictureCase& c = GetParam();
-    const DeepArea area{LocationOf(c.re, c.im, c.level), c.width, c.height, c.divisor};
+    const DeepArea area{LocationOf(c.re, c.im, c.level), c.width, c.height, c.divisor, {}};
     ViewState view;
     view.Depth = c.depth;
     const PointColours colouring(view, ColouringChoice{true, nullptr, 4096.0, 0.0});

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <mpfr.h>
+#include <vector>
 
 #include "frame_step.h"
 
@@ -87,6 +88,61 @@ TEST(FrameStep, EveryFrameOfDeepSequencesIsTheNearestValue) {
     for (const int level : {1, 2, 13, 29, 55})
         for (int k = 0; k < 60; ++k)
             ASSERT_TRUE(SameBits(FrameStep(PowerStep(level), k, 60), OracleStep(level, k, 60))) << level << " " << k;
+}
+
+// 2^-(7 + L k / N) correctly rounded to 64 bits, as significand and
+// exponent, at any level (MPFR's exponent range is far wider than x87's).
+BinaryStep OracleLevelStep(long L, long k, long N) {
+    mpfr_set_emin(mpfr_get_emin_min());  // 2^-(7N + Lk) reaches below the default range
+    mpfr_t power, root;
+    mpfr_inits2(64, power, root, static_cast<mpfr_ptr>(nullptr));
+    mpfr_set_ui_2exp(power, 1, -(7 * N + L * k), MPFR_RNDN);
+    mpfr_rootn_ui(root, power, static_cast<unsigned long>(N), MPFR_RNDN);
+    mpz_t significand;
+    mpz_init(significand);
+    const mpfr_exp_t e = mpfr_get_z_2exp(significand, root);  // root = significand 2^e, 64 bits
+    const BinaryStep step{mpz_get_ui(significand), static_cast<std::int64_t>(e) + 63};
+    mpz_clear(significand);
+    mpfr_clears(power, root, static_cast<mpfr_ptr>(nullptr));
+    return step;
+}
+
+// Zooms into deep views: every frame the nearest value to its exact step,
+// the steps falling frame by frame, FrameStep's own bits wherever the 80-bit
+// format holds them, and the frames at levels up to 56 first, then the deep.
+TEST(FrameStep, DeepLevelsAreNearestAndFallAcrossLevel56) {
+    const struct {
+        long level;
+        int frames;
+    } rows[] = {{57, 3}, {80, 4}, {300, 60}, {1000, 7}, {7800, 599}, {16000, 9}, {100000, 60}, {1000000, 9999}};
+    for (const auto& row : rows) {
+        const int every = row.frames > 600 ? 97 : 1;
+        BinaryStep before{std::uint64_t{1} << 63, -6};
+        bool deep = false;
+        std::vector<int> frames;
+        for (int k = 0; k < row.frames; k += every) frames.push_back(k);
+        frames.push_back(row.frames);
+        for (const int k : frames) {
+            const BinaryStep step = LevelFrameStep(row.level, k, row.frames);
+            const BinaryStep oracle = OracleLevelStep(row.level, k, row.frames);
+            ASSERT_EQ(step.significand, oracle.significand) << row.level << " " << k << "/" << row.frames;
+            ASSERT_EQ(step.exponent, oracle.exponent) << row.level << " " << k << "/" << row.frames;
+            ASSERT_TRUE(step.exponent < before.exponent ||
+                        (step.exponent == before.exponent && step.significand < before.significand))
+                << "frame " << k << " of level " << row.level << " is no deeper than the one before";
+            if (row.level <= 16000) {
+                long double view = 0x1p-7L;
+                for (long i = 0; i < row.level; ++i) view /= 2;
+                ASSERT_TRUE(SameBits(ExtendedOf(step), FrameStep(view, k, row.frames))) << row.level << " " << k;
+            }
+            // Once a frame is past level 56, every later one is.
+            if (!step.AtLeastLevel(56)) deep = true;
+            EXPECT_EQ(deep, !step.AtLeastLevel(56)) << row.level << " " << k;
+            before = step;
+        }
+        EXPECT_TRUE(deep);
+        EXPECT_EQ(LevelFrameStep(row.level, row.frames, row.frames).exponent, -(7 + row.level)) << "the view itself";
+    }
 }
 
 TEST(FrameStep, OddStepsAndDamagedOnes) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "render_plan.h"
+#include "view_input.h"
 #include "view_text.h"
 #include "support/views.h"
 
@@ -101,6 +102,38 @@ TEST(RenderPlan, PictureAndFramesInOrderWithTheirAreasAndNames) {
 
 // --info with --zoom-frames shows where the range's frames are, one block
 // each, and renders none of them; a picture asked for is still made.
+// A zoom into a deep view: frames up to level 56 are shallow areas about
+// the 80-bit centre, deeper ones deep areas at their frame steps, the last
+// the picture's own area.
+TEST(RenderPlan, DeepZoomFramesSplitAtLevel56) {
+    const RenderOptions options = Options({"--at", "-0.75", "0.09375", "--level", "100", "--depth", "1024", "--size",
+                                           "32x18", "--supersample", "2", "-o", "p.png", "--zoom-frames", "10", "f"});
+    ViewState view;
+    ASSERT_EQ(DefineView(options, view), "");
+    const RenderPlan plan = MakeRenderPlan(options, view, [](const std::string&) { return false; });
+    ASSERT_EQ(plan.pictures.size(), 12u);
+    ASSERT_TRUE(plan.deepest && plan.pictures[0].deep);
+    const Middle centre{-0.75L, 0.09375L};  // binary fractions: the middles are exact
+    for (int k = 0; k <= 10; ++k) {
+        const PlannedPicture& frame = plan.pictures[static_cast<std::size_t>(k + 1)];
+        EXPECT_EQ(frame.frame, k);
+        EXPECT_EQ(frame.deep.has_value(), 10 * k > 56) << k;  // frame k at level 10 k
+        if (!frame.deep) {
+            EXPECT_EQ(frame.area.step, std::ldexp(1.0L, -(7 + 10 * k)) / 2) << k;
+            EXPECT_TRUE(MiddleOf(frame.area) == centre) << k;
+            continue;
+        }
+        EXPECT_EQ(ExtendedOf(*frame.deep->squareStep), std::ldexp(1.0L, -(7 + 10 * k))) << k;
+        EXPECT_EQ(frame.deep->width, 64);
+        EXPECT_EQ(frame.deep->height, 36);
+        EXPECT_EQ(frame.deep->divisor, 2);
+        EXPECT_EQ(frame.deep->location.re, plan.deepest->location.re);
+        EXPECT_EQ(frame.deep->location.im, plan.deepest->location.im);
+    }
+    const std::vector<long double> last = DeepColumnOffsets(*plan.pictures.back().deep);
+    EXPECT_EQ(last, DeepColumnOffsets(*plan.pictures[0].deep)) << "the last frame is the picture";
+}
+
 TEST(RenderPlan, InfoWithZoomFramesShowsTheFramesInstead) {
     const ViewState view = testing::ViewAround(-0.75L, 0.1L, 8, 1024);
     const RenderPlan plan = MakeRenderPlan(Options(

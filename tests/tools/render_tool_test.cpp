@@ -653,7 +653,7 @@ TEST_F(RenderTool, DeepViewsRenderIntoTheSameFiles) {
 
 // What deep views do not render yet is refused in one line, with no file.
 TEST_F(RenderTool, DeepViewsNotRenderedAreRefused) {
-    for (const char* args : {"--at 0 1 --level 60 --zoom-frames 4 frames"}) {
+    for (const char* args : {"--at 0 1 --level 56 --zoom-frames 4 frames --reference r", "--at 0 1 --level 60 --save v.qarn"}) {
         EXPECT_EQ(Run(args), 2) << args;
         const std::string message = Stderr();
         EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << args << ": " << message;
@@ -662,6 +662,65 @@ TEST_F(RenderTool, DeepViewsNotRenderedAreRefused) {
     // Past the x87 range, deep views render as the others do.
     EXPECT_EQ(Run("--at 0 1 --level 20000 --depth 20000 --size 8x4 -o x.png"), 0) << Stderr();
     EXPECT_EQ(Outputs(), (std::vector<std::string>{"x.png"}));
+    // A zoom there: its frames past level 7800 too, the last one the view.
+    ASSERT_EQ(Run("--at 0 1 --level 9000 --depth 20000 --size 8x4 --zoom-frames 3 wide -o wide.png"), 0) << Stderr();
+    EXPECT_EQ(ReadAll(dir / "wide/frame-0003.png"), ReadAll(dir / "wide.png"));
+}
+
+// A zoom into a deep view: frames at levels up to 56 as today, deeper ones
+// by perturbation, every deep frame on one reference orbit, so that ranges
+// (with the reference from a file or computed again) give the whole run's
+// bytes, and the last frame is the view's picture.
+TEST_F(RenderTool, DeepZoomFramesShareOneReference) {
+    const std::string at = "--at -0.743643887037158704752191506114774 0.131825904205311970493132056385139 ";
+    const std::string view = at + "--level 80 --depth 20000 --size 32x18 ";
+    // Frames 0 to 3 at levels 0, 16, 32, 48; 4 and 5 deep (64, 80).
+    ASSERT_EQ(Run(view + "--zoom-frames 5 whole --reference ref.orbit -o view.png"), 0) << Stderr();
+    ASSERT_TRUE(fs::exists(dir / "ref.orbit"));
+    const Bytes orbit = ReadAll(dir / "ref.orbit");
+    EXPECT_EQ(ReadAll(dir / "whole/frame-0005.png"), ReadAll(dir / "view.png")) << "the last frame is the view";
+    EXPECT_NE(ReadAll(dir / "whole/frame-0004.png"), ReadAll(dir / "whole/frame-0005.png"));
+    // Ranges: with the file (read, not written again), and without it.
+    ASSERT_EQ(Run(view + "--zoom-frames 5 read --frames 3-5 --reference ref.orbit --threads 1"), 0) << Stderr();
+    ASSERT_EQ(Run(view + "--zoom-frames 5 alone --frames 4-4"), 0) << Stderr();
+    ASSERT_EQ(Run(view + "--zoom-frames 5 fresh --frames 4-5 --reference fresh.orbit"), 0) << Stderr();
+    EXPECT_EQ(ReadAll(dir / "fresh.orbit"), orbit) << "the same orbit's bytes from a range";
+    EXPECT_EQ(ReadAll(dir / "ref.orbit"), orbit);
+    for (const char* name : {"frame-0003.png", "frame-0004.png", "frame-0005.png"})
+        EXPECT_EQ(ReadAll(dir / "read" / name), ReadAll(dir / "whole" / name)) << name;
+    EXPECT_EQ(ReadAll(dir / "alone/frame-0004.png"), ReadAll(dir / "whole/frame-0004.png"));
+    EXPECT_EQ(ReadAll(dir / "fresh/frame-0005.png"), ReadAll(dir / "whole/frame-0005.png"));
+    // A file made for a deeper run serves a shallower one as that run's own.
+    ASSERT_EQ(Run(at + "--level 80 --depth 9000 --size 32x18 --zoom-frames 5 less --frames 4-5 --reference ref.orbit"),
+              0)
+        << Stderr();
+    ASSERT_EQ(Run(at + "--level 80 --depth 9000 --size 32x18 --zoom-frames 5 lessown --frames 4-5"), 0) << Stderr();
+    EXPECT_EQ(ReadAll(dir / "less/frame-0004.png"), ReadAll(dir / "lessown/frame-0004.png"));
+
+    // Damaged or mismatched files: one line, exit 2, no picture.
+    Bytes cut(orbit.begin(), orbit.begin() + static_cast<std::ptrdiff_t>(orbit.size() / 2));
+    Bytes flipped = orbit;
+    flipped[flipped.size() / 3] ^= 1;
+    WriteAll(dir / "cut.orbit", cut);
+    WriteAll(dir / "flipped.orbit", flipped);
+    WriteAll(dir / "empty.orbit", {});
+    const std::string other =
+        "--at -0.743643887037158704752191506114773 0.131825904205311970493132056385139 "
+        "--level 80 --depth 20000 --size 32x18 ";
+    for (const std::string& args :
+         {view + "--zoom-frames 5 refused --reference cut.orbit", view + "-o refused.png --reference flipped.orbit",
+          view + "--zoom-frames 5 refused --reference empty.orbit",
+          other + "--zoom-frames 5 refused --frames 5-5 --reference ref.orbit",
+          at + "--level 80 --depth 30000 --size 32x18 -o refused.png --reference ref.orbit",
+          at + "--level 90 --depth 20000 --size 32x18 -o refused.png --reference ref.orbit"}) {
+        EXPECT_EQ(Run(args), 2) << args;
+        const std::string message = Stderr();
+        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << args << ": " << message;
+        EXPECT_NE(message.find("--reference"), std::string::npos) << message;
+        EXPECT_FALSE(fs::exists(dir / "refused.png")) << args;
+        EXPECT_TRUE(!fs::exists(dir / "refused") || fs::is_empty(dir / "refused")) << args;
+    }
+    EXPECT_EQ(ReadAll(dir / "cut.orbit"), cut) << "a refused file is left as it is";
 }
 
 TEST_F(RenderTool, ZoomFramesEndAtTheViewAndResume) {

@@ -46,4 +46,15 @@ grep -q "outside the ranges 0 to 9" outside.txt || { cat outside.txt; exit 1; }
 [[ $(wc -l <outside.txt) -eq 1 && ! -e outside ]] || { cat outside.txt; exit 1; }
 if SLURM_ARRAY_TASK_ID=0 bash "$script" view.qarn 19 none 2>usage.txt; then echo "ran without --ranges"; exit 1; fi
 grep -q "usage: sbatch --array=IDS zoom_frames.sbatch --ranges R" usage.txt || { cat usage.txt; exit 1; }
-echo "--array=7 and --array=0-9:3 render exactly their ranges of 10"
+
+# A deep view as text: the tasks share one reference orbit in the folder,
+# and the frames are one whole run's.
+"$render" --at -0.743643887037158704752191506114774 0.131825904205311970493132056385139 --level 70 \
+  --depth 3000 --info >deep.txt
+"$render" deep.txt --size 24x14 --zoom-frames 4 deepwhole
+for id in 1 0; do
+  SLURM_ARRAY_TASK_ID=$id QARN_RENDER=$render bash "$script" --ranges 2 deep.txt 4 deep --size 24x14
+  [[ -s deep/reference.orbit ]] || { echo "task $id shared no reference orbit"; exit 1; }
+done
+for k in 0000 0001 0002 0003 0004; do cmp "deepwhole/frame-$k.png" "deep/frame-$k.png"; done
+echo "--array=7 and --array=0-9:3 render exactly their ranges of 10; a deep view's tasks share one orbit"

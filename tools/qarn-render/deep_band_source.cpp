@@ -24,17 +24,19 @@ constexpr int MaxBandRows = 64;
 // t in units of 2^DeepOffsetExponent.
 long double DeepStep(const DeepArea& area) {
     SetArithmeticMode();
-    // 2^-(7+L) in those units is exact (L <= MaxLoopLevel keeps it far
-    // inside the range).
-    const long double step =
-        std::ldexp(1.0L, static_cast<int>(-(7 + area.location.level) - DeepOffsetExponent(area)));
+    // 2^-(7+L), or a frame's step, in those units (exact: L <= MaxLoopLevel,
+    // or a unit of the step's own binary order, keeps it inside the range).
+    const std::int64_t unit = DeepOffsetExponent(area);
+    const long double step = area.squareStep ? ExtendedOf({area.squareStep->significand, area.squareStep->exponent - unit})
+                                             : std::ldexp(1.0L, static_cast<int>(-(7 + area.location.level) - unit));
     return area.divisor == 1 ? step : step / static_cast<long double>(area.divisor);
 }
 
 }  // namespace
 
 std::int64_t DeepOffsetExponent(const DeepArea& area) {
-    return area.location.level <= deep::MaxLoopLevel ? 0 : -(7 + area.location.level);
+    const std::int64_t order = area.squareStep ? area.squareStep->exponent : -(7 + area.location.level);
+    return -(7 + order) <= deep::MaxLoopLevel ? 0 : order;
 }
 
 std::vector<long double> DeepColumnOffsets(const DeepArea& area) {
@@ -71,6 +73,26 @@ std::vector<double> NearestDoubles(const deep::DyadicNumber& centre, std::span<c
     return nearest;
 }
 
+deep::ReferenceOrbit DeepReference(const DeepArea& area, std::uint32_t depth, ProgressBar* progress) {
+    const std::vector<long double> offRe = DeepColumnOffsets(area);
+    const std::vector<long double> offIm = DeepRowOffsets(area);
+    if (progress != nullptr) progress->Stage("reference orbit", 0, depth);
+    const deep::OrbitProgress orbitProgress = [&](std::uint32_t done) {
+        if (progress != nullptr) progress->Stage("reference orbit", done, depth);
+        return !runStopRequested.load();
+    };
+    const long precision = deep::ReferencePrecision(area.location.level, depth);
+    const std::int64_t exponent = DeepOffsetExponent(area);
+    deep::ReferenceOrbit orbit =
+        exponent != 0 ? deep::ChooseWideReferenceOrbit(area.location.re, area.location.im, {offRe, offIm, exponent},
+                                                       depth, precision, orbitProgress)
+                      : deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm, depth, precision,
+                                                   orbitProgress);
+    if (progress != nullptr) progress->EndStage();
+    if (runStopRequested.load()) return {};
+    return orbit;
+}
+
 DeepBandSource::DeepBandSource(unsigned threads, int maxWidth, int rowMultiple, bool extras)
     : renderer_(threads),
       maxWidth_(maxWidth),
@@ -88,7 +110,8 @@ DeepBandSource::DeepBandSource(unsigned threads, int maxWidth, int rowMultiple, 
 }
 
 std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, deep::Tolerance tolerance,
-                                   std::span<BandSink* const> sinks, ProgressBar* progress, BandExtras extras) {
+                                   std::span<BandSink* const> sinks, ProgressBar* progress, BandExtras extras,
+                                   const deep::ReferenceOrbit* reference) {
     if (area.width <= 0 || area.width > maxWidth_ || area.height <= 0) return "picture size out of range";
     const bool withExtras = extras.mu || extras.colours != nullptr;
     if (withExtras && states_.empty()) return "the renderer was made without room for mu";
@@ -100,7 +123,6 @@ std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, de
     // points go through the loop whose reals carry their own exponent.
     const std::int64_t exponent = DeepOffsetExponent(area);
     const deep::WideGrid wideGrid{offRe, offIm, exponent};
-    const bool wide = exponent != 0;
     std::vector<double> cRe, cIm;
     if (withExtras) {
         cRe = NearestDoubles(area.location.re, offRe, exponent);
@@ -108,21 +130,17 @@ std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, de
     }
 
     // The reference orbit, then the table, on this thread.
-    referencePrecision_ = deep::ReferencePrecision(area.location.level, depth);
-    if (progress != nullptr) progress->Stage("reference orbit", 0, depth);
-    const deep::OrbitProgress orbitProgress = [&](std::uint32_t done) {
-        if (progress != nullptr) progress->Stage("reference orbit", done, depth);
-        return !runStopRequested.load();
-    };
-    const deep::ReferenceOrbit orbit =
-        wide ? deep::ChooseWideReferenceOrbit(area.location.re, area.location.im, wideGrid, depth,
-                                              referencePrecision_, orbitProgress)
-             : deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm, depth,
-                                          referencePrecision_, orbitProgress);
-    if (runStopRequested.load() || orbit.points.empty()) {
-        if (progress != nullptr) progress->EndStage();
-        return "interrupted";
+    deep::ReferenceOrbit own;
+    if (reference == nullptr) {
+        own = DeepReference(area, depth, progress);
+        reference = &own;
     }
+    const deep::ReferenceOrbit& orbit = *reference;
+    if (runStopRequested.load() || orbit.points.empty()) return "interrupted";
+    // So do a shallower frame's points where the orbit's own point is given
+    // in such units (the reference of a deeper picture).
+    const bool wide = exponent != 0 || (orbit.offsetExponent != 0 && (orbit.offsetRe != 0.0L || orbit.offsetIm != 0.0L));
+    referencePrecision_ = orbit.precision;
     referenceLength_ = orbit.length;
     if (progress != nullptr) progress->Stage("approximation tables", 0, 0);
     const deep::BlaTable table(orbit, tolerance,

@@ -2,11 +2,13 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "band_renderer.h"
+#include "frame_step.h"
 #include "deep/bla_table.h"
 #include "deep/perturbation.h"
 #include "deep/wide_perturbation.h"
@@ -24,12 +26,15 @@ class ProgressBar;
 // so that pixel (i, j) of a W x H picture at scale K stands for
 // C + ((i - W/2) s, (H/2 - j) s), s = 2^-(7+L)/K, and its S x S points
 // follow at steps of s/S to its right and below, as the shallow pictures
-// place theirs.
+// place theirs. A zoom frame's square has a step of its own in place of
+// 2^-(7+L) (any positive normal 80-bit value); t is then that step divided
+// by the divisor.
 struct DeepArea {
     DeepLocation location;
     int width = 0;
     int height = 0;
     int divisor = 1;
+    std::optional<BinaryStep> squareStep;  // none: the level's step 2^-(7+L)
 };
 
 // The offsets of a deep picture's columns (p - width/2) t and rows
@@ -51,19 +56,27 @@ std::vector<long double> DeepRowOffsets(const DeepArea& area);
 std::vector<double> NearestDoubles(const deep::DyadicNumber& centre, std::span<const long double> offsets,
                                    std::int64_t exponent = 0);
 
+// The reference orbit that a picture of `area` chooses (ChooseReferenceOrbit
+// at ReferencePrecision of its level and depth), shown on the progress bar;
+// an empty orbit where a stop was asked for.
+deep::ReferenceOrbit DeepReference(const DeepArea& area, std::uint32_t depth, ProgressBar* progress);
+
 // Computes deep pictures of up to maxWidth points a row in bands of whole
 // rows through the deep library's loop on a pool of threads made once, and
 // hands each band to the same sinks as the shallow pictures while the next
 // one computes. Per picture: its reference orbit (ChooseReferenceOrbit at
 // ReferencePrecision), one table of the bilinear approximation, the column
-// and row offsets and their doubles (one value a column and a row). Its
+// and row offsets and their doubles (one value a column and a row); or,
+// where a reference is given (one orbit for every frame of a zoom), that
+// orbit, with the table built for the picture's own largest offset. Its
 // band memory is two bands, sized as BandRenderer's, made once.
 class DeepBandSource {
 public:
     DeepBandSource(unsigned threads, int maxWidth, int rowMultiple, bool extras = false);
 
     [[nodiscard]] std::string Render(const DeepArea& area, std::uint32_t depth, deep::Tolerance tolerance,
-                                     std::span<BandSink* const> sinks, ProgressBar* progress, BandExtras extras = {});
+                                     std::span<BandSink* const> sinks, ProgressBar* progress, BandExtras extras = {},
+                                     const deep::ReferenceOrbit* reference = nullptr);
 
     int BandRows() const { return bandRows_; }
     // Rows of the running band that are final.

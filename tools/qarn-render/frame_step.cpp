@@ -222,7 +222,10 @@ constexpr std::int64_t HomeExponent = -7;
 // significand, so does y. Otherwise (an interval of 2^-(F - 12) about a
 // midpoint 2^-64 apart: about one value in 2^(F - 76)) the computation is
 // made again with twice the limbs; it ends, since y is not a midpoint.
-long double PowerOfTwoFrameStep(std::int64_t levels, int frame, int frames) {
+// Nothing of this depends on L but q, the exponent: the rule holds for any
+// L with 7N + Lk below 2^63, the exponent -q or -q - 1 then kept as a
+// whole number (outside the 80-bit range past level 16375).
+BinaryStep PowerOfTwoStep(std::int64_t levels, int frame, int frames) {
     const std::int64_t n = frames;
     const std::int64_t m = 7 * n + levels * frame;
     std::int64_t q = m / n;
@@ -231,7 +234,7 @@ long double PowerOfTwoFrameStep(std::int64_t levels, int frame, int frames) {
         r += n;
         --q;
     }
-    if (r == 0) return Compose(std::uint64_t{1} << 63, -q);
+    if (r == 0) return {std::uint64_t{1} << 63, -q};
     const auto a = static_cast<std::uint64_t>(n - r);
     for (std::size_t limbs = 4;; limbs *= 2) {
         const Fixed ln2 = Ln2(limbs);
@@ -242,7 +245,10 @@ long double PowerOfTwoFrameStep(std::int64_t levels, int frame, int frames) {
         error.limb[0] = static_cast<std::uint64_t>(4 * terms + 1 + 3 * (f + 2));
         const U128 low = Round64(Subtract(y, error));
         const U128 high = Round64(Add(y, error));
-        if (low == high) return FromSignificand(low, -q - 1);
+        if (low == high) {
+            if (low >> 64 != 0) return {std::uint64_t{1} << 63, -q};
+            return {static_cast<std::uint64_t>(low), -q - 1};
+        }
     }
 }
 
@@ -318,9 +324,17 @@ long double FrameStep(long double step, int frame, int frames) {
     std::uint64_t significand = 0;
     std::int64_t exponent = 0;
     if (!Decompose(step, significand, exponent)) return Compose(std::uint64_t{1} << 63, HomeExponent);
-    if (significand == std::uint64_t{1} << 63) return PowerOfTwoFrameStep(HomeExponent - exponent, frame, frames);
+    if (significand == std::uint64_t{1} << 63)
+        return ExtendedOf(PowerOfTwoStep(HomeExponent - exponent, frame, frames));
     return OddFrameStep(significand, exponent, frame, frames);
 }
+
+BinaryStep LevelFrameStep(std::int64_t level, int frame, int frames) {
+    if (frame >= frames) return {std::uint64_t{1} << 63, HomeExponent - level};
+    return PowerOfTwoStep(level, frame, frames);
+}
+
+long double ExtendedOf(BinaryStep step) { return Compose(step.significand, step.exponent); }
 
 std::int64_t NearestLevel(long double step) {
     std::uint64_t significand = 0;

@@ -23,7 +23,7 @@ constexpr const char* Synopsis =
     "                   [--supersample S] [--threads N] [--info] [--save OUT.qarn]\n"
     "                   [--zoom-frames N DIR [--frames A-B] [--format png|exr] [--shift-per-frame D]]\n"
     "                   [--continuous OUT.f64] [--colouring counts|smooth] [--gradient FILE [--period P]]\n"
-    "                   [--stats] [--find-minibrot] [--tolerance fine|fast|T]\n";
+    "                   [--stats] [--find-minibrot] [--tolerance fine|fast|T] [--reference FILE]\n";
 
 constexpr const char* Description =
     "Computes a view of the Mandelbrot set exactly as the Qarn viewer does and writes its picture.\n"
@@ -334,6 +334,10 @@ ParsedCommandLine ParseRenderOptions(int argc, const char* const* argv) {
                    "deep views: fine (default, the 80-bit rounding), fast (2^-26), or T between: the share of the "
                    "square term that a skip of the approximation may drop")
         ->type_name("fine|fast|T");
+    app.add_option("--reference", options.referenceFile,
+                   "deep views: the reference orbit's file, read if it exists, else computed and written there "
+                   "(one orbit for every process of a zoom video)")
+        ->type_name("FILE");
     app.add_flag("--stats", options.stats,
                  "after each picture, its time and escape tests on standard error; at the end, the writing's share");
 

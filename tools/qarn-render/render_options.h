@@ -67,6 +67,9 @@ struct RenderOptions {
     // approximation may drop (--tolerance; shallow views compute every
     // iteration and take no tolerance).
     deep::Tolerance tolerance = deep::FineTolerance;
+    // Deep views: the file of the reference orbit, read where it exists,
+    // written there otherwise (--reference).
+    std::optional<std::string> referenceFile;
 };
 
 // What the command line asks for: options to run with, or an exit code with

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "engine/shown_view.h"
+#include "frame_step.h"
 #include "utf8_path.h"
 #include "view_input.h"
 #include "view_text.h"
@@ -22,13 +23,14 @@ RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, c
     // --info with --zoom-frames shows where each frame is instead of
     // rendering the frames.
     const bool framesShown = options.info && options.zoomFrames;
+    const std::optional<DeepLocation> deepView = DeepLocationOf(options);
     if (framesShown) {
         const ZoomFramesOption& zoom = *options.zoomFrames;
         plan.info = ZoomFramesInfo(plan.shown, zoom.first, zoom.last, zoom.count, options.shiftPerFrame);
     } else if (options.info) {
-        const std::optional<DeepLocation> deep = DeepLocationOf(options);
-        plan.info = deep ? DeepViewInfo(deep->re, deep->im, deep->level, CentreFractionBits(deep->level), view)
-                         : ViewInfo(view);
+        plan.info = deepView ? DeepViewInfo(deepView->re, deepView->im, deepView->level,
+                                            CentreFractionBits(deepView->level), view)
+                             : ViewInfo(view);
     }
     plan.saveFile = options.saveFile;
 
@@ -37,9 +39,11 @@ RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, c
     auto areaOf = [&](const ViewSquare& square) {
         return FramedArea(square, options.scale * s, options.width * s, options.height * s);
     };
+    if (deepView) plan.deepest = DeepArea{*deepView, options.width * s, options.height * s, options.scale * s, {}};
     if (options.pictureFile || options.countsFile || options.continuousFile) {
         PlannedPicture picture;
         picture.area = areaOf(SquareOf(plan.shown));
+        picture.deep = plan.deepest;
         picture.pictureFile = options.pictureFile;
         if (options.pictureFile) picture.format = FormatOfName(*options.pictureFile);
         picture.countsFile = options.countsFile;
@@ -54,7 +58,18 @@ RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, c
             const std::string name = Utf8OfPath(PathOfUtf8(zoom.folder) / ZoomFrameName(k, format.extension));
             if (whole(name)) continue;
             PlannedPicture frame;
-            frame.area = areaOf(ZoomFrameSquare(plan.shown, k, zoom.count));
+            if (!deepView) {
+                frame.area = areaOf(ZoomFrameSquare(plan.shown, k, zoom.count));
+            } else if (const BinaryStep step = LevelFrameStep(deepView->level, k, zoom.count);
+                       step.AtLeastLevel(MaxZoomLevel)) {
+                const long double frameStep = ExtendedOf(step);
+                const ViewPoint centre = NearestExtended(*deepView);
+                const ViewPoint origin = OriginAround(centre, frameStep);
+                frame.area = areaOf(ViewSquare{origin.re, origin.im, frameStep});
+            } else {
+                frame.deep = plan.deepest;
+                frame.deep->squareStep = step;
+            }
             frame.pictureFile = name;
             frame.format = &format;
             frame.frame = k;

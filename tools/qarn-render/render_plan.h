@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "deep_band_source.h"
 #include "engine/view_state.h"
 #include "output_formats.h"
 #include "picture_areas.h"
@@ -16,6 +17,7 @@ namespace qarn::render {
 // it: all decided before anything is computed.
 struct PlannedPicture {
     PictureArea area;                        // the points computed
+    std::optional<DeepArea> deep;            // or, past level 56, these by perturbation
     std::optional<std::string> pictureFile;  // with its format
     const OutputFormat* format = nullptr;
     std::optional<std::string> countsFile;
@@ -36,6 +38,9 @@ struct RenderPlan {
     std::optional<std::string> saveFile;
     std::optional<std::string> frameFolder;  // made before the frames are listed
     std::vector<PlannedPicture> pictures;
+    // A deep view's own picture, whose reference orbit every deep picture of
+    // the run takes; none for a shallow view.
+    std::optional<DeepArea> deepest;
     // Rows that the pictures compute, for the progress bar.
     std::int64_t Rows() const;
 };
@@ -46,6 +51,13 @@ using FrameIsWhole = std::function<bool(const std::string& path)>;
 
 // The plan for the options and the view they define. Frames for which
 // `whole` says yes are left out.
+// A zoom into a deep view: frames whose step is at least the level-56 step
+// are made as the shallow frames are (their square about the 80-bit value
+// nearest the centre C), deeper ones by perturbation about C itself, each at
+// its frame step (frame_step.h), the last at the view's own. Every deep
+// frame shares one reference orbit, the view's own picture's (DeepReference
+// of the plan's deepest area), so that any range of frames gives the bytes
+// of the whole run.
 RenderPlan MakeRenderPlan(const RenderOptions& options, const ViewState& view, const FrameIsWhole& whole);
 
 }  // namespace qarn::render

@@ -26,10 +26,12 @@
 #include "view_text.h"
 #include "deep/dyadic_text.h"
 #include "deep/minibrot.h"
+#include "deep/reference_file.h"
 #include "engine/shown_view.h"
 #include "engine/view_centre.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mpfr.h>
 
 namespace qarn::render {
@@ -147,16 +149,69 @@ bool NeedsExtras(const RenderOptions& options, const RenderPlan& plan, const Gra
     return false;
 }
 
-// A deep view's picture: the same points as the shallow pictures' (the
-// picture's pixels times the supersampling, at the step of --scale divided
-// by the supersampling), about the exact centre.
-DeepArea DeepAreaOf(const RenderOptions& options, const DeepLocation& location) {
-    const int s = options.supersample;
-    return DeepArea{location, options.width * s, options.height * s, options.scale * s};
+// Reads a reference orbit file whole; an empty string, or why not.
+std::string ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+#if defined(_WIN32)
+    std::FILE* file = ::_wfopen(PathOfUtf8(path).c_str(), L"rb");
+#else
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+#endif
+    if (file == nullptr) return "cannot be opened for reading";
+    std::uint8_t chunk[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return failed ? "read error" : "";
+}
+
+// The run's one reference orbit, for every deep picture: read from
+// --reference's file where it exists (and serves this run), else computed
+// for the deepest picture and, with --reference, written there. An empty
+// string, or the exit code and line of a refusal.
+struct ReferenceOutcome {
+    int exitCode = 0;
+    std::string message;
+};
+ReferenceOutcome ObtainReference(const RenderOptions& options, const DeepArea& deepest, std::uint32_t depth,
+                                 ProgressBar* progress, deep::ReferenceOrbit& orbit) {
+    const long precision = deep::ReferencePrecision(deepest.location.level, depth);
+    if (options.referenceFile) {
+        const std::string& path = *options.referenceFile;
+        std::error_code ec;
+        if (std::filesystem::exists(PathOfUtf8(path), ec)) {
+            const auto refuse = [&](const std::string& why) {
+                return ReferenceOutcome{ExitRefused, "--reference " + path + ": " + why};
+            };
+            if (!std::filesystem::is_regular_file(PathOfUtf8(path), ec)) return refuse("not a regular file");
+            std::vector<std::uint8_t> bytes;
+            if (std::string error = ReadWholeFile(path, bytes); !error.empty()) return refuse(error);
+            deep::DecodedReference decoded = deep::DecodeReferenceFile(bytes);
+            if (!decoded.problem.empty()) return refuse(decoded.problem);
+            if (std::string why = deep::ReferenceMismatch(decoded.record, deepest.location.re, deepest.location.im,
+                                                          depth, precision);
+                !why.empty())
+                return refuse(why);
+            orbit = deep::OrbitToDepth(std::move(decoded.record.orbit), depth);
+            return {};
+        }
+    }
+    orbit = DeepReference(deepest, depth, progress);
+    if (orbit.points.empty()) return {ExitWriteFailed, "interrupted"};
+    if (options.referenceFile) {
+        OutputFile file(*options.referenceFile);
+        std::string error = file.Open();
+        if (error.empty()) {
+            const deep::ReferenceRecord record{deepest.location.re, deepest.location.im, depth, orbit};
+            error = file.Write(deep::EncodeReferenceFile(record));
+        }
+        if (error.empty()) error = file.Commit();
+        if (!error.empty()) return {ExitWriteFailed, error};
+    }
+    return {};
 }
 
 int RunPlan(const RenderOptions& options, const ViewState& view) {
-    const std::optional<DeepLocation> deepView = DeepLocationOf(options);
     // A gradient that cannot be read refuses the run before anything is written.
     std::optional<Gradient> gradient;
     if (options.gradientFile) {
@@ -189,17 +244,30 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
     std::optional<BandRenderer> renderer;
     std::optional<DeepBandSource> deepSource;
     std::optional<ProgressBar> progress;
+    // Whether the running picture is deep, for the progress bar's thread.
+    std::atomic<bool> deepRunning{false};
+    const bool anyDeep = std::any_of(plan.pictures.begin(), plan.pictures.end(),
+                                     [](const PlannedPicture& p) { return p.deep.has_value(); });
+    const bool anyShallow = std::any_of(plan.pictures.begin(), plan.pictures.end(),
+                                        [](const PlannedPicture& p) { return !p.deep.has_value(); });
     if (!plan.pictures.empty()) {
         // Interruptions come to this thread only, which opens and moves the files.
         const InterruptionsHeldBack heldBack;
         const bool extras = NeedsExtras(options, plan, gradientUsed);
-        if (deepView) {
-            deepSource.emplace(options.threads, shape.width * shape.supersample, shape.supersample, extras);
-            progress.emplace([&source = *deepSource] { return source.LinesDone(); }, plan.Rows());
-        } else {
-            renderer.emplace(options.threads, shape.width * shape.supersample, shape.supersample, extras);
-            progress.emplace(renderer->Engine(), plan.Rows());
-        }
+        if (anyDeep) deepSource.emplace(options.threads, shape.width * shape.supersample, shape.supersample, extras);
+        if (anyShallow) renderer.emplace(options.threads, shape.width * shape.supersample, shape.supersample, extras);
+        progress.emplace(
+            [&] {
+                return deepRunning.load() ? deepSource->LinesDone() : renderer ? renderer->Engine().LinesDone() : 0;
+            },
+            plan.Rows());
+    }
+    // One reference orbit for every deep picture, before any is written.
+    deep::ReferenceOrbit reference;
+    if (anyDeep) {
+        const ReferenceOutcome outcome = ObtainReference(options, *plan.deepest, plan.shown.Depth, &*progress,
+                                                         reference);
+        if (outcome.exitCode != 0) return Fail(outcome.exitCode, outcome.message);
     }
     // The coordinate file is written with the first picture, or alone.
     auto commitSave = [&]() -> std::string {
@@ -213,15 +281,17 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
         PictureOutputs outputs;
         const PictureColouring colouring(options, plan.shown, gradientUsed, planned);
         std::string error = outputs.Open(planned, plan.shown, shape);
+        deepRunning.store(planned.deep.has_value());
         if (error.empty())
             error = outputs.Render([&](std::span<BandSink* const> sinks) {
-                return deepView ? deepSource->Render(DeepAreaOf(options, *deepView), plan.shown.Depth,
-                                                     options.tolerance, sinks, &*progress, colouring.extras)
-                                : renderer->Render(planned.area, plan.shown.Depth, sinks, &*progress, colouring.extras);
+                return planned.deep
+                           ? deepSource->Render(*planned.deep, plan.shown.Depth, options.tolerance, sinks, &*progress,
+                                                colouring.extras, &reference)
+                           : renderer->Render(planned.area, plan.shown.Depth, sinks, &*progress, colouring.extras);
             });
         if (error.empty()) error = commitSave();
         if (!error.empty()) return Fail(ExitWriteFailed, error);
-        if (options.stats && deepView) {
+        if (options.stats && planned.deep) {
             const deep::DeepWork& work = deepSource->Work();
             std::fprintf(stderr,
                          "%s: %d x %d pixels, %d x %d points, %.3f s of processor time, reference %u iterations at "
@@ -239,7 +309,8 @@ int RunPlan(const RenderOptions& options, const ViewState& view) {
     if (std::string error = commitSave(); !error.empty()) return Fail(ExitWriteFailed, error);
     if (options.stats && (renderer || deepSource)) {
         const double total = ProcessorSeconds();
-        const double writing = renderer ? renderer->WriterSeconds() : deepSource->WriterSeconds();
+        const double writing = (renderer ? renderer->WriterSeconds() : 0.0) +
+                               (deepSource ? deepSource->WriterSeconds() : 0.0);
         std::fprintf(stderr, "writing: %.3f s of %.3f s processor time (%.1f %%)\n", writing, total,
                      total > 0 ? 100.0 * writing / total : 0.0);
     }
@@ -318,13 +389,12 @@ int RunRender(int argc, const char* const* argv) {
         view.Depth = static_cast<std::uint32_t>(*deepDepth);
     }
     if (options.findMinibrot) return FindMinibrotOf(options, view);
+    if (options.referenceFile && !DeepLocationOf(options))
+        return Fail(ExitRefused, "--reference: only views past level 56 have a reference orbit");
     if (const std::optional<DeepLocation> deepView = DeepLocationOf(options)) {
         if (options.saveFile)
             return Fail(ExitRefused,
                         "--save: a coordinate file holds levels 0 to 56; --info gives a deep view as text");
-        if (options.zoomFrames)
-            return Fail(ExitRefused,
-                        "--zoom-frames: zoom videos end at level 56 for now; a deep view renders as one picture");
     }
     return RunPlan(options, view);
 }

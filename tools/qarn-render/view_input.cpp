@@ -14,6 +14,8 @@
 #include <limits>
 #include <system_error>
 
+#include <mpfr.h>
+
 #include "deep/dyadic_text.h"
 #include "engine/arithmetic_mode.h"
 #include "engine/view_centre.h"
@@ -195,6 +197,18 @@ std::optional<DeepLocation> DeepLocationOf(const RenderOptions& options) {
     std::optional<deep::DyadicNumber> im = deep::ReadDyadic(options.atText->im, bits);
     if (!re || !im) return std::nullopt;
     return DeepLocation{std::move(*re), std::move(*im), *options.level};
+}
+
+ViewPoint NearestExtended(const DeepLocation& location) {
+    mpfr_t exact;
+    auto nearest = [&](const deep::DyadicNumber& part) {
+        mpfr_init2(exact, static_cast<mpfr_prec_t>(64 * part.magnitude.size() + 64));
+        deep::SetMpfr(exact, part);
+        const long double value = mpfr_get_ld(exact, MPFR_RNDN);
+        mpfr_clear(exact);
+        return value;
+    };
+    return ViewPoint{nearest(location.re), nearest(location.im)};
 }
 
 std::string DefineView(const RenderOptions& options, ViewState& view) {

@@ -59,4 +59,8 @@ inline constexpr std::int64_t CentreFractionBits(std::int64_t level) { return 7 
 // DefineView refuses.
 [[nodiscard]] std::optional<DeepLocation> DeepLocationOf(const RenderOptions& options);
 
+// The 80-bit point nearest to a deep view's centre (each part correctly
+// rounded): the centre of its zoom frames at levels up to 56.
+[[nodiscard]] ViewPoint NearestExtended(const DeepLocation& location);
+
 }  // namespace qarn::render
