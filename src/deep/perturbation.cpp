@@ -126,7 +126,9 @@ struct DeepRenderer::Job {
     std::span<std::uint32_t> counts;
     std::span<EscapeState> states;
     const std::function<void(int)>* rowDone;
+    const std::function<bool()>* stop;
     std::atomic<int> nextRow{0};
+    std::atomic<bool> stopped{false};
     std::mutex workMutex;
     DeepWork work;
 };
@@ -176,10 +178,17 @@ void DeepRenderer::Work(Job& job) {
         if (row >= rows) break;
         const long double dcIm = job.offIm[static_cast<std::size_t>(row)] - job.orbit->offsetIm;
         const std::size_t base = static_cast<std::size_t>(row) * width;
+        bool whole = true;
         for (std::size_t i = 0; i < width; ++i) {
+            if (job.stopped.load(std::memory_order_relaxed) || (*job.stop && (*job.stop)())) {
+                job.stopped.store(true, std::memory_order_relaxed);
+                whole = false;
+                break;
+            }
             EscapeState* state = job.states.empty() ? nullptr : &job.states[base + i];
             job.counts[base + i] = DeepCount(*job.orbit, job.table, dcRe[i], dcIm, job.depth, state, &work);
         }
+        if (!whole) break;
         if (job.rowDone != nullptr && *job.rowDone) (*job.rowDone)(row);
     }
     std::lock_guard lock(job.workMutex);
@@ -188,7 +197,8 @@ void DeepRenderer::Work(Job& job) {
 
 DeepWork DeepRenderer::Render(const ReferenceOrbit& orbit, const BlaTable* table, std::span<const long double> offRe,
                               std::span<const long double> offIm, std::uint32_t depth, std::span<std::uint32_t> counts,
-                              std::span<EscapeState> states, const std::function<void(int)>& rowDone) {
+                              std::span<EscapeState> states, const std::function<void(int)>& rowDone,
+                              const std::function<bool()>& stop) {
     Job job;
     job.orbit = &orbit;
     job.table = table;
@@ -198,6 +208,7 @@ DeepWork DeepRenderer::Render(const ReferenceOrbit& orbit, const BlaTable* table
     job.counts = counts;
     job.states = states;
     job.rowDone = &rowDone;
+    job.stop = &stop;
     {
         std::lock_guard lock(mutex_);
         job_ = &job;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -165,6 +166,36 @@ TEST(DeepLoop, InvariantsOfOnePicture) {
     // At most 64 bytes an iteration, the table included.
     const double perIteration = static_cast<double>(OrbitBytes(orbit) + fine.Bytes()) / orbit.length;
     EXPECT_LE(perIteration, 64.0);
+}
+
+// A stop asked for once the first row is final leaves every other row
+// undone: the work is the first row's alone, and no other row is reported
+// or written.
+TEST(DeepLoop, AStopLeavesTheRestUndone) {
+    const DeepViewCase view{"i300", "0", "1", 300, 20000, 16, 12};
+    const Grid grid = MakeGrid(view);
+    const ReferenceOrbit orbit = ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth,
+                                                      ReferencePrecision(view.level, view.depth));
+    const std::size_t width = grid.offRe.size();
+    DeepRenderer single(1), pair(2);
+    std::vector<std::uint32_t> firstRow(width);
+    const DeepWork rowWork = single.Render(orbit, nullptr, grid.offRe, std::span(grid.offIm).first(1), view.depth,
+                                           firstRow);
+    for (DeepRenderer* renderer : {&single, &pair}) {
+        std::vector<std::uint32_t> counts(width * grid.offIm.size(), UINT32_MAX);
+        std::atomic<int> rows{0};
+        const DeepWork work = renderer->Render(
+            orbit, nullptr, grid.offRe, grid.offIm, view.depth, counts, {}, [&](int) { rows.fetch_add(1); },
+            [&] { return rows.load() >= 1; });
+        EXPECT_LT(rows.load(), static_cast<int>(grid.offIm.size()));
+        if (renderer == &single) {
+            EXPECT_EQ(rows.load(), 1);
+            EXPECT_EQ(work.tests, rowWork.tests);
+            EXPECT_TRUE(std::equal(firstRow.begin(), firstRow.end(), counts.begin()));
+            EXPECT_TRUE(std::all_of(counts.begin() + static_cast<std::ptrdiff_t>(width), counts.end(),
+                                    [](std::uint32_t c) { return c == UINT32_MAX; }));
+        }
+    }
 }
 
 // The reference's precision: twice as many bits change no count.

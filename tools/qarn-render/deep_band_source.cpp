@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include <mpfr.h>
 
@@ -112,6 +113,8 @@ std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, de
     const deep::BlaTable table(orbit, tolerance, deep::MaxDifference(orbit, offRe, offIm));
     if (progress != nullptr) progress->EndStage();
 
+    // Asked before each point, so that a stop takes effect within a band.
+    const std::function<bool()> stopAsked = [] { return runStopRequested.load(std::memory_order_relaxed); };
     for (int top = 0, band = 0; top < area.height; top += bandRows_, ++band) {
         // A stop asked for ends the picture here; its owner removes its files.
         if (runStopRequested.load()) {
@@ -146,7 +149,13 @@ std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, de
                                   std::span(offIm).subspan(static_cast<std::size_t>(top),
                                                            static_cast<std::size_t>(rows)),
                                   depth, std::span(counts.data(), points),
-                                  withExtras ? std::span(states_.data(), points) : std::span<EscapeState>{}, rowDone);
+                                  withExtras ? std::span(states_.data(), points) : std::span<EscapeState>{}, rowDone,
+                                  stopAsked);
+        // A band stopped part way is never handed on.
+        if (runStopRequested.load()) {
+            std::string failure = writer_.Wait();
+            return failure.empty() ? "interrupted" : failure;
+        }
         // The band before this one has been taken by now, so its buffer is
         // free for the band after.
         if (std::string failure = writer_.Wait(); !failure.empty()) return failure;
