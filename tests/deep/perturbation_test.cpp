@@ -163,6 +163,27 @@ TEST(DeepLoop, InvariantsOfOnePicture) {
     three.Render(orbit, &fine, grid.offRe, grid.offIm, view.depth, narrow);
     SetArithmeticMode();
     EXPECT_EQ(one, narrow);
+    // Each point's count, state and work in the renderer are those of the
+    // one-point loop, with and without a table.
+    const BlaTable fast(orbit, FastTolerance, MaxDifference(orbit, grid.offRe, grid.offIm));
+    for (const BlaTable* table : {static_cast<const BlaTable*>(nullptr), &fine, &fast}) {
+        std::vector<std::uint32_t> counts(size);
+        std::vector<EscapeState> states(size);
+        const DeepWork work = single.Render(orbit, table, grid.offRe, grid.offIm, view.depth, counts, states);
+        DeepWork expected;
+        for (std::size_t k = 0; k < size; ++k) {
+            EscapeState state{};
+            const std::size_t i = k % grid.offRe.size(), j = k / grid.offRe.size();
+            EXPECT_EQ(counts[k], DeepCount(orbit, table, grid.offRe[i] - orbit.offsetRe, grid.offIm[j] - orbit.offsetIm,
+                                           view.depth, &state, &expected));
+            EXPECT_EQ(states[k].x, state.x);
+            EXPECT_EQ(states[k].y, state.y);
+        }
+        EXPECT_EQ(work.tests, expected.tests);
+        EXPECT_EQ(work.iterations, expected.iterations);
+        EXPECT_EQ(work.skips, expected.skips);
+        EXPECT_EQ(work.rebases, expected.rebases);
+    }
     // At most 64 bytes an iteration, the table included.
     const double perIteration = static_cast<double>(OrbitBytes(orbit) + fine.Bytes()) / orbit.length;
     EXPECT_LE(perIteration, 64.0);
