@@ -131,6 +131,37 @@ void BM_DeepLoop(benchmark::State& state) {
                                             s.orbit.length;
 }
 
+// What the loop's 80-bit operands cost: loads of x87 reals from memory
+// (fld tbyte, microcoded on AMD) against loads of doubles (fld qword), each
+// popped at once, in true cycles per load.
+void BM_X87Loads(benchmark::State& state) {
+    alignas(16) static long double reals[4] = {1.0L, 2.0L, 3.0L, 4.0L};
+    alignas(16) static double doubles[4] = {1.0, 2.0, 3.0, 4.0};
+    const bool tbyte = state.range(0) == 0;
+    constexpr long rounds = 20000000;
+    for (auto _ : state) {
+        const double clock0 = CoreClockHz();
+        const double start = ThreadSeconds();
+        for (long i = 0; i < rounds; ++i) {
+            if (tbyte)
+                __asm__ volatile(
+                    "fldt (%0)\n fstp %%st(0)\n fldt 16(%0)\n fstp %%st(0)\n"
+                    "fldt 32(%0)\n fstp %%st(0)\n fldt 48(%0)\n fstp %%st(0)" ::"r"(reals)
+                    : "memory");
+            else
+                __asm__ volatile(
+                    "fldl (%0)\n fstp %%st(0)\n fldl 8(%0)\n fstp %%st(0)\n"
+                    "fldl 16(%0)\n fstp %%st(0)\n fldl 24(%0)\n fstp %%st(0)" ::"r"(doubles)
+                    : "memory");
+        }
+        const double seconds = ThreadSeconds() - start;
+        const double clock = (clock0 + CoreClockHz()) / 2;
+        state.counters["cycles_per_load"] = seconds * clock / (4.0 * rounds);
+        state.counters["clock_GHz"] = clock * 1e-9;
+    }
+}
+
+BENCHMARK(BM_X87Loads)->ArgName("tbyte_qword")->DenseRange(0, 1)->Iterations(1)->Repetitions(3)->UseRealTime();
 BENCHMARK(BM_PlainPerturbation)->Iterations(1)->Repetitions(2)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_DeepLoop)
     ->ArgName("plain_fine_fast")

@@ -64,10 +64,15 @@ public:
     DeepRenderer& operator=(const DeepRenderer&) = delete;
 
     // `rowDone`, where given, is called on a computing thread as each row is
-    // final (several threads at once, for different rows).
+    // final (several threads at once, for different rows). `stop`, where
+    // given, is asked before each point (on every computing thread): once it
+    // answers true, no thread starts another point or row, the rows not yet
+    // final are left as they are and never reach `rowDone`, and the work
+    // returned is that of the points done.
     DeepWork Render(const ReferenceOrbit& orbit, const BlaTable* table, std::span<const long double> offRe,
                     std::span<const long double> offIm, std::uint32_t depth, std::span<std::uint32_t> counts,
-                    std::span<EscapeState> states = {}, const std::function<void(int)>& rowDone = {});
+                    std::span<EscapeState> states = {}, const std::function<void(int)>& rowDone = {},
+                    const std::function<bool()>& stop = {});
 
     unsigned Threads() const { return static_cast<unsigned>(workers_.size()) + 1; }
 

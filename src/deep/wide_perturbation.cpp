@@ -168,8 +168,9 @@ std::uint32_t WideCount(const ReferenceOrbit& orbit, const BlaTable* table, Wide
 
 DeepWork WideRender(unsigned threads, const ReferenceOrbit& orbit, const BlaTable* table, const WideGrid& grid,
                     std::uint32_t depth, std::span<std::uint32_t> counts, std::span<EscapeState> states,
-                    const std::function<void(int)>& rowDone) {
+                    const std::function<void(int)>& rowDone, const std::function<bool()>& stop) {
     const std::size_t width = grid.unitsRe.size();
+    std::atomic<bool> stopped{false};
     const int rows = static_cast<int>(grid.unitsIm.size());
     std::atomic<int> nextRow{0};
     std::mutex mutex;
@@ -180,17 +181,19 @@ DeepWork WideRender(unsigned threads, const ReferenceOrbit& orbit, const BlaTabl
         std::vector<WideReal> dcRe(width);
         for (std::size_t i = 0; i < width; ++i)
             dcRe[i] = Offset(grid.unitsRe[i], grid.exponent, orbit.offsetRe, orbit.offsetExponent);
-        for (;;) {
+        while (!stopped.load(std::memory_order_relaxed)) {
             const int row = nextRow.fetch_add(1);
             if (row >= rows) break;
             const WideReal dcIm = Offset(grid.unitsIm[static_cast<std::size_t>(row)], grid.exponent, orbit.offsetIm,
                                          orbit.offsetExponent);
             const std::size_t base = static_cast<std::size_t>(row) * width;
-            for (std::size_t i = 0; i < width; ++i) {
+            for (std::size_t i = 0; i < width && !stopped.load(std::memory_order_relaxed); ++i) {
+                if (stop && stop()) stopped.store(true, std::memory_order_relaxed);
                 EscapeState* state = states.empty() ? nullptr : &states[base + i];
-                counts[base + i] = WideCount(orbit, table, dcRe[i], dcIm, depth, state, &work);
+                if (!stopped.load(std::memory_order_relaxed))
+                    counts[base + i] = WideCount(orbit, table, dcRe[i], dcIm, depth, state, &work);
             }
-            if (rowDone) rowDone(row);
+            if (rowDone && !stopped.load(std::memory_order_relaxed)) rowDone(row);
         }
         std::lock_guard lock(mutex);
         total += work;

@@ -29,10 +29,11 @@ struct WideGrid {
 
 // Counts (and escape states, where asked) of a grid's points through
 // WideCount, written at j * unitsRe.size() + i, on `threads` threads; the
-// results do not depend on their number. `rowDone` as DeepRenderer's.
+// results do not depend on their number. `rowDone` and `stop` as
+// DeepRenderer's.
 DeepWork WideRender(unsigned threads, const ReferenceOrbit& orbit, const BlaTable* table, const WideGrid& grid,
                     std::uint32_t depth, std::span<std::uint32_t> counts, std::span<EscapeState> states = {},
-                    const std::function<void(int)>& rowDone = {});
+                    const std::function<void(int)>& rowDone = {}, const std::function<bool()>& stop = {});
 
 // An upper bound of |dc| over the grid's points, for the table: at least
 // 2^-16000 (a larger bound only narrows the table's radii).

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -192,9 +194,74 @@ TEST(DeepLoop, InvariantsOfOnePicture) {
     three.Render(orbit, &fine, grid.offRe, grid.offIm, view.depth, narrow);
     SetArithmeticMode();
     EXPECT_EQ(one, narrow);
+    // Each point's count, state and work in the renderer are those of the
+    // one-point loop, with and without a table.
+    const BlaTable fast(orbit, FastTolerance, MaxDifference(orbit, grid.offRe, grid.offIm));
+    for (const BlaTable* table : {static_cast<const BlaTable*>(nullptr), &fine, &fast}) {
+        std::vector<std::uint32_t> counts(size);
+        std::vector<EscapeState> states(size);
+        const DeepWork work = single.Render(orbit, table, grid.offRe, grid.offIm, view.depth, counts, states);
+        DeepWork expected;
+        for (std::size_t k = 0; k < size; ++k) {
+            EscapeState state{};
+            const std::size_t i = k % grid.offRe.size(), j = k / grid.offRe.size();
+            EXPECT_EQ(counts[k], DeepCount(orbit, table, grid.offRe[i] - orbit.offsetRe, grid.offIm[j] - orbit.offsetIm,
+                                           view.depth, &state, &expected));
+            EXPECT_EQ(states[k].x, state.x);
+            EXPECT_EQ(states[k].y, state.y);
+        }
+        EXPECT_EQ(work.tests, expected.tests);
+        EXPECT_EQ(work.iterations, expected.iterations);
+        EXPECT_EQ(work.skips, expected.skips);
+        EXPECT_EQ(work.rebases, expected.rebases);
+    }
     // At most 64 bytes an iteration, the table included.
     const double perIteration = static_cast<double>(OrbitBytes(orbit) + fine.Bytes()) / orbit.length;
     EXPECT_LE(perIteration, 64.0);
+}
+
+// A stop asked for once the first row is final leaves every other row
+// undone: the work is the first row's alone, and no other row is reported
+// or written.
+TEST(DeepLoop, AStopLeavesTheRestUndone) {
+    const DeepViewCase view{"i300", "0", "1", 300, 20000, 16, 12};
+    const Grid grid = MakeGrid(view);
+    const ReferenceOrbit orbit = ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth,
+                                                      ReferencePrecision(view.level, view.depth));
+    const std::size_t width = grid.offRe.size();
+    DeepRenderer single(1), pair(2);
+    std::vector<std::uint32_t> firstRow(width);
+    const DeepWork rowWork = single.Render(orbit, nullptr, grid.offRe, std::span(grid.offIm).first(1), view.depth,
+                                           firstRow);
+    using Rows = std::function<void(int)>;
+    using Stop = std::function<bool()>;
+    // The plain loop's renderer on one and two threads, the wide loop's.
+    const std::function<DeepWork(std::vector<std::uint32_t>&, const Rows&, const Stop&)> renderers[] = {
+        [&](auto& counts, const Rows& done, const Stop& stop) {
+            return single.Render(orbit, nullptr, grid.offRe, grid.offIm, view.depth, counts, {}, done, stop);
+        },
+        [&](auto& counts, const Rows& done, const Stop& stop) {
+            return pair.Render(orbit, nullptr, grid.offRe, grid.offIm, view.depth, counts, {}, done, stop);
+        },
+        [&](auto& counts, const Rows& done, const Stop& stop) {
+            return WideRender(1, orbit, nullptr, grid.Wide(), view.depth, counts, {}, done, stop);
+        },
+        [&](auto& counts, const Rows& done, const Stop& stop) {
+            return WideRender(2, orbit, nullptr, grid.Wide(), view.depth, counts, {}, done, stop);
+        }};
+    for (std::size_t r = 0; r < std::size(renderers); ++r) {
+        std::vector<std::uint32_t> counts(width * grid.offIm.size(), UINT32_MAX);
+        std::atomic<int> rows{0};
+        const DeepWork work = renderers[r](counts, [&](int) { rows.fetch_add(1); }, [&] { return rows.load() >= 1; });
+        EXPECT_LT(rows.load(), static_cast<int>(grid.offIm.size())) << r;
+        if (r % 2 == 0) {  // one thread
+            EXPECT_EQ(rows.load(), 1);
+            EXPECT_EQ(work.tests, rowWork.tests);
+            EXPECT_TRUE(std::equal(firstRow.begin(), firstRow.end(), counts.begin()));
+            EXPECT_TRUE(std::all_of(counts.begin() + static_cast<std::ptrdiff_t>(width), counts.end(),
+                                    [](std::uint32_t c) { return c == UINT32_MAX; }));
+        }
+    }
 }
 
 // The reference's precision: twice as many bits change no count.

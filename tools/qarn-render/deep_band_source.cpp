@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include <mpfr.h>
 
@@ -147,6 +148,8 @@ std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, de
                                wide ? deep::WideMaxDifference(orbit, wideGrid) : deep::MaxDifference(orbit, offRe, offIm));
     if (progress != nullptr) progress->EndStage();
 
+    // Asked before each point, so that a stop takes effect within a band.
+    const std::function<bool()> stopAsked = [] { return runStopRequested.load(std::memory_order_relaxed); };
     for (int top = 0, band = 0; top < area.height; top += bandRows_, ++band) {
         // A stop asked for ends the picture here; its owner removes its files.
         if (runStopRequested.load()) {
@@ -183,10 +186,15 @@ std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, de
             withExtras ? std::span(states_.data(), points) : std::span<EscapeState>{};
         if (wide)
             work_ += deep::WideRender(renderer_.Threads(), orbit, &table, {offRe, bandIm, exponent}, depth,
-                                      std::span(counts.data(), points), bandStates, rowDone);
+                                      std::span(counts.data(), points), bandStates, rowDone, stopAsked);
         else
             work_ += renderer_.Render(orbit, &table, offRe, bandIm, depth, std::span(counts.data(), points),
-                                      bandStates, rowDone);
+                                      bandStates, rowDone, stopAsked);
+        // A band stopped part way is never handed on.
+        if (runStopRequested.load()) {
+            std::string failure = writer_.Wait();
+            return failure.empty() ? "interrupted" : failure;
+        }
         // The band before this one has been taken by now, so its buffer is
         // free for the band after.
         if (std::string failure = writer_.Wait(); !failure.empty()) return failure;
