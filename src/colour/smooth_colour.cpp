@@ -37,18 +37,13 @@ std::uint32_t WeightOf(double fraction) {
 PointColours::PointColours(const ViewState& view, ColouringChoice choice) : view_(view), choice_(choice) {
     BuildColourTable(tables_.colour);
     BuildMonoTable(tables_.mono, view.PaletteMode);
-    const std::uint32_t mask = PaletteSize(view.PaletteMode) - 1u;
-    const bool mono = mask == MonoPaletteSize - 1u;
-    table_ = mono ? tables_.mono.data() : tables_.colour.data();
-    mask_ = mono ? 0xFFFFFFFFu : mask;
-    wrap_ = mono ? 511u : 4095u;
-    depth_ = view.Depth == 0 ? 1u : view.Depth;  // a depth of 0 shows every count in black
+    rule_ = PaletteRuleOf(view, tables_);
     if (choice_.gradient != nullptr && choice_.gradient->stops.empty()) choice_.gradient = nullptr;
 }
 
 std::uint32_t PointColours::PaletteColour(std::int64_t m) const {
     const auto whole = static_cast<std::uint32_t>(m);  // modulo 2^32, as two's complement gives it
-    return table_[((whole & mask_) + static_cast<std::uint32_t>(view_.ColourShift)) & wrap_];
+    return rule_.Entry(whole);
 }
 
 std::uint32_t PointColours::GradientColour(double t) const {
@@ -95,7 +90,7 @@ void PointColours::Line(std::span<const std::uint32_t> counts, const double* mu,
     const bool smooth = choice_.smooth && mu != nullptr;
     for (std::size_t i = 0; i < length; ++i) {
         const std::uint32_t count = counts[i];
-        if (count - 1u >= depth_ - 1u) {
+        if (!rule_.Shown(count)) {
             colours[i] = 0;  // inside, or at or beyond the depth: black
             continue;
         }
