@@ -7,24 +7,10 @@
 #include "colour/linear_light.h"
 
 namespace qarn {
-namespace {
-
-std::uint8_t MixComponent(std::uint8_t a, std::uint8_t b, std::uint32_t weight) {
-    const std::uint64_t linear = (std::uint64_t{LinearOf(a)} * (MixOne - weight) + std::uint64_t{LinearOf(b)} * weight +
-                                  MixOne / 2) >>
-                                 24;
-    return EncodedOfLinear(static_cast<std::uint32_t>(linear));
-}
-
-}  // namespace
 
 std::uint32_t MixColours(std::uint32_t a, std::uint32_t b, std::uint32_t weight) {
     if (weight == 0) return a;
-    return std::uint32_t{MixComponent(static_cast<std::uint8_t>(a >> 16), static_cast<std::uint8_t>(b >> 16), weight)}
-               << 16 |
-           std::uint32_t{MixComponent(static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(b >> 8), weight)}
-               << 8 |
-           MixComponent(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), weight);
+    return MixInLinearLight(a, b, weight);
 }
 
 std::uint32_t WeightOf(double fraction) {
