@@ -10,64 +10,22 @@
 namespace qarn {
 namespace {
 
-// One loop per line, chosen once for the whole picture. Counts of 0 and at
-// or above the depth take entry 0 (black) without a branch: the escape
-// pattern is too irregular for branch prediction.
-template <typename Index>
-void MapLine(const std::uint32_t* in, std::uint32_t* out, std::size_t length, std::uint32_t depth,
-             const std::uint32_t* table, Index index) {
-    const std::uint32_t lastShown = depth - 1u;  // counts 1 .. depth-1 are coloured
+// One loop per line. Counts not shown take entry 0 (black) without a
+// branch: the escape pattern is too irregular for branch prediction.
+void MapLinePlain(const PaletteRule& rule, const std::uint32_t* in, std::uint32_t* out, std::size_t length) {
     for (std::size_t col = 0; col < length; ++col) {
         const std::uint32_t count = in[col];
-        const std::uint32_t shown = 0u - static_cast<std::uint32_t>(count - 1u < lastShown);
-        out[col] = table[index(count) & shown];
+        const std::uint32_t shown = 0u - static_cast<std::uint32_t>(rule.Shown(count));
+        out[col] = rule.table[rule.Index(count) & shown];
     }
-}
-
-struct ColourIndex {
-    std::uint32_t mask;
-    std::uint32_t shift;
-    std::uint32_t operator()(std::uint32_t count) const { return ((count & mask) + shift) & 4095u; }
-};
-
-struct MonoIndex {
-    std::uint32_t shift;
-    std::uint32_t operator()(std::uint32_t count) const { return (count + shift) & 511u; }
-};
-
-// The table and index of a view's settings, worked out once per picture.
-struct Mapping {
-    const std::uint32_t* table;
-    std::uint32_t mask;  // applied to the count before the shift
-    std::uint32_t shift;
-    std::uint32_t wrap;  // the table's size less one
-    std::uint32_t depth;
-    bool mono;
-};
-
-Mapping MappingOf(const ViewState& view, const PaletteTables& tables) {
-    const std::uint32_t mask = PaletteSize(view.PaletteMode) - 1u;
-    const bool mono = mask == MonoPaletteSize - 1u;
-    // A depth of 0 shows every count in black, like the counts beyond it.
-    const std::uint32_t depth = view.Depth == 0 ? 1u : view.Depth;
-    const auto shift = static_cast<std::uint32_t>(view.ColourShift);
-    // Monochrome: every bit of the count counts, the table has 512 entries.
-    if (mono) return {tables.mono.data(), 0xFFFFFFFFu, shift, 511u, depth, true};
-    return {tables.colour.data(), mask, shift, 4095u, depth, false};
-}
-
-void MapLinePlain(const Mapping& m, const std::uint32_t* in, std::uint32_t* out, std::size_t length) {
-    if (m.mono)
-        MapLine(in, out, length, m.depth, m.table, MonoIndex{m.shift});
-    else
-        MapLine(in, out, length, m.depth, m.table, ColourIndex{m.mask, m.shift});
 }
 
 #if defined(__x86_64__)
 // Eight pixels at a time with a table gather, where the processor has AVX2:
-// the same indices as MapLine, about a third faster. The last few pixels of
-// a line whose length is not a multiple of eight take the plain loop.
-__attribute__((target("avx2"))) void MapLineGather(const Mapping& m, const std::uint32_t* in, std::uint32_t* out,
+// PaletteRule's Index and Shown in each lane, about a third faster. The last
+// few pixels of a line whose length is not a multiple of eight take the
+// plain loop.
+__attribute__((target("avx2"))) void MapLineGather(const PaletteRule& m, const std::uint32_t* in, std::uint32_t* out,
                                                    std::size_t length) {
     const __m256i vmask = _mm256_set1_epi32(static_cast<int>(m.mask));
     const __m256i vshift = _mm256_set1_epi32(static_cast<int>(m.shift));
@@ -94,7 +52,7 @@ bool HasGather() {
 }
 #endif
 
-void MapAnyLine(const Mapping& m, const std::uint32_t* in, std::uint32_t* out, std::size_t length, bool allowVector) {
+void MapAnyLine(const PaletteRule& m, const std::uint32_t* in, std::uint32_t* out, std::size_t length, bool allowVector) {
 #if defined(__x86_64__)
     if (allowVector && HasGather()) {
         MapLineGather(m, in, out, length);
@@ -108,9 +66,18 @@ void MapAnyLine(const Mapping& m, const std::uint32_t* in, std::uint32_t* out, s
 
 }  // namespace
 
+PaletteRule PaletteRuleOf(const ViewState& view, const PaletteTables& tables) {
+    const std::uint32_t mask = PaletteSize(view.PaletteMode) - 1u;
+    const bool mono = mask == MonoPaletteSize - 1u;
+    const std::uint32_t depth = view.Depth == 0 ? 1u : view.Depth;
+    const auto shift = static_cast<std::uint32_t>(view.ColourShift);
+    if (mono) return {tables.mono.data(), 0xFFFFFFFFu, shift, 511u, depth};
+    return {tables.colour.data(), mask, shift, 4095u, depth};
+}
+
 void MapCounts(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables, DisplayPixels pixels,
                bool allowVector) {
-    const Mapping mapping = MappingOf(view, tables);
+    const PaletteRule mapping = PaletteRuleOf(view, tables);
     for (std::size_t row = 0; row < ViewSize; ++row)
         MapAnyLine(mapping, counts.data() + row * ViewSize, pixels.data() + (ViewSize - 1 - row) * ViewSize, ViewSize,
                    allowVector);
@@ -118,7 +85,7 @@ void MapCounts(const IterationBuffer& counts, const ViewState& view, const Palet
 
 void MapCountLine(std::span<const std::uint32_t> counts, const ViewState& view, const PaletteTables& tables,
                   std::span<std::uint32_t> colours) {
-    MapAnyLine(MappingOf(view, tables), counts.data(), colours.data(), std::min(counts.size(), colours.size()), true);
+    MapAnyLine(PaletteRuleOf(view, tables), counts.data(), colours.data(), std::min(counts.size(), colours.size()), true);
 }
 
 void MapDisplay(const IterationBuffer& counts, const ViewState& view, const PaletteTables& tables,

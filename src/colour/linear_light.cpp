@@ -101,6 +101,23 @@ std::uint8_t EncodedOfLinear(std::uint32_t linear) {
 
 std::uint32_t LinearOf(std::uint8_t component) { return Linear[component]; }
 
+namespace {
+
+std::uint32_t MixComponent(std::uint32_t a, std::uint32_t b, std::uint32_t weight) {
+    const std::uint64_t linear =
+        (std::uint64_t{Linear[a & 0xFFu]} * (LinearOne - weight) + std::uint64_t{Linear[b & 0xFFu]} * weight +
+         LinearOne / 2) >>
+        24;
+    return EncodedOfLinear(static_cast<std::uint32_t>(linear));
+}
+
+}  // namespace
+
+std::uint32_t MixInLinearLight(std::uint32_t a, std::uint32_t b, std::uint32_t weight) {
+    return MixComponent(a >> 16, b >> 16, weight) << 16 | MixComponent(a >> 8, b >> 8, weight) << 8 |
+           MixComponent(a, b, weight);
+}
+
 std::uint8_t EncodedOf(std::uint32_t sum, std::uint32_t count) {
     // The number of bounds at or below the mean: sum >= count x Bound[v].
     unsigned low = 0;

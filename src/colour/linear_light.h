@@ -22,4 +22,10 @@ std::uint8_t EncodedOf(std::uint32_t sum, std::uint32_t count);
 // lie more than 2^12 apart): the same value, without the search's branches.
 std::uint8_t EncodedOfLinear(std::uint32_t linear);
 
+// Colours 0x00RRGGBB a and b mixed by weight / 2^24 (1 to 2^24) in linear
+// light, each component EncodedOfLinear of the rounded mix of LinearOf's
+// values: here beside the tables, which its three components read nine
+// times a point.
+std::uint32_t MixInLinearLight(std::uint32_t a, std::uint32_t b, std::uint32_t weight);
+
 }  // namespace qarn

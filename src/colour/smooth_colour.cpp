@@ -7,24 +7,10 @@
 #include "colour/linear_light.h"
 
 namespace qarn {
-namespace {
-
-std::uint8_t MixComponent(std::uint8_t a, std::uint8_t b, std::uint32_t weight) {
-    const std::uint64_t linear = (std::uint64_t{LinearOf(a)} * (MixOne - weight) + std::uint64_t{LinearOf(b)} * weight +
-                                  MixOne / 2) >>
-                                 24;
-    return EncodedOfLinear(static_cast<std::uint32_t>(linear));
-}
-
-}  // namespace
 
 std::uint32_t MixColours(std::uint32_t a, std::uint32_t b, std::uint32_t weight) {
     if (weight == 0) return a;
-    return std::uint32_t{MixComponent(static_cast<std::uint8_t>(a >> 16), static_cast<std::uint8_t>(b >> 16), weight)}
-               << 16 |
-           std::uint32_t{MixComponent(static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(b >> 8), weight)}
-               << 8 |
-           MixComponent(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), weight);
+    return MixInLinearLight(a, b, weight);
 }
 
 std::uint32_t WeightOf(double fraction) {
@@ -37,18 +23,13 @@ std::uint32_t WeightOf(double fraction) {
 PointColours::PointColours(const ViewState& view, ColouringChoice choice) : view_(view), choice_(choice) {
     BuildColourTable(tables_.colour);
     BuildMonoTable(tables_.mono, view.PaletteMode);
-    const std::uint32_t mask = PaletteSize(view.PaletteMode) - 1u;
-    const bool mono = mask == MonoPaletteSize - 1u;
-    table_ = mono ? tables_.mono.data() : tables_.colour.data();
-    mask_ = mono ? 0xFFFFFFFFu : mask;
-    wrap_ = mono ? 511u : 4095u;
-    depth_ = view.Depth == 0 ? 1u : view.Depth;  // a depth of 0 shows every count in black
+    rule_ = PaletteRuleOf(view, tables_);
     if (choice_.gradient != nullptr && choice_.gradient->stops.empty()) choice_.gradient = nullptr;
 }
 
 std::uint32_t PointColours::PaletteColour(std::int64_t m) const {
     const auto whole = static_cast<std::uint32_t>(m);  // modulo 2^32, as two's complement gives it
-    return table_[((whole & mask_) + static_cast<std::uint32_t>(view_.ColourShift)) & wrap_];
+    return rule_.Entry(whole);
 }
 
 std::uint32_t PointColours::GradientColour(double t) const {
@@ -95,7 +76,7 @@ void PointColours::Line(std::span<const std::uint32_t> counts, const double* mu,
     const bool smooth = choice_.smooth && mu != nullptr;
     for (std::size_t i = 0; i < length; ++i) {
         const std::uint32_t count = counts[i];
-        if (count - 1u >= depth_ - 1u) {
+        if (!rule_.Shown(count)) {
             colours[i] = 0;  // inside, or at or beyond the depth: black
             continue;
         }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <span>
 
+#include "colour/display_mapping.h"
 #include "colour/gradient.h"
 #include "colour/palette_tables.h"
 #include "engine/view_state.h"
@@ -64,10 +65,7 @@ private:
     ViewState view_;
     ColouringChoice choice_;
     PaletteTables tables_;
-    const std::uint32_t* table_;
-    std::uint32_t mask_;
-    std::uint32_t wrap_;
-    std::uint32_t depth_;
+    PaletteRule rule_;  // of tables_: a count's entry, and which counts are shown
 };
 
 }  // namespace qarn

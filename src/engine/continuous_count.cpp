@@ -3,21 +3,22 @@
 #include <bit>
 #include <limits>
 
+#include "engine/continuous_count_lanes.h"
+
 namespace qarn {
 namespace {
 
 // 1/ln 2 as a 32-bit head and the double nearest the rest: a head of at most
 // 21 bits times InvLn2Hi is exact.
-constexpr double InvLn2Hi = 0x1.7154765200000p+0;
-constexpr double InvLn2Lo = 0x1.705fc2eefa200p-33;
-constexpr double Sqrt2 = 0x1.6a09e667f3bcdp+0;
+using lanes::InvLn2Hi;
+using lanes::InvLn2Lo;
+using lanes::Sqrt2;
 
 // ln(1 + f) = 2 atanh(s), s = f / (2 + f): 2s + s * R(s^2) with
 // R(z) = sum of 2 z^k / (2k + 1), k = 1 .. 11. |s| <= 0.1716 for m in
 // [sqrt(1/2), sqrt(2)), so z <= 0.0295 and the first term left out weighs
 // below 2^-60 of the result.
-constexpr double Series[11] = {2.0 / 3,  2.0 / 5,  2.0 / 7,  2.0 / 9,  2.0 / 11, 2.0 / 13,
-                               2.0 / 15, 2.0 / 17, 2.0 / 19, 2.0 / 21, 2.0 / 23};
+using lanes::Series;
 
 constexpr std::uint64_t ExponentMask = 0x7FF0000000000000u;
 constexpr std::uint64_t FractionMask = 0x000FFFFFFFFFFFFFu;
@@ -90,6 +91,38 @@ double ContinuousCount(std::uint32_t count, EscapeState state, double a, double 
     const double r2 = x * x + y * y;
     if (!(r2 < std::numeric_limits<double>::infinity())) return count;
     return static_cast<double>(std::uint64_t{count} + static_cast<unsigned>(k) + 2u) - Log2(Log2(r2));
+}
+
+void ContinuousCountLine(const std::uint32_t* counts, const EscapeState* states, const double* re, double b,
+                         double* mu, std::size_t length, int width) {
+    if (width == 0) width = HasContinuousCountWidth(8) ? 8 : HasContinuousCountWidth(4) ? 4 : 2;
+    switch (width) {
+#if QARN_WIDE_LANES
+    case 8: lanes::MuLine8(counts, states, re, b, mu, length); return;
+    case 4: lanes::MuLine4(counts, states, re, b, mu, length); return;
+#endif
+    case 2: lanes::MuLine2(counts, states, re, b, mu, length); return;
+    default:
+        for (std::size_t i = 0; i < length; ++i) mu[i] = ContinuousCount(counts[i], states[i], re[i], b);
+    }
+}
+
+bool HasContinuousCountWidth(int width) {
+    switch (width) {
+    case 1:
+    case 2: return true;
+#if QARN_WIDE_LANES
+    case 4: {
+        static const bool has = __builtin_cpu_supports("avx2");
+        return has;
+    }
+    case 8: {
+        static const bool has = __builtin_cpu_supports("avx512f");
+        return has;
+    }
+#endif
+    default: return false;
+    }
 }
 
 }  // namespace qarn

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/escape_state.h"
@@ -38,5 +39,15 @@ inline constexpr int MaxContinuousSteps = 256;
 [[nodiscard]] inline double ContinuousCount(std::uint32_t count, EscapeState state, long double cr, long double ci) {
     return ContinuousCount(count, state, static_cast<double>(cr), static_cast<double>(ci));
 }
+
+// The continuous counts of a line of points (counts, escape states and c's
+// real parts as doubles, one imaginary part b) into mu, several points at a
+// time: `width` points (1, 2 with SSE2, 4 with AVX2, 8 with AVX-512F; 0 for
+// the widest the processor has). Every width gives ContinuousCount's bits.
+void ContinuousCountLine(const std::uint32_t* counts, const EscapeState* states, const double* re, double b,
+                         double* mu, std::size_t length, int width = 0);
+
+// Whether this build and processor run a width (1 always).
+[[nodiscard]] bool HasContinuousCountWidth(int width);
 
 }  // namespace qarn

@@ -91,9 +91,17 @@ public:
     // Whether passes copy rows from their mirror images (on by default;
     // every count and state is the same either way).
     void SetMirror(bool on) { mirror_ = on; }
-    // Escape tests the last pass ran: what the early exits leave of the
-    // iterations, the same on every machine. Rows copied from their mirror
-    // images ran none.
+    // Escape tests the last pass ran, the same on every machine: over the
+    // points it computed, each point's tests as EscapeCountWithExits counts
+    // them (its count if it escapes; else the test at which the depth ends
+    // it, or after which its state repeats the one saved at test 1, 2, 4,
+    // ...). Rows copied from their mirror images ran none. The kernels
+    // count by the same rule with one exception: they look for a repeat
+    // only where the squared modulus tested equals the one tested when the
+    // state was saved, which is that of the state before the saved one; an
+    // orbit whose 80-bit cycle begins exactly at a save point (rare: two
+    // points of the start-up view, on the real axis) is found a save point
+    // later, its count still 0, its tests more by the window it missed.
     std::uint64_t Tests() const { return tests_.load(std::memory_order_relaxed); }
 
     // Lines (rows or columns) of the running pass finished so far, and the

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "engine/arithmetic_mode.h"
 #include "engine/escape_count.h"
@@ -107,6 +108,71 @@ TEST(ContinuousCount, ContinuousAcrossCountEdges) {
         lastMu = mu;
     }
     EXPECT_GE(edges, 20);
+}
+
+// Every width of the line gives the scalar definition's bits, point by
+// point: on a table of states (the edge cases side by side in one vector,
+// in every order that a rotation gives) and on the escape states of lines
+// through the set.
+TEST(ContinuousCount, EveryWidthGivesTheScalarBits) {
+    SetArithmeticMode();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Row {
+        std::uint32_t count;
+        EscapeState state;
+        double a;
+    };
+    std::vector<Row> rows = {
+        {0, {0.1, 0.2}, -0.5},                 // inside: 0
+        {0, {0.0, 0.0}, 0.0},                  // inside, its state never leaves
+        {1, {2.0000000000000004, 0.0}, 0.25},  // just past 2
+        {1, {-2.0, 0.0}, -2.0},                // stays at 2: the steps run out
+        {4096, {0.0, 2.0000000000000004}, 0.0},
+        {0xFFFFFFFFu, {3.0, -1.0}, 1.0},  // the largest count
+        {7, {inf, 0.0}, 0.0},
+        {7, {nan, 1.0}, 0.0},
+        {5, {1e200, 1e200}, 0.0},  // X*X + Y*Y overflows
+        {1, {1e100, 0.0}, 1e100},
+        {1, {1024.0, 0.0}, 1024.0},        // |z| = 1024 takes a step
+        {2, {1024.0000000000002, 0.0}, 0.0},  // just past 1024: none
+        {3, {1.5, 1.5}, -0.75},
+        {9, {-1.2, 1.7}, 0.3},
+    };
+    const std::size_t table = rows.size();
+    for (int i = 0; i < 3000; ++i) {  // a line through the set and around it
+        const long double re = -2.1L + i * 0.001L;
+        EscapeState state{};
+        const std::uint32_t count = EscapeCountWithState(re, 0.6L, 512, state);
+        rows.push_back({count, state, static_cast<double>(re)});
+    }
+    const double b = 0.6;
+    std::vector<std::uint32_t> counts(rows.size());
+    std::vector<EscapeState> states(rows.size());
+    std::vector<double> re(rows.size());
+    int widths = 0;
+    for (const int width : {1, 2, 4, 8}) {
+        if (!HasContinuousCountWidth(width)) continue;
+        ++widths;
+        for (std::size_t turn = 0; turn < table; ++turn) {
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                const Row& row = i < table ? rows[(i + turn) % table] : rows[i];
+                counts[i] = row.count;
+                states[i] = row.state;
+                re[i] = row.a;
+            }
+            // Lengths with and without a remainder past the whole vectors.
+            for (const std::size_t length : {rows.size(), table - 1}) {
+                std::vector<double> mu(length, -1.0);
+                ContinuousCountLine(counts.data(), states.data(), re.data(), b, mu.data(), length, width);
+                for (std::size_t i = 0; i < length; ++i)
+                    ASSERT_EQ(Bits(mu[i]), Bits(ContinuousCount(counts[i], states[i], re[i], b)))
+                        << "width " << width << " point " << i << " turn " << turn;
+            }
+        }
+    }
+    EXPECT_TRUE(HasContinuousCountWidth(1) && HasContinuousCountWidth(2));
+    EXPECT_GE(widths, 2);
 }
 
 }  // namespace

@@ -94,6 +94,7 @@ BandRenderer::BandRenderer(unsigned threads, int maxWidth, int rowMultiple, bool
                                                                      static_cast<std::size_t>(maxWidth))) /
                              rowMultiple * rowMultiple)),
       re_(static_cast<std::size_t>(maxWidth)),
+      reDouble_(static_cast<std::size_t>(maxWidth)),
       im_(static_cast<std::size_t>(bandRows_)),
       mirrorBudget_(mirrorBudget),
       given_(static_cast<std::size_t>(bandRows_)) {
@@ -114,7 +115,7 @@ void BandRenderer::SetMirror(bool on) {
 // What the hook needs of the band computing.
 struct BandRenderer::LineWork {
     const PixelGrid* grid;
-    const long double* re;
+    const double* reDouble;  // the columns' real parts as doubles
     const long double* im;
     double* mu;
     std::uint32_t* colours;
@@ -129,10 +130,8 @@ void BandRenderer::LineFinished(void* context, int line) {
     const std::size_t first = static_cast<std::size_t>(line) * static_cast<std::size_t>(grid.stride);
     const std::uint32_t* counts = grid.out + first;
     double* mu = work.mu + first;
-    const double ci = static_cast<double>(work.im[line]);
-    for (int col = 0; col < grid.width; ++col)
-        mu[col] = ContinuousCount(counts[col], grid.escape[first + static_cast<std::size_t>(col)],
-                                  static_cast<double>(work.re[col]), ci);
+    ContinuousCountLine(counts, grid.escape + first, work.reDouble, static_cast<double>(work.im[line]), mu,
+                        static_cast<std::size_t>(grid.width));
     if (work.colouring != nullptr)
         work.colouring->Line({counts, static_cast<std::size_t>(grid.width)}, mu,
                              {work.colours + first, static_cast<std::size_t>(grid.width)});
@@ -233,6 +232,7 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
     long double re = area.originRe;
     for (int col = 0; col < area.width; ++col) {
         re_[static_cast<std::size_t>(col)] = re;
+        reDouble_[static_cast<std::size_t>(col)] = static_cast<double>(re);
         re += area.step;
     }
     // Rows: from the origin downward, one subtraction each, carried on from
@@ -259,7 +259,7 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
         grid.byRows = true;
         const std::size_t points = static_cast<std::size_t>(rows) * static_cast<std::size_t>(area.width);
         Band handed{std::span(counts.data(), points), {}, {}, rows, area.width};
-        LineWork work{&grid, re_.data(), im_.data(), nullptr, nullptr, extras.colours};
+        LineWork work{&grid, reDouble_.data(), im_.data(), nullptr, nullptr, extras.colours};
         if (withExtras) {
             work.mu = mu_[static_cast<std::size_t>(band % 2)].data();
             work.colours = colours_[static_cast<std::size_t>(band % 2)].data();

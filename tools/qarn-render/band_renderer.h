@@ -125,6 +125,7 @@ private:
     int maxWidth_;
     int bandRows_;
     std::vector<long double> re_;
+    std::vector<double> reDouble_;
     std::vector<long double> im_;
     std::array<std::vector<std::uint32_t>, 2> counts_;
     // With the extras: the escape states of the band computing, and the mu

@@ -1,0 +1,137 @@
+#pragma once
+// The continuous count over a line of points, W points at a time in vectors
+// of doubles (GCC's vector extensions): per lane exactly the operations of
+// ContinuousCount and Log2, in the same order, each rounded to nearest, so
+// that every width gives the scalar definition's bits. Included by one
+// translation unit per width, each compiled for its instruction set.
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/continuous_count.h"
+
+namespace qarn::lanes {
+
+// The constants of Log2 (continuous_count.cpp), shared by every width.
+inline constexpr double InvLn2Hi = 0x1.7154765200000p+0;
+inline constexpr double InvLn2Lo = 0x1.705fc2eefa200p-33;
+inline constexpr double Sqrt2 = 0x1.6a09e667f3bcdp+0;
+inline constexpr double Series[11] = {2.0 / 3,  2.0 / 5,  2.0 / 7,  2.0 / 9,  2.0 / 11, 2.0 / 13,
+                                      2.0 / 15, 2.0 / 17, 2.0 / 19, 2.0 / 21, 2.0 / 23};
+
+template <int W>
+struct Vectors {
+    typedef double D __attribute__((vector_size(8 * W)));
+    typedef std::int64_t I __attribute__((vector_size(8 * W)));
+};
+
+// Log2 of positive, normal, finite lanes: Log2's steps without its cases
+// for zero, subnormals, infinity and NaN, which the caller keeps out.
+template <int W>
+inline __attribute__((always_inline)) typename Vectors<W>::D Log2Lanes(typename Vectors<W>::D v) {
+    using D = typename Vectors<W>::D;
+    using I = typename Vectors<W>::I;
+    const I bits = std::bit_cast<I>(v);
+    I e = (bits >> 52) - 1023;  // the sign bit is clear
+    D m = std::bit_cast<D>((bits & 0x000FFFFFFFFFFFFF) | 0x3FF0000000000000);
+    const I high = m >= Sqrt2;  // all ones where true
+    m = high ? m * 0.5 : m;
+    e -= high;
+    const D f = m - 1.0;
+    const D hfsq = 0.5 * f * f;
+    const D s = f / (2.0 + f);
+    const D z = s * s;
+    const D z2 = z * z;
+    const D z4 = z2 * z2;
+    const D z8 = z4 * z4;
+    const D p01 = Series[0] + Series[1] * z;
+    const D p23 = Series[2] + Series[3] * z;
+    const D p45 = Series[4] + Series[5] * z;
+    const D p67 = Series[6] + Series[7] * z;
+    const D p89 = Series[8] + Series[9] * z;
+    const D q0 = p01 + p23 * z2;
+    const D q1 = p45 + p67 * z2;
+    const D q2 = p89 + Series[10] * z2;
+    const D r = z * ((q0 + q1 * z4) + q2 * z8);
+    const D hi = std::bit_cast<D>(std::bit_cast<I>(f - hfsq) & static_cast<std::int64_t>(0xFFFFFFFF00000000u));
+    const D lo = ((f - hi) - hfsq) + s * (hfsq + r);
+    D valueHi = hi * InvLn2Hi;
+    D valueLo = (lo + hi) * InvLn2Lo + lo * InvLn2Hi;
+    // e as a double, exactly (|e| < 2^51): added to the bits of 1.5 x 2^52.
+    constexpr double Magic = 0x1.8p52;
+    const D y = std::bit_cast<D>(std::bit_cast<I>(D{} + Magic) + e) - Magic;
+    const D w = y + valueHi;
+    valueLo += (y - w) + valueHi;
+    valueHi = w;
+    return valueLo + valueHi;
+}
+
+template <int W>
+inline __attribute__((always_inline)) bool AnyLane(typename Vectors<W>::I mask) {
+    std::int64_t any = 0;
+    for (int j = 0; j < W; ++j) any |= mask[j];
+    return any != 0;
+}
+
+// W points: counts, escape states, c's real parts as doubles, one imaginary
+// part b.
+template <int W>
+inline __attribute__((always_inline)) void MuBlock(const std::uint32_t* counts, const EscapeState* states,
+                                                   const double* re, double b, double* mu) {
+    using D = typename Vectors<W>::D;
+    using I = typename Vectors<W>::I;
+    D x, y, a;
+    I count;
+    for (int j = 0; j < W; ++j) {
+        x[j] = states[j].x;
+        y[j] = states[j].y;
+        a[j] = re[j];
+        count[j] = counts[j];
+    }
+    const I escaped = count != 0;
+    // Lanes still stepping: escaped, and |z| <= 1024; steps counts each
+    // lane's own.
+    I stepping = escaped & (x * x + y * y <= 0x1p20);
+    I steps = I{};
+    for (int k = 0; k < MaxContinuousSteps && AnyLane<W>(stepping); ++k) {
+        const D t = x * y;
+        const D nx = x * x - (y * y - a);
+        const D ny = (t + t) + b;
+        x = stepping ? nx : x;
+        y = stepping ? ny : y;
+        steps -= stepping;
+        stepping &= x * x + y * y <= 0x1p20;
+    }
+    const D r2 = x * x + y * y;
+    // Still stepping after the last step, or not finite: mu = n (and 0 for
+    // count 0).
+    const I counted = escaped & ~stepping & (r2 < __builtin_inf());
+    // Lanes outside the formula take Log2(2), which needs no special case.
+    const D l2 = Log2Lanes<W>(Log2Lanes<W>(counted ? r2 : D{} + 2.0));
+    // Whole numbers below 2^51 as doubles, exactly.
+    constexpr double Magic = 0x1.8p52;
+    const I magic = std::bit_cast<I>(D{} + Magic);
+    const D whole = std::bit_cast<D>(magic + count) - Magic;
+    const D total = std::bit_cast<D>(magic + (count + steps + 2)) - Magic;
+    const D result = counted ? total - l2 : whole;
+    for (int j = 0; j < W; ++j) mu[j] = result[j];
+}
+
+// A line: whole blocks of W, the rest by the scalar definition.
+template <int W>
+inline __attribute__((always_inline)) void MuLine(const std::uint32_t* counts, const EscapeState* states,
+                                                  const double* re, double b, double* mu, std::size_t length) {
+    std::size_t i = 0;
+    for (; i + W <= length; i += W) MuBlock<W>(counts + i, states + i, re + i, b, mu + i);
+    for (; i < length; ++i) mu[i] = ContinuousCount(counts[i], states[i], re[i], b);
+}
+
+// One translation unit each (continuous_count_sse2.cpp, _avx2, _avx512).
+void MuLine2(const std::uint32_t* counts, const EscapeState* states, const double* re, double b, double* mu,
+             std::size_t length);
+void MuLine4(const std::uint32_t* counts, const EscapeState* states, const double* re, double b, double* mu,
+             std::size_t length);
+void MuLine8(const std::uint32_t* counts, const EscapeState* states, const double* re, double b, double* mu,
+             std::size_t length);
+
+}  // namespace qarn::lanes
