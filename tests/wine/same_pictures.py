@@ -155,6 +155,10 @@ def main():
         ("level 300, fast, smooth", ["--size", "40x30", "--counts", "tief-300.u32", "--colouring", "smooth", "-o",
                                      "tief-300.png", "--tolerance", "fast", "--at", "0", "1", "--level", "300",
                                      "--depth", "5000"], ["tief-300.u32", "tief-300.png"]),
+        # Past the x87 exponent's range: the loop whose reals carry their own.
+        ("level 20000, fine, smooth", ["--size", "16x12", "--counts", "tief-20000.u32", "--colouring", "smooth", "-o",
+                                       "tief-20000.png", "--at", "0", "1", "--level", "20000", "--depth", "20000"],
+         ["tief-20000.u32", "tief-20000.png"]),
     ]
     for side in ("windows", "linux"):
         os.makedirs(os.path.join(work, side), exist_ok=True)
