@@ -15,7 +15,8 @@ inline long double Abs(long double x) { return x < 0.0L ? -x : x; }
 // same value for every input, NaN and -0 included.
 inline long double Flush(long double value) {
     const long double magnitude = Abs(value);
-    if (magnitude < 0x1p-1000) [[unlikely]] return magnitude < FlushBelow ? 0.0L : value;
+    if (magnitude < 0x1p-1000) [[unlikely]]
+        return magnitude < FlushBelow ? 0.0L : value;
     return value;
 }
 
@@ -241,24 +242,22 @@ DeepWork DeepRenderer::Render(const ReferenceOrbit& orbit, const BlaTable* table
 
 namespace qarn::deep {
 
-ReferenceOrbit ChooseReferenceOrbit(const DyadicNumber& re, const DyadicNumber& im, std::span<const long double> offRe,
-                                    std::span<const long double> offIm, std::uint32_t depth, long precision,
-                                    const OrbitProgress& progress) {
-    ReferenceOrbit orbit = ComputeReferenceOrbit(re, im, 0.0L, 0.0L, depth, precision, progress);
-    if (!orbit.escaped || offRe.empty() || offIm.empty()) return orbit;
+ReferenceOrbit LongestLivedReference(
+    ReferenceOrbit orbit, std::size_t width, std::size_t height, std::uint32_t depth,
+    const std::function<std::uint32_t(const ReferenceOrbit&, std::size_t, std::size_t)>& countAt,
+    const std::function<ReferenceOrbit(std::size_t, std::size_t)>& orbitAt) {
+    if (!orbit.escaped || width == 0 || height == 0) return orbit;
     const std::uint16_t word = ControlWord();
     SetArithmeticMode();
     auto sample = [](std::size_t size, std::size_t k) { return size <= 16 ? k : k * (size - 1) / 15; };
-    const std::size_t columns = std::min<std::size_t>(offRe.size(), 16);
-    const std::size_t rows = std::min<std::size_t>(offIm.size(), 16);
     std::uint64_t bestLife = orbit.length;
     std::size_t bestI = 0, bestJ = 0;
     bool found = false;
-    for (std::size_t r = 0; r < rows; ++r) {
-        const std::size_t j = sample(offIm.size(), r);
-        for (std::size_t c = 0; c < columns; ++c) {
-            const std::size_t i = sample(offRe.size(), c);
-            const std::uint32_t count = DeepCount(orbit, nullptr, offRe[i], offIm[j], depth, nullptr, nullptr);
+    for (std::size_t r = 0; r < std::min<std::size_t>(height, 16); ++r) {
+        const std::size_t j = sample(height, r);
+        for (std::size_t c = 0; c < std::min<std::size_t>(width, 16); ++c) {
+            const std::size_t i = sample(width, c);
+            const std::uint32_t count = countAt(orbit, i, j);
             const std::uint64_t life = count == 0 ? std::uint64_t{depth} + 1 : count;
             if (life > bestLife) {
                 bestLife = life;
@@ -270,9 +269,23 @@ ReferenceOrbit ChooseReferenceOrbit(const DyadicNumber& re, const DyadicNumber& 
     }
     SetControlWord(word);
     if (!found) return orbit;
-    ReferenceOrbit better = ComputeReferenceOrbit(re, im, offRe[bestI], offIm[bestJ], depth, precision, progress);
+    ReferenceOrbit better = orbitAt(bestI, bestJ);
     if (better.points.empty()) return better;  // stopped
     return better.length > orbit.length || !better.escaped ? better : orbit;
+}
+
+ReferenceOrbit ChooseReferenceOrbit(const DyadicNumber& re, const DyadicNumber& im, std::span<const long double> offRe,
+                                    std::span<const long double> offIm, std::uint32_t depth, long precision,
+                                    const OrbitProgress& progress) {
+    ReferenceOrbit orbit = ComputeReferenceOrbit(re, im, 0.0L, 0.0L, depth, precision, progress);
+    return LongestLivedReference(
+        std::move(orbit), offRe.size(), offIm.size(), depth,
+        [&](const ReferenceOrbit& first, std::size_t i, std::size_t j) {
+            return DeepCount(first, nullptr, offRe[i], offIm[j], depth, nullptr, nullptr);
+        },
+        [&](std::size_t i, std::size_t j) {
+            return ComputeReferenceOrbit(re, im, offRe[i], offIm[j], depth, precision, progress);
+        });
 }
 
 }  // namespace qarn::deep

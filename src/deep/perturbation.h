@@ -100,6 +100,14 @@ long double MaxDifference(const ReferenceOrbit& orbit, std::span<const long doub
 
 namespace qarn::deep {
 
+// Of `orbit` (C's) and the orbits of a sample of at most 16 x 16 of a
+// width x height grid's points (evenly spaced columns and rows; countAt
+// counts one from C's orbit, given, orbitAt computes its own), the one
+// ChooseReferenceOrbit describes.
+ReferenceOrbit LongestLivedReference(ReferenceOrbit orbit, std::size_t width, std::size_t height, std::uint32_t depth,
+                                     const std::function<std::uint32_t(const ReferenceOrbit&, std::size_t, std::size_t)>& countAt,
+                                     const std::function<ReferenceOrbit(std::size_t, std::size_t)>& orbitAt);
+
 // The reference of a picture: the orbit of its centre C when it lasts the
 // whole depth; otherwise, of the longest-lived point of a sample of at most
 // 16 x 16 of the picture's points (evenly spaced columns and rows, counted

@@ -54,8 +54,7 @@ std::uint32_t WideCount(const ReferenceOrbit& orbit, const BlaTable* table, Wide
     // The periodic tail's shortcut holds for the rounded values only where
     // none of them had a tiny part.
     const bool tinyInTail = !orbit.tiny.empty() && orbit.tiny.back().m >= orbit.tailStart;
-    const std::uint32_t tail =
-        orbit.period != 0 && last >= depth && !tinyInTail ? orbit.tailStart : UINT32_MAX;
+    const std::uint32_t tail = orbit.period != 0 && last >= depth && !tinyInTail ? orbit.tailStart : UINT32_MAX;
     std::uint64_t nextMark = 1;
     std::uint32_t markM = UINT32_MAX;
     WideReal markRe, markIm;
@@ -215,10 +214,8 @@ long double WideMaxDifference(const ReferenceOrbit& orbit, const WideGrid& grid)
     };
     const std::uint16_t word = ControlWord();
     SetArithmeticMode();
-    for (long double x : grid.unitsRe)
-        re = largest(Offset(x, grid.exponent, orbit.offsetRe, orbit.offsetExponent), re);
-    for (long double y : grid.unitsIm)
-        im = largest(Offset(y, grid.exponent, orbit.offsetIm, orbit.offsetExponent), im);
+    for (long double x : grid.unitsRe) re = largest(Offset(x, grid.exponent, orbit.offsetRe, orbit.offsetExponent), re);
+    for (long double y : grid.unitsIm) im = largest(Offset(y, grid.exponent, orbit.offsetIm, orbit.offsetExponent), im);
     // |dc| <= |re| + |im|, with a margin for the rounding of the sum.
     const long double bound = std::max(NearestLongDouble(re + im), 0x1p-16000L) * (1.0L + 0x1p-60L);
     SetControlWord(word);
@@ -228,36 +225,16 @@ long double WideMaxDifference(const ReferenceOrbit& orbit, const WideGrid& grid)
 ReferenceOrbit ChooseWideReferenceOrbit(const DyadicNumber& re, const DyadicNumber& im, const WideGrid& grid,
                                         std::uint32_t depth, long precision, const OrbitProgress& progress) {
     ReferenceOrbit orbit = ComputeReferenceOrbit(re, im, 0.0L, 0.0L, depth, precision, progress, grid.exponent);
-    if (!orbit.escaped || grid.unitsRe.empty() || grid.unitsIm.empty()) return orbit;
-    const std::uint16_t word = ControlWord();
-    SetArithmeticMode();
-    auto sample = [](std::size_t size, std::size_t k) { return size <= 16 ? k : k * (size - 1) / 15; };
-    const std::size_t columns = std::min<std::size_t>(grid.unitsRe.size(), 16);
-    const std::size_t rows = std::min<std::size_t>(grid.unitsIm.size(), 16);
-    std::uint64_t bestLife = orbit.length;
-    std::size_t bestI = 0, bestJ = 0;
-    bool found = false;
-    for (std::size_t r = 0; r < rows; ++r) {
-        const std::size_t j = sample(grid.unitsIm.size(), r);
-        for (std::size_t c = 0; c < columns; ++c) {
-            const std::size_t i = sample(grid.unitsRe.size(), c);
-            const std::uint32_t count = WideCount(orbit, nullptr, Wide(grid.unitsRe[i], grid.exponent),
-                                                  Wide(grid.unitsIm[j], grid.exponent), depth, nullptr, nullptr);
-            const std::uint64_t life = count == 0 ? std::uint64_t{depth} + 1 : count;
-            if (life > bestLife) {
-                bestLife = life;
-                bestI = i;
-                bestJ = j;
-                found = true;
-            }
-        }
-    }
-    SetControlWord(word);
-    if (!found) return orbit;
-    ReferenceOrbit better = ComputeReferenceOrbit(re, im, grid.unitsRe[bestI], grid.unitsIm[bestJ], depth, precision,
-                                                  progress, grid.exponent);
-    if (better.points.empty()) return better;  // stopped
-    return better.length > orbit.length || !better.escaped ? better : orbit;
+    return LongestLivedReference(
+        std::move(orbit), grid.unitsRe.size(), grid.unitsIm.size(), depth,
+        [&](const ReferenceOrbit& first, std::size_t i, std::size_t j) {
+            return WideCount(first, nullptr, Wide(grid.unitsRe[i], grid.exponent), Wide(grid.unitsIm[j], grid.exponent),
+                             depth, nullptr, nullptr);
+        },
+        [&](std::size_t i, std::size_t j) {
+            return ComputeReferenceOrbit(re, im, grid.unitsRe[i], grid.unitsIm[j], depth, precision, progress,
+                                         grid.exponent);
+        });
 }
 
 }  // namespace qarn::deep

@@ -96,8 +96,9 @@ inline bool operator==(WideReal a, WideReal b) { return a.e == b.e ? a.m == b.m 
 inline long double NearestLongDouble(WideReal a) {
     using namespace wide_detail;
     if (a.m == 0.0L || a.e == 0) return a.m;
-    if (a.e > 17024) return a.m < 0.0L ? -std::numeric_limits<long double>::infinity()
-                                       : std::numeric_limits<long double>::infinity();
+    if (a.e > 17024)
+        return a.m < 0.0L ? -std::numeric_limits<long double>::infinity()
+                          : std::numeric_limits<long double>::infinity();
     if (a.e < -17024) return a.m < 0.0L ? -0.0L : 0.0L;
     // Two exact scalings; the second only where its result is normal.
     const std::int64_t half = a.e / 2;
@@ -105,7 +106,8 @@ inline long double NearestLongDouble(WideReal a) {
     const std::int64_t rest = a.e - half;
     if (a.e < 0 && Abs(part) < Pow2(-16000 - rest)) return a.m < 0.0L ? -0.0L : 0.0L;
     if (a.e > 0 && !(Abs(part) < Pow2(16000 - rest)))
-        return a.m < 0.0L ? -std::numeric_limits<long double>::infinity() : std::numeric_limits<long double>::infinity();
+        return a.m < 0.0L ? -std::numeric_limits<long double>::infinity()
+                          : std::numeric_limits<long double>::infinity();
     return part * Pow2(rest);
 }
 

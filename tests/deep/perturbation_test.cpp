@@ -120,11 +120,12 @@ TEST_P(DeepOracle, CountsAgreeWithFullPrecision) {
     const long precision = ReferencePrecision(view.level, view.depth);
     const bool plainReaches = view.level <= MaxLoopLevel;
     // The wide loop takes its own reference where the plain one cannot.
-    const ReferenceOrbit orbit =
-        plainReaches ? ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth, precision)
-                     : ChooseWideReferenceOrbit(grid.re, grid.im, grid.Wide(), view.depth, precision);
-    const std::vector<std::uint32_t> oracle = testing::OracleCounts(
-        grid.re, grid.im, grid.unitsRe, grid.unitsIm, view.depth, 2 * precision, grid.exponent);
+    const ReferenceOrbit orbit = plainReaches
+                                     ? ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth,
+                                                            precision)
+                                     : ChooseWideReferenceOrbit(grid.re, grid.im, grid.Wide(), view.depth, precision);
+    const std::vector<std::uint32_t> oracle = testing::OracleCounts(grid.re, grid.im, grid.unitsRe, grid.unitsIm,
+                                                                    view.depth, 2 * precision, grid.exponent);
     DeepRenderer renderer(2);
     const long double dcMax = plainReaches ? MaxDifference(orbit, grid.offRe, grid.offIm)
                                            : WideMaxDifference(orbit, grid.Wide());
@@ -133,7 +134,7 @@ TEST_P(DeepOracle, CountsAgreeWithFullPrecision) {
         const char* name;
         const BlaTable* table;
         bool wide;
-    } settings[] = {{"plain", nullptr, false}, {"fine", &fine, false},     {"fast", &fast, false},
+    } settings[] = {{"plain", nullptr, false},  {"fine", &fine, false},  {"fast", &fast, false},
                     {"wide fine", &fine, true}, {"wide", nullptr, true}, {"wide fast", &fast, true}};
     std::vector<std::uint32_t> plainFine;
     for (const Setting& setting : settings) {
@@ -142,9 +143,9 @@ TEST_P(DeepOracle, CountsAgreeWithFullPrecision) {
         if (plainReaches && setting.wide && setting.table != &fine) continue;
         if (!setting.wide && !plainReaches) continue;
         std::vector<std::uint32_t> counts(oracle.size());
-        const DeepWork work =
-            setting.wide ? WideRender(2, orbit, setting.table, grid.Wide(), view.depth, counts)
-                         : renderer.Render(orbit, setting.table, grid.offRe, grid.offIm, view.depth, counts);
+        const DeepWork work = setting.wide
+                                  ? WideRender(2, orbit, setting.table, grid.Wide(), view.depth, counts)
+                                  : renderer.Render(orbit, setting.table, grid.offRe, grid.offIm, view.depth, counts);
         const Agreement a = Compare(oracle, counts, view.width, view.height);
         std::printf("%-12s %-9s same %.4f close %.4f 3x3 %.4f largest %u tests %llu iterations %llu\n", view.name,
                     setting.name, a.same, a.close, a.neighbourhood, a.largest,
@@ -252,7 +253,8 @@ TEST(DeepLoop, AStopLeavesTheRestUndone) {
     for (std::size_t r = 0; r < std::size(renderers); ++r) {
         std::vector<std::uint32_t> counts(width * grid.offIm.size(), UINT32_MAX);
         std::atomic<int> rows{0};
-        const DeepWork work = renderers[r](counts, [&](int) { rows.fetch_add(1); }, [&] { return rows.load() >= 1; });
+        const DeepWork work = renderers[r](
+            counts, [&](int) { rows.fetch_add(1); }, [&] { return rows.load() >= 1; });
         EXPECT_LT(rows.load(), static_cast<int>(grid.offIm.size())) << r;
         if (r % 2 == 0) {  // one thread
             EXPECT_EQ(rows.load(), 1);

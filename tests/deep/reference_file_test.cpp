@@ -58,8 +58,8 @@ TEST(ReferenceFile, RoundTripAndDepthCut) {
                 {*ReadDyadic("-1", 64), *ReadDyadic("0", 64), 1.0L, 0.0L, 200, 9300, -9000}};
     for (const auto& row : rows) {
         const long precision = row.precision;
-        const ReferenceOrbit orbit =
-            ComputeReferenceOrbit(row.re, row.im, row.offRe, row.offIm, row.depth, precision, {}, row.exponent);
+        const ReferenceOrbit orbit = ComputeReferenceOrbit(row.re, row.im, row.offRe, row.offIm, row.depth, precision,
+                                                           {}, row.exponent);
         EXPECT_EQ(orbit.tiny.size(), row.exponent != 0 ? 100u : 0u);
         const std::vector<std::uint8_t> bytes = EncodeReferenceFile({row.re, row.im, row.depth, orbit});
         EXPECT_EQ(bytes, EncodeReferenceFile({row.re, row.im, row.depth, orbit})) << "the same bytes every time";

@@ -41,8 +41,8 @@ TEST(WideReal, SumsAndProductsAreTheExactResultsRoundedOnce) {
             for (int k = 0; k < 40; ++k) {
                 const long double ma = static_cast<long double>(random() | (std::uint64_t{1} << 63)) * 0x1p-63L;
                 long double mb = static_cast<long double>(random() | (std::uint64_t{1} << 63)) * 0x1p-63L;
-                if (k % 4 == 1) mb = ma;                // exact cancellation at gap 0
-                if (k % 4 == 2) mb = ma + 0x1p-63L;     // one unit apart
+                if (k % 4 == 1) mb = ma;             // exact cancellation at gap 0
+                if (k % 4 == 2) mb = ma + 0x1p-63L;  // one unit apart
                 const WideReal a = Wide(k % 3 == 0 ? -ma : ma, base);
                 const WideReal b = Wide(k % 2 == 0 ? -mb : mb, base + gap);
                 SetWide(x, a);
@@ -68,7 +68,7 @@ TEST(WideReal, ConversionsGiveTheNearestRealOrTheRangesEnds) {
     EXPECT_EQ(NearestLongDouble(Wide(0x1.8p-3L, -5000)), 0x1.8p-5003L);
     EXPECT_EQ(NearestLongDouble(Wide(-0x1.8p-3L, 16002)), -0x1.8p15999L);
     EXPECT_EQ(NearestLongDouble(Wide(0x1p-3L, 16004)), HUGE_VALL);  // above 2^16000
-    EXPECT_EQ(NearestLongDouble(Wide(0x1p-3L, -15998)), 0.0L);  // below 2^-16000
+    EXPECT_EQ(NearestLongDouble(Wide(0x1p-3L, -15998)), 0.0L);      // below 2^-16000
     EXPECT_EQ(NearestDouble(Wide(1.0L, -1074)), 0x1p-1074);
     EXPECT_EQ(NearestDouble(Wide(1.0L, -1080)), 0.0);
     EXPECT_EQ(NearestDouble(Wide(1.0L, 2000)), HUGE_VAL);

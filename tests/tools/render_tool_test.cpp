@@ -653,7 +653,8 @@ TEST_F(RenderTool, DeepViewsRenderIntoTheSameFiles) {
 
 // What deep views do not render yet is refused in one line, with no file.
 TEST_F(RenderTool, DeepViewsNotRenderedAreRefused) {
-    for (const char* args : {"--at 0 1 --level 56 --zoom-frames 4 frames --reference r", "--at 0 1 --level 60 --save v.qarn"}) {
+    for (const char* args :
+         {"--at 0 1 --level 56 --zoom-frames 4 frames --reference r", "--at 0 1 --level 60 --save v.qarn"}) {
         EXPECT_EQ(Run(args), 2) << args;
         const std::string message = Stderr();
         EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << args << ": " << message;

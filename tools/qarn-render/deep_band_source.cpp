@@ -28,8 +28,9 @@ long double DeepStep(const DeepArea& area) {
     // 2^-(7+L), or a frame's step, in those units (exact: L <= MaxLoopLevel,
     // or a unit of the step's own binary order, keeps it inside the range).
     const std::int64_t unit = DeepOffsetExponent(area);
-    const long double step = area.squareStep ? ExtendedOf({area.squareStep->significand, area.squareStep->exponent - unit})
-                                             : std::ldexp(1.0L, static_cast<int>(-(7 + area.location.level) - unit));
+    const long double step = area.squareStep
+                                 ? ExtendedOf({area.squareStep->significand, area.squareStep->exponent - unit})
+                                 : std::ldexp(1.0L, static_cast<int>(-(7 + area.location.level) - unit));
     return area.divisor == 1 ? step : step / static_cast<long double>(area.divisor);
 }
 
@@ -67,8 +68,8 @@ std::vector<double> NearestDoubles(const deep::DyadicNumber& centre, std::span<c
     for (std::size_t k = 0; k < offsets.size(); ++k) {
         mpfr_set_ld(offset, offsets[k], MPFR_RNDN);  // exact: 64 bits
         mpfr_mul_2si(offset, offset, exponent, MPFR_RNDN);
-        mpfr_add(sum, c, offset, MPFR_RNDN);         // the exact sum, rounded once
-        nearest[k] = mpfr_get_d(sum, MPFR_RNDN);     // exact: 53 bits
+        mpfr_add(sum, c, offset, MPFR_RNDN);      // the exact sum, rounded once
+        nearest[k] = mpfr_get_d(sum, MPFR_RNDN);  // exact: 53 bits
     }
     mpfr_clears(c, offset, sum, static_cast<mpfr_ptr>(nullptr));
     return nearest;
@@ -84,11 +85,11 @@ deep::ReferenceOrbit DeepReference(const DeepArea& area, std::uint32_t depth, Pr
     };
     const long precision = deep::ReferencePrecision(area.location.level, depth);
     const std::int64_t exponent = DeepOffsetExponent(area);
-    deep::ReferenceOrbit orbit =
-        exponent != 0 ? deep::ChooseWideReferenceOrbit(area.location.re, area.location.im, {offRe, offIm, exponent},
-                                                       depth, precision, orbitProgress)
-                      : deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe, offIm, depth, precision,
-                                                   orbitProgress);
+    deep::ReferenceOrbit orbit = exponent != 0 ? deep::ChooseWideReferenceOrbit(area.location.re, area.location.im,
+                                                                                {offRe, offIm, exponent}, depth,
+                                                                                precision, orbitProgress)
+                                               : deep::ChooseReferenceOrbit(area.location.re, area.location.im, offRe,
+                                                                            offIm, depth, precision, orbitProgress);
     if (progress != nullptr) progress->EndStage();
     if (runStopRequested.load()) return {};
     return orbit;
@@ -140,12 +141,14 @@ std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, de
     if (runStopRequested.load() || orbit.points.empty()) return "interrupted";
     // So do a shallower frame's points where the orbit's own point is given
     // in such units (the reference of a deeper picture).
-    const bool wide = exponent != 0 || (orbit.offsetExponent != 0 && (orbit.offsetRe != 0.0L || orbit.offsetIm != 0.0L));
+    const bool wide = exponent != 0 ||
+                      (orbit.offsetExponent != 0 && (orbit.offsetRe != 0.0L || orbit.offsetIm != 0.0L));
     referencePrecision_ = orbit.precision;
     referenceLength_ = orbit.length;
     if (progress != nullptr) progress->Stage("approximation tables", 0, 0);
     const deep::BlaTable table(orbit, tolerance,
-                               wide ? deep::WideMaxDifference(orbit, wideGrid) : deep::MaxDifference(orbit, offRe, offIm));
+                               wide ? deep::WideMaxDifference(orbit, wideGrid)
+                                    : deep::MaxDifference(orbit, offRe, offIm));
     if (progress != nullptr) progress->EndStage();
 
     // Asked before each point, so that a stop takes effect within a band.
@@ -180,16 +183,16 @@ std::string DeepBandSource::Render(const DeepArea& area, std::uint32_t depth, de
         };
         linesDone_.store(0, std::memory_order_relaxed);
         if (progress != nullptr) progress->BandStarts(rows);
-        const std::span<const long double> bandIm =
-            std::span(offIm).subspan(static_cast<std::size_t>(top), static_cast<std::size_t>(rows));
-        const std::span<EscapeState> bandStates =
-            withExtras ? std::span(states_.data(), points) : std::span<EscapeState>{};
+        const std::span<const long double> bandIm = std::span(offIm).subspan(static_cast<std::size_t>(top),
+                                                                             static_cast<std::size_t>(rows));
+        const std::span<EscapeState> bandStates = withExtras ? std::span(states_.data(), points)
+                                                             : std::span<EscapeState>{};
         if (wide)
             work_ += deep::WideRender(renderer_.Threads(), orbit, &table, {offRe, bandIm, exponent}, depth,
                                       std::span(counts.data(), points), bandStates, rowDone, stopAsked);
         else
-            work_ += renderer_.Render(orbit, &table, offRe, bandIm, depth, std::span(counts.data(), points),
-                                      bandStates, rowDone, stopAsked);
+            work_ += renderer_.Render(orbit, &table, offRe, bandIm, depth, std::span(counts.data(), points), bandStates,
+                                      rowDone, stopAsked);
         // A band stopped part way is never handed on.
         if (runStopRequested.load()) {
             std::string failure = writer_.Wait();
