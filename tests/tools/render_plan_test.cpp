@@ -100,8 +100,6 @@ TEST(RenderPlan, PictureAndFramesInOrderWithTheirAreasAndNames) {
     }
 }
 
-// --info with --zoom-frames shows where the range's frames are, one block
-// each, and renders none of them; a picture asked for is still made.
 // A zoom into a deep view: frames up to level 56 are shallow areas about
 // the 80-bit centre, deeper ones deep areas at their frame steps, the last
 // the picture's own area.
@@ -134,6 +132,8 @@ TEST(RenderPlan, DeepZoomFramesSplitAtLevel56) {
     EXPECT_EQ(last, DeepColumnOffsets(*plan.pictures[0].deep)) << "the last frame is the picture";
 }
 
+// --info with --zoom-frames shows where the range's frames are, one block
+// each, and renders none of them; a picture asked for is still made.
 TEST(RenderPlan, InfoWithZoomFramesShowsTheFramesInstead) {
     const ViewState view = testing::ViewAround(-0.75L, 0.1L, 8, 1024);
     const RenderPlan plan = MakeRenderPlan(Options(
@@ -158,6 +158,31 @@ TEST(RenderPlan, InfoWithZoomFramesShowsTheFramesInstead) {
     EXPECT_NE(plan.info.find("frame: 3\norigin: "), std::string::npos);
     EXPECT_NE(plan.info.find("level: 6\n"), std::string::npos) << "frame 3's nearest level";
     EXPECT_TRUE(plan.info.ends_with("\n\nframe: 4\n" + ViewInfo(view))) << plan.info;
+}
+
+// A deep zoom's frames as they are made: squares of the 80-bit grid up to
+// level 56, then the deep centre with each frame's exact step (2^-67.5 is
+// 2^-68 times the 64-bit significand of the square root of 2).
+TEST(RenderPlan, InfoShowsTheFramesOfADeepZoomAsTheyAreMade) {
+    const RenderOptions options =
+        Options({"--at", "-0.75", "0.09375", "--level", "121", "--info", "--zoom-frames", "4", "f", "--frames", "1-4"});
+    ViewState view;
+    ASSERT_EQ(DefineView(options, view), "");
+    const RenderPlan plan = MakeRenderPlan(options, view, [](const std::string&) { return false; });
+    EXPECT_TRUE(plan.pictures.empty());
+    const std::size_t second = plan.info.find("\n\nframe: 2\n");
+    ASSERT_NE(second, std::string::npos) << plan.info;
+    const std::string first = plan.info.substr(0, second);
+    EXPECT_EQ(first.rfind("frame: 1\norigin: ", 0), 0u) << first;
+    EXPECT_NE(first.find("\nlevel: 30\n"), std::string::npos) << first;
+    EXPECT_NE(plan.info.find("frame: 2\ncentre: -0.75 0.09375\nlevel: 61\nstep: 0x1.6a09e667f3bcc908p-68\n"),
+              std::string::npos)
+        << plan.info;
+    const std::optional<DeepLocation> deep = DeepLocationOf(options);
+    ASSERT_TRUE(deep);
+    EXPECT_TRUE(plan.info.ends_with("\n\nframe: 4\n" + DeepViewInfo(deep->re, deep->im, 121, CentreFractionBits(121), view)))
+        << plan.info;
+    EXPECT_NE(plan.info.find("level: 121\nstep: 0x1p-128\n"), std::string::npos) << plan.info;
 }
 
 TEST(RenderPlan, ViewAloneOrSavedPlansNoPicture) {

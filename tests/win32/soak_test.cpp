@@ -3,7 +3,7 @@
 // The process's GDI and USER objects and its private memory must stay flat,
 // no input handler may run inside another, after every action the status
 // bar must hold a text the program defines, and the program must exit with 0.
-// QARN_SOAK_SECONDS sets the length (default 90).
+// QARN_SOAK_SECONDS sets the length (default 45).
 #include <windows.h>
 
 #include <commctrl.h>
@@ -193,7 +193,7 @@ private:
 
 TEST(Soak, ModesAndRandomActionsLeaveNothingBehind) {
     const char* setting = std::getenv("QARN_SOAK_SECONDS");
-    const int seconds = setting ? std::atoi(setting) : 90;
+    const int seconds = setting ? std::atoi(setting) : 45;
     auto app = std::make_unique<Application>();
     ASSERT_EQ(StartUp(*app), 0);
     const HWND window = app->shell.mainWindow;

@@ -337,13 +337,32 @@ BinaryStep LevelFrameStep(std::int64_t level, int frame, int frames) {
 long double ExtendedOf(BinaryStep step) { return Compose(step.significand, step.exponent); }
 
 std::int64_t NearestLevel(long double step) {
-    std::uint64_t significand = 0;
-    std::int64_t exponent = 0;
-    if (!Decompose(step, significand, exponent)) return 0;
+    BinaryStep binary;
+    if (!Decompose(step, binary.significand, binary.exponent)) return 0;
+    return NearestLevel(binary);
+}
+
+std::int64_t NearestLevel(BinaryStep step) {
     // log2 of the significand is below 1/2 where it is below sqrt 2: the
     // largest 64-bit significand below sqrt 2 x 2^63.
     constexpr std::uint64_t RootTwo = 0xB504F333F9DE6484u;
-    return HomeExponent - exponent - (significand > RootTwo ? 1 : 0);
+    return HomeExponent - step.exponent - (step.significand > RootTwo ? 1 : 0);
+}
+
+std::string StepText(BinaryStep step) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string text = "0x1";
+    // The 63 bits after the leading one, as 16 hexadecimal digits less the
+    // trailing zeros.
+    std::uint64_t fraction = step.significand << 1;
+    if (fraction != 0) {
+        text += '.';
+        while (fraction != 0) {
+            text += Digits[fraction >> 60];
+            fraction <<= 4;
+        }
+    }
+    return text + "p" + std::to_string(step.exponent);
 }
 
 }  // namespace qarn::render

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace qarn::render {
 
@@ -46,5 +47,9 @@ long double ExtendedOf(BinaryStep step);
 // The whole level nearest to a positive normal step's, round(-log2(step) - 7)
 // (no step lies half-way: sqrt 2 is irrational); 0 for any other step.
 std::int64_t NearestLevel(long double step);
+std::int64_t NearestLevel(BinaryStep step);
+
+// The step exactly, in hexadecimal: "0x1p-97", "0x1.6a09e667f3bcc908p-90".
+std::string StepText(BinaryStep step);
 
 }  // namespace qarn::render

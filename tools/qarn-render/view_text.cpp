@@ -51,12 +51,27 @@ std::string ViewInfo(const ViewState& given) {
 
 std::string DeepViewInfo(const deep::DyadicNumber& re, const deep::DyadicNumber& im, std::int64_t level,
                          std::int64_t fractionBits, const ViewState& view) {
+    return DeepFrameInfo(re, im, BinaryStep{std::uint64_t{1} << 63, -(7 + level)}, fractionBits, view);
+}
+
+std::string DeepFrameInfo(const deep::DyadicNumber& re, const deep::DyadicNumber& im, BinaryStep step,
+                          std::int64_t fractionBits, const ViewState& view) {
     char settings[160];
-    std::snprintf(settings, sizeof settings, "level: %lld\nstep: 0x1p-%lld\ndepth: %u\npalette: 0x%04X\nshift: %d\n",
-                  static_cast<long long>(level), static_cast<long long>(7 + level), static_cast<unsigned>(view.Depth),
+    std::snprintf(settings, sizeof settings, "level: %lld\nstep: %s\ndepth: %u\npalette: 0x%04X\nshift: %d\n",
+                  static_cast<long long>(NearestLevel(step)), StepText(step).c_str(), static_cast<unsigned>(view.Depth),
                   static_cast<unsigned>(view.PaletteMode), static_cast<int>(view.ColourShift));
     return "centre: " + deep::DecimalText(re, fractionBits) + " " + deep::DecimalText(im, fractionBits) + "\n" +
            settings;
+}
+
+std::string FrameBlock(int frame, const std::string& lines, double shiftPerFrame) {
+    std::string text = "frame: " + std::to_string(frame) + "\n" + lines;
+    if (shiftPerFrame != 0.0) {
+        char shift[64];
+        std::snprintf(shift, sizeof shift, "frame shift: %.17g\n", frame * shiftPerFrame);
+        text += shift;
+    }
+    return text;
 }
 
 std::string ZoomFramesInfo(const ViewState& view, int first, int last, int frames, double shiftPerFrame) {
@@ -70,12 +85,7 @@ std::string ZoomFramesInfo(const ViewState& view, int first, int last, int frame
         // The last frame is the view, at its own level.
         if (k < frames) frame.ZoomLevel = static_cast<std::int32_t>(NearestLevel(square.step));
         if (k > first) text += "\n";  // a blank line between blocks
-        text += "frame: " + std::to_string(k) + "\n" + ViewInfo(frame);
-        if (shiftPerFrame != 0.0) {
-            char shift[64];
-            std::snprintf(shift, sizeof shift, "frame shift: %.17g\n", k * shiftPerFrame);
-            text += shift;
-        }
+        text += FrameBlock(k, ViewInfo(frame), shiftPerFrame);
     }
     return text;
 }

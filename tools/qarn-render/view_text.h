@@ -4,6 +4,7 @@
 
 #include "deep/dyadic_number.h"
 #include "engine/view_state.h"
+#include "frame_step.h"
 
 namespace qarn::render {
 
@@ -24,6 +25,14 @@ std::string ViewInfo(const ViewState& view);
 // depth, palette, shift. qarn-render reads these lines back as the view.
 std::string DeepViewInfo(const deep::DyadicNumber& re, const deep::DyadicNumber& im, std::int64_t level,
                          std::int64_t fractionBits, const ViewState& view);
+// The same lines for a zoom frame of a deep view: its step (exactly, in
+// hexadecimal) and the whole level nearest to it.
+std::string DeepFrameInfo(const deep::DyadicNumber& re, const deep::DyadicNumber& im, BinaryStep step,
+                          std::int64_t fractionBits, const ViewState& view);
+
+// One frame's block of --info: a line `frame: K`, the frame's lines, and
+// under a shift per frame a line `frame shift: k x D`.
+std::string FrameBlock(int frame, const std::string& lines, double shiftPerFrame);
 
 // Zoom frames `first` to `last` of 0 .. `frames` of the view, one block each:
 // a line `frame: K`, then the frame's square as ViewInfo gives a view, its
