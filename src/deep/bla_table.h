@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -26,8 +27,15 @@ inline constexpr Tolerance FastTolerance{0x1p-26L};
 struct BlaStep {
     std::uint8_t images[5][10];
     long double Get(int k) const {
-        long double value = 0.0L;
+        long double value;
+#if defined(__x86_64__)
+        // Straight from the image: a copy through memory would be written as
+        // two integer stores and read back as one 80-bit load, which waits
+        // for both (no store forwarding).
+        asm("fldt %1" : "=t"(value) : "m"(*reinterpret_cast<const std::uint8_t(*)[10]>(images[k])));
+#else
         std::memcpy(&value, images[k], 10);
+#endif
         return value;
     }
     void Set(int k, long double value) { std::memcpy(images[k], &value, 10); }
@@ -51,23 +59,25 @@ public:
     BlaTable(const ReferenceOrbit& orbit, Tolerance tolerance, long double dcMax);
 
     // The longest step valid at m for a difference of squared modulus d2,
-    // or nullptr; its length in `length`.
+    // or nullptr; its length in `length`. A step of 2^(k+1) from m is the
+    // merge of the step of 2^k from m with the next one, so it exists only
+    // where that one does and its radius is at most that one's (Merge takes
+    // the minimum): the valid steps at m are the shortest few, and the search
+    // goes up from the shortest, stopping at the first that fails (a longer
+    // step's entry lies far off in memory).
     const BlaStep* Longest(std::uint32_t m, long double d2, std::uint32_t& length) const {
         const std::uint32_t from = m - 1;
         if (m == 0 || (from & ((1u << MinLevel) - 1)) != 0) return nullptr;
-        int k = std::countr_zero(from | (1u << 31));
-        if (k >= static_cast<int>(levels_.size()) + MinLevel) k = static_cast<int>(levels_.size()) + MinLevel - 1;
-        for (; k >= MinLevel; --k) {
+        const int top = std::min(std::countr_zero(from | (1u << 31)), static_cast<int>(levels_.size()) + MinLevel - 1);
+        const BlaStep* found = nullptr;
+        for (int k = MinLevel; k <= top; ++k) {
             const std::vector<BlaStep>& level = levels_[static_cast<std::size_t>(k - MinLevel)];
             const std::uint32_t j = from >> k;
-            if (j >= level.size()) continue;
-            const BlaStep& step = level[j];
-            if (d2 < step.R2()) {
-                length = 1u << k;
-                return &step;
-            }
+            if (j >= level.size() || !(d2 < level[j].R2())) break;
+            found = &level[j];
+            length = 1u << k;
         }
-        return nullptr;
+        return found;
     }
 
     std::uint64_t Bytes() const;
