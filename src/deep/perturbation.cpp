@@ -31,6 +31,11 @@ std::uint32_t DeepCount(const ReferenceOrbit& orbit, const BlaTable* table, long
     long double dr = dcRe;
     long double di = dcIm;
     std::uint32_t m = 1;
+    // Where Z_m is read: m itself, or in the orbit's repeating tail the
+    // place of the same value within the tail's first period, so that a long
+    // orbit near a minibrot is read from a few cache lines, not from memory.
+    std::uint32_t k = 1;
+    const std::uint32_t repeatFrom = orbit.period != 0 ? orbit.tailStart + orbit.period : UINT32_MAX;
     std::uint32_t n = 1;
     std::uint64_t tests = 0, skips = 0, rebases = 0;
     std::uint64_t nextSave = 1;
@@ -47,8 +52,8 @@ std::uint32_t DeepCount(const ReferenceOrbit& orbit, const BlaTable* table, long
     std::uint32_t count = 0;
     EscapeState escape{0.0, 0.0};
     for (;;) {
-        const long double zr = points[m].re + dr;
-        const long double zi = points[m].im + di;
+        const long double zr = points[k].re + dr;
+        const long double zi = points[k].im + di;
         const long double z2 = zr * zr + zi * zi;
         ++tests;
         if (z2 > 4.0L) {
@@ -63,6 +68,7 @@ std::uint32_t DeepCount(const ReferenceOrbit& orbit, const BlaTable* table, long
             di = zi;
             d2 = z2;
             m = 0;
+            k = 0;
             ++rebases;
             if (saved && dr == savedRe && di == savedIm) break;  // repeats forever
             if (rebases == nextSave) {
@@ -90,6 +96,8 @@ std::uint32_t DeepCount(const ReferenceOrbit& orbit, const BlaTable* table, long
                 dr = Flush(nr);
                 di = Flush(ni);
                 m += length;
+                k += length;
+                if (k >= repeatFrom) k = orbit.tailStart + (k - orbit.tailStart) % orbit.period;
                 ++skips;
                 if (static_cast<std::uint64_t>(n) + length > depth) {
                     n = depth;
@@ -100,13 +108,14 @@ std::uint32_t DeepCount(const ReferenceOrbit& orbit, const BlaTable* table, long
             }
         }
         // t = 2 Z_m + d in one rounding, off the path from z to the test.
-        const long double tr = (points[m].re + points[m].re) + dr;
-        const long double ti = (points[m].im + points[m].im) + di;
+        const long double tr = (points[k].re + points[k].re) + dr;
+        const long double ti = (points[k].im + points[k].im) + di;
         const long double nr = (tr * dr - ti * di) + dcRe;
         const long double ni = (tr * di + ti * dr) + dcIm;
         dr = Flush(nr);
         di = Flush(ni);
         ++m;
+        if (++k == repeatFrom) k = orbit.tailStart;
         ++n;
     }
     if (state != nullptr) *state = escape;

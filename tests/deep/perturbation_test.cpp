@@ -221,6 +221,35 @@ TEST(DeepLoop, InvariantsOfOnePicture) {
     EXPECT_LE(perIteration, 64.0);
 }
 
+// Near a minibrot of period 47 (found by --find-minibrot), whose nucleus's
+// rounded orbit repeats: the loop reads the tail's values from its first
+// period, and every count and state is the one read from the whole orbit.
+TEST(DeepLoop, TheRepeatingTailIsReadFromItsFirstPeriod) {
+    const DeepViewCase view{"minibrot47", "0.0000000000000000062234319465285062252726116146726651117",
+                            "0.99999999999999999689458187799125048761114384724592366043", 110, 5000, 16, 8};
+    const Grid grid = MakeGrid(view);
+    const ReferenceOrbit orbit = ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth,
+                                                      ReferencePrecision(view.level, view.depth));
+    ASSERT_NE(orbit.period, 0u);
+    ReferenceOrbit whole = orbit;  // the same values, no tail known
+    whole.period = 0;
+    whole.tailStart = 0;
+    const BlaTable fast(orbit, FastTolerance, MaxDifference(orbit, grid.offRe, grid.offIm));
+    int inside = 0;
+    for (const BlaTable* table : {static_cast<const BlaTable*>(nullptr), &fast})
+        for (long double dcIm : grid.offIm)
+            for (long double dcRe : grid.offRe) {
+                EscapeState a{}, b{};
+                const std::uint32_t count = DeepCount(orbit, table, dcRe, dcIm, view.depth, &a, nullptr);
+                EXPECT_EQ(count, DeepCount(whole, table, dcRe, dcIm, view.depth, &b, nullptr));
+                EXPECT_EQ(a.x, b.x);
+                EXPECT_EQ(a.y, b.y);
+                inside += count == 0;
+            }
+    EXPECT_GT(inside, 0);
+    EXPECT_LT(inside, 2 * 16 * 8);
+}
+
 // A stop asked for once the first row is final leaves every other row
 // undone: the work is the first row's alone, and no other row is reported
 // or written.
