@@ -225,8 +225,13 @@ TEST(DeepLoop, InvariantsOfOnePicture) {
 // rounded orbit repeats: the loop reads the tail's values from its first
 // period, and every count and state is the one read from the whole orbit.
 TEST(DeepLoop, TheRepeatingTailIsReadFromItsFirstPeriod) {
-    const DeepViewCase view{"minibrot47", "0.0000000000000000062234319465285062252726116146726651117",
-                            "0.99999999999999999689458187799125048761114384724592366043", 110, 5000, 16, 8};
+    const DeepViewCase view{"minibrot47",
+                            "0.0000000000000000062234319465285062252726116146726651117",
+                            "0.99999999999999999689458187799125048761114384724592366043",
+                            110,
+                            5000,
+                            16,
+                            8};
     const Grid grid = MakeGrid(view);
     const ReferenceOrbit orbit = ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth,
                                                       ReferencePrecision(view.level, view.depth));

@@ -164,8 +164,8 @@ TEST(RenderPlan, InfoWithZoomFramesShowsTheFramesInstead) {
 // level 56, then the deep centre with each frame's exact step (2^-67.5 is
 // 2^-68 times the 64-bit significand of the square root of 2).
 TEST(RenderPlan, InfoShowsTheFramesOfADeepZoomAsTheyAreMade) {
-    const RenderOptions options =
-        Options({"--at", "-0.75", "0.09375", "--level", "121", "--info", "--zoom-frames", "4", "f", "--frames", "1-4"});
+    const RenderOptions options = Options(
+        {"--at", "-0.75", "0.09375", "--level", "121", "--info", "--zoom-frames", "4", "f", "--frames", "1-4"});
     ViewState view;
     ASSERT_EQ(DefineView(options, view), "");
     const RenderPlan plan = MakeRenderPlan(options, view, [](const std::string&) { return false; });
@@ -180,7 +180,8 @@ TEST(RenderPlan, InfoShowsTheFramesOfADeepZoomAsTheyAreMade) {
         << plan.info;
     const std::optional<DeepLocation> deep = DeepLocationOf(options);
     ASSERT_TRUE(deep);
-    EXPECT_TRUE(plan.info.ends_with("\n\nframe: 4\n" + DeepViewInfo(deep->re, deep->im, 121, CentreFractionBits(121), view)))
+    EXPECT_TRUE(
+        plan.info.ends_with("\n\nframe: 4\n" + DeepViewInfo(deep->re, deep->im, 121, CentreFractionBits(121), view)))
         << plan.info;
     EXPECT_NE(plan.info.find("level: 121\nstep: 0x1p-128\n"), std::string::npos) << plan.info;
 }
