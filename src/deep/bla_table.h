@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "deep/reference_orbit.h"
@@ -78,6 +79,11 @@ public:
             length = 1u << k;
         }
         return found;
+    }
+
+    // The shortest steps, of 2^MinLevel iterations, from m = 1 + j 2^MinLevel.
+    std::span<const BlaStep> Shortest() const {
+        return levels_.empty() ? std::span<const BlaStep>{} : std::span<const BlaStep>(levels_.front());
     }
 
     std::uint64_t Bytes() const;

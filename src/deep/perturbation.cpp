@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "deep/x87_plain_steps.h"
 #include "engine/arithmetic_mode.h"
 
 namespace qarn::deep {
@@ -20,10 +21,23 @@ inline long double Flush(long double value) {
     return value;
 }
 
-}  // namespace
+// Where the x87 kernel may take a point's plain steps, which it does without
+// flushing the new difference: when both parts of dc are at least 2^-7800,
+// no new part d' = X + dc (one x87 addition) is ever below FlushBelow or -0,
+// so the flush changes nothing. For if d' is not 0, the exact sum is a
+// nonzero multiple of the smaller of the two operands' units in the last
+// place, q, and so is at least q after rounding. With |X| < 2^-66 |dc|,
+// |d'| > |dc| / 2; otherwise q >= 2^-64 min(|X|, |dc|) >= 2^-130 |dc|, which
+// is at least 2^-7930. An exact zero sum of operands of opposite signs is +0.
+inline bool KernelServes(long double dcRe, long double dcIm) {
+    return Abs(dcRe) >= 0x1p-7800L && Abs(dcIm) >= 0x1p-7800L;
+}
 
-std::uint32_t DeepCount(const ReferenceOrbit& orbit, const BlaTable* table, long double dcRe, long double dcIm,
-                        std::uint32_t depth, EscapeState* state, DeepWork* work) {
+// The loop, with its plain steps run by the x87 kernel (Kernel) or by the
+// C++ below alone: the same operations, so the same counts, states and work.
+template <bool Kernel>
+std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long double dcRe, long double dcIm,
+                    std::uint32_t depth, EscapeState* state, DeepWork* work) {
     const OrbitPoint* const points = orbit.points.data();
     const std::uint32_t last = orbit.length;
     dcRe = Flush(dcRe);
@@ -51,7 +65,44 @@ std::uint32_t DeepCount(const ReferenceOrbit& orbit, const BlaTable* table, long
     long double markRe = 0.0L, markIm = 0.0L;
     std::uint32_t count = 0;
     EscapeState escape{0.0, 0.0};
+#if QARN_DEEP_X87_KERNEL
+    const bool kernel = Kernel && KernelServes(dcRe, dcIm);
+    X87StepJob job;
+    job.dcr = dcRe;
+    job.dci = dcIm;
+    const std::span<const BlaStep> shortest = table != nullptr ? table->Shortest() : std::span<const BlaStep>{};
+#endif
     for (;;) {
+#if QARN_DEEP_X87_KERNEL
+        // Plain steps while none of the loop's other paths can come: before
+        // the depth, the orbit's end, its repeating tail's marks and the wrap
+        // of k. The kernel stops on its own before an escape, a rebase or a
+        // valid skip, and the code below takes that iteration.
+        if (kernel) {
+            std::uint64_t steps = std::min<std::uint64_t>(depth - n, last - m);
+            if (tail != UINT32_MAX) steps = m < tail ? std::min<std::uint64_t>(steps, tail - m) : 0;
+            if (repeatFrom != UINT32_MAX) steps = std::min<std::uint64_t>(steps, repeatFrom - 1 - k);
+            if (steps != 0) {
+                // The first lookup point: the next m with m - 1 a multiple of 4.
+                const std::uint32_t before = m == 0 ? 1 : (4 - (m - 1) % 4) % 4;
+                const std::uint64_t j = (static_cast<std::uint64_t>(m) + before - 1) >> BlaTable::MinLevel;
+                job.dr = dr;
+                job.di = di;
+                job.points = points + k;
+                job.lookups = j < shortest.size() ? shortest.size() - j : 0;
+                job.lookup = job.lookups != 0 ? shortest.data() + j : nullptr;
+                job.until = job.lookups != 0 ? before + 1 : UINT64_MAX;
+                job.steps = steps;
+                const auto done = static_cast<std::uint32_t>(qarn_deep_plain_steps(&job));
+                dr = job.dr;
+                di = job.di;
+                m += done;
+                k += done;
+                n += done;
+                tests += done;
+            }
+        }
+#endif
         const long double zr = points[k].re + dr;
         const long double zi = points[k].im + di;
         const long double z2 = zr * zr + zi * zi;
@@ -126,6 +177,18 @@ std::uint32_t DeepCount(const ReferenceOrbit& orbit, const BlaTable* table, long
         work->rebases += rebases;
     }
     return count;
+}
+
+}  // namespace
+
+std::uint32_t DeepCount(const ReferenceOrbit& orbit, const BlaTable* table, long double dcRe, long double dcIm,
+                        std::uint32_t depth, EscapeState* state, DeepWork* work) {
+    return Count<true>(orbit, table, dcRe, dcIm, depth, state, work);
+}
+
+std::uint32_t DeepCountInCpp(const ReferenceOrbit& orbit, const BlaTable* table, long double dcRe, long double dcIm,
+                             std::uint32_t depth, EscapeState* state, DeepWork* work) {
+    return Count<false>(orbit, table, dcRe, dcIm, depth, state, work);
 }
 
 long double MaxDifference(const ReferenceOrbit& orbit, std::span<const long double> offRe,

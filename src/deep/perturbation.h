@@ -52,6 +52,11 @@ struct DeepWork {
 std::uint32_t DeepCount(const ReferenceOrbit& orbit, const BlaTable* table, long double dcRe, long double dcIm,
                         std::uint32_t depth, EscapeState* state, DeepWork* work);
 
+// The same loop with every step in C++ (DeepCount runs its plain steps in
+// an x87 kernel where one serves): for comparing the two.
+std::uint32_t DeepCountInCpp(const ReferenceOrbit& orbit, const BlaTable* table, long double dcRe, long double dcIm,
+                             std::uint32_t depth, EscapeState* state, DeepWork* work);
+
 // Counts (and escape states, where asked) of a grid of points given by their
 // offsets from the view's centre: point (i, j) is C + (offRe[i], offIm[j]),
 // written at j * offRe.size() + i. Rows are spread over a pool of threads

@@ -255,6 +255,46 @@ TEST(DeepLoop, TheRepeatingTailIsReadFromItsFirstPeriod) {
     EXPECT_LT(inside, 2 * 16 * 8);
 }
 
+// The x87 kernel's plain steps are the C++ loop's: every count, state and
+// tally alike, with and without a table, on views where the steps meet the
+// kernel's exits often (rebases near a minibrot, skips, its repeating tail)
+// and on points where dc has a zero part (the C++ loop's flush then serves).
+TEST(DeepLoop, KernelStepsAreTheLoopsSteps) {
+    const DeepViewCase views[] = {
+        OracleViews[1],
+        OracleViews[3],
+        OracleViews[5],
+        {"minibrot47", "0.0000000000000000062234319465285062252726116146726651117",
+         "0.99999999999999999689458187799125048761114384724592366043", 110, 5000, 12, 6},
+    };
+    for (const DeepViewCase& view : views) {
+        SCOPED_TRACE(view.name);
+        const Grid grid = MakeGrid(view);
+        const ReferenceOrbit orbit = ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth,
+                                                          ReferencePrecision(view.level, view.depth));
+        const long double dcMax = MaxDifference(orbit, grid.offRe, grid.offIm);
+        const BlaTable fine(orbit, FineTolerance, dcMax), fast(orbit, FastTolerance, dcMax);
+        SetArithmeticMode();
+        for (const BlaTable* table : {static_cast<const BlaTable*>(nullptr), &fine, &fast}) {
+            DeepWork kernel, cpp;
+            for (long double offIm : grid.offIm)
+                for (long double offRe : grid.offRe)
+                    for (const long double dcRe : {offRe - orbit.offsetRe, 0.0L}) {
+                        EscapeState a{}, b{};
+                        const long double dcIm = offIm - orbit.offsetIm;
+                        EXPECT_EQ(DeepCount(orbit, table, dcRe, dcIm, view.depth, &a, &kernel),
+                                  DeepCountInCpp(orbit, table, dcRe, dcIm, view.depth, &b, &cpp));
+                        EXPECT_EQ(a.x, b.x);
+                        EXPECT_EQ(a.y, b.y);
+                    }
+            EXPECT_EQ(kernel.tests, cpp.tests);
+            EXPECT_EQ(kernel.iterations, cpp.iterations);
+            EXPECT_EQ(kernel.skips, cpp.skips);
+            EXPECT_EQ(kernel.rebases, cpp.rebases);
+        }
+    }
+}
+
 // A stop asked for once the first row is final leaves every other row
 // undone: the work is the first row's alone, and no other row is reported
 // or written.

@@ -1,0 +1,144 @@
+// The deep loop's plain steps on the x87 unit (see x87_plain_steps.h).
+//
+// The four values that live across iterations, d and dc, stay on the
+// register stack; Z_k is read as 80-bit values (its imaginary part twice,
+// the eighth register being taken). Each iteration is the loop's own
+// operations in its own grouping, with sums and products commuted only
+// where that changes no bit:
+//   d2 = dr dr + di di,  z2 = (Zr + dr)^2 + (Zi + di)^2,
+//   tr = (Zr + Zr) + dr, ti = (Zi + Zi) + di,
+//   dr' = (tr dr - ti di) + dcr,  di' = (tr di + ti dr) + dci.
+// The comparisons leave the iteration to the caller wherever the loop might
+// not take a plain step: 4 < z2 or unordered, z2 < d2 or unordered, and at
+// a lookup point R2 > d2 (the shortest step there is valid). Each is an
+// exit before the iteration changes anything, so the caller redoes it.
+//
+// Registers (volatile under both calling conventions, so nothing is saved):
+//   r11 job   r10 &Z_k   rcx iterations left   rdx until the next lookup
+//   r8 &shortest step at the next lookup point   r9 lookups left
+//   rax iterations done
+// x87 stack at the top of the loop: dr di dcr dci.
+
+        .intel_syntax noprefix
+        .text
+
+#include "deep/x87_step_offsets.h"
+
+        .set JOB_DR, QARN_STEPS_DR
+        .set JOB_DI, QARN_STEPS_DI
+        .set JOB_DCR, QARN_STEPS_DCR
+        .set JOB_DCI, QARN_STEPS_DCI
+        .set JOB_POINTS, QARN_STEPS_POINTS
+        .set JOB_LOOKUP, QARN_STEPS_LOOKUP
+        .set JOB_LOOKUPS, QARN_STEPS_LOOKUPS
+        .set JOB_STEPS, QARN_STEPS_STEPS
+        .set JOB_UNTIL, QARN_STEPS_UNTIL
+        .set JOB_FOUR, QARN_STEPS_FOUR
+        .set POINT, 32          // bytes of an orbit point (two 80-bit values in 16 bytes each)
+        .set STEP, 50           // bytes of a skip-table step
+        .set RADIUS, 40         // its squared radius
+
+        .globl  qarn_deep_plain_steps
+#if defined(__ELF__)
+        .type   qarn_deep_plain_steps, @function
+#endif
+        .p2align 4
+qarn_deep_plain_steps:
+#if defined(_WIN32)
+        mov     r11, rcx
+#else
+        mov     r11, rdi
+#endif
+        xor     eax, eax
+        mov     rcx, [r11+JOB_STEPS]
+        test    rcx, rcx
+        jz      .Lreturn
+        mov     r10, [r11+JOB_POINTS]
+        mov     r8, [r11+JOB_LOOKUP]
+        mov     r9, [r11+JOB_LOOKUPS]
+        mov     rdx, [r11+JOB_UNTIL]
+        fld     tbyte ptr [r11+JOB_DCI]
+        fld     tbyte ptr [r11+JOB_DCR]
+        fld     tbyte ptr [r11+JOB_DI]
+        fld     tbyte ptr [r11+JOB_DR]      // dr di dcr dci
+
+        .p2align 4
+.Lloop:
+        fld     st(0)
+        fmul    st(0), st(0)            // dr2 dr di dcr dci
+        fld     st(2)
+        fmul    st(0), st(0)            // di2 dr2 dr di dcr dci
+        faddp   st(1), st               // d2 dr di dcr dci
+        fld     tbyte ptr [r10]         // Zr d2 dr di dcr dci
+        fld     st(0)
+        fadd    st(0), st(3)            // zr Zr d2 dr di dcr dci
+        fmul    st(0), st(0)            // zr2 Zr d2 ...
+        fxch    st(1)
+        fadd    st(0), st(0)
+        fadd    st(0), st(3)            // tr zr2 d2 dr di dcr dci
+        fld     tbyte ptr [r10+16]      // Zi tr zr2 d2 dr di dcr dci
+        fadd    st(0), st(5)            // zi
+        fmul    st(0), st(0)            // zi2 tr zr2 d2 ...
+        faddp   st(2), st               // tr z2 d2 dr di dcr dci
+        fld     qword ptr [r11+JOB_FOUR]
+        fcomip  st(0), st(2)            // 4 < z2, or unordered: CF
+        jb      .Levent
+        fld     st(1)
+        fcomip  st(0), st(3)            // z2 < d2, or unordered: CF
+        jb      .Levent
+        dec     rdx
+        jz      .Llookup
+.Lstep:
+        fstp    st(1)
+        fstp    st(1)                   // tr dr di dcr dci
+        fld     tbyte ptr [r10+16]
+        fadd    st(0), st(0)
+        fadd    st(0), st(3)            // ti tr dr di dcr dci
+        fld     st(1)
+        fmul    st(0), st(3)            // tr.dr ti tr dr di dcr dci
+        fld     st(1)
+        fmul    st(0), st(5)            // ti.di tr.dr ti tr dr di dcr dci
+        fsubp   st(1), st               // tr.dr-ti.di ti tr dr di dcr dci
+        fadd    st(0), st(5)            // dr' ti tr dr di dcr dci
+        fxch    st(2)                   // tr ti dr' dr di dcr dci
+        fmul    st(0), st(4)            // tr.di ti dr' dr di dcr dci
+        fxch    st(1)
+        fmul    st(0), st(3)            // ti.dr tr.di dr' dr di dcr dci
+        faddp   st(1), st               // tr.di+ti.dr dr' dr di dcr dci
+        fadd    st(0), st(5)            // di' dr' dr di dcr dci
+        fstp    st(3)                   // dr' dr di' dcr dci
+        fstp    st(1)                   // dr' di' dcr dci
+        add     r10, POINT
+        inc     rax
+        dec     rcx
+        jnz     .Lloop
+        jmp     .Lstore
+
+// A lookup point: the next one is 4 iterations on; where the table still
+// has a step here and d2 is below its squared radius, the caller skips.
+.Llookup:
+        mov     edx, 4
+        test    r9, r9
+        jz      .Lstep
+        dec     r9
+        fld     tbyte ptr [r8+RADIUS]
+        add     r8, STEP
+        fcomip  st(0), st(3)            // R2 > d2: neither CF nor ZF
+        ja      .Levent
+        jmp     .Lstep
+
+.Levent:
+        fstp    st(0)
+        fstp    st(0)
+        fstp    st(0)                   // dr di dcr dci
+.Lstore:
+        fstp    tbyte ptr [r11+JOB_DR]
+        fstp    tbyte ptr [r11+JOB_DI]
+        fstp    st(0)
+        fstp    st(0)
+.Lreturn:
+        ret
+
+#if defined(__ELF__)
+        .section .note.GNU-stack, "", @progbits
+#endif
