@@ -67,6 +67,8 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
     EscapeState escape{0.0, 0.0};
 #if QARN_DEEP_X87_KERNEL
     const bool kernel = Kernel && KernelServes(dcRe, dcIm);
+    const bool wide = Abs(dcRe) >= 0x1p-500L && Abs(dcIm) >= 0x1p-500L;
+    std::uint64_t (*const steps)(X87StepJob*) = wide ? qarn_deep_plain_steps_sse : qarn_deep_plain_steps;
     X87StepJob job;
     job.dcr = dcRe;
     job.dci = dcIm;
@@ -75,14 +77,28 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
     for (;;) {
 #if QARN_DEEP_X87_KERNEL
         // Plain steps while none of the loop's other paths can come: before
-        // the depth, the orbit's end, its repeating tail's marks and the wrap
-        // of k. The kernel stops on its own before an escape, a rebase or a
+        // the depth, the orbit's end, the tests of its repeating tail's marks
+        // and the wrap of k. The kernel stops on its own before an escape, a rebase or a
         // valid skip, and the code below takes that iteration.
-        if (kernel) {
-            std::uint64_t steps = std::min<std::uint64_t>(depth - n, last - m);
-            if (tail != UINT32_MAX) steps = m < tail ? std::min<std::uint64_t>(steps, tail - m) : 0;
-            if (repeatFrom != UINT32_MAX) steps = std::min<std::uint64_t>(steps, repeatFrom - 1 - k);
-            if (steps != 0) {
+        // At a lookup point the code below searches the table itself (the
+        // kernel would leave at once wherever a skip is valid).
+        if (kernel && (table == nullptr || m == 0 || ((m - 1) & ((1u << BlaTable::MinLevel) - 1)) != 0)) {
+            std::uint64_t allowed = std::min<std::uint64_t>(depth - n, last - m);
+            if (m < tail) {
+                if (tail != UINT32_MAX) allowed = std::min<std::uint64_t>(allowed, tail - m);
+            } else {
+                // In the tail, up to the next test that saves a mark or
+                // may match the one saved (m a whole number of periods on).
+                allowed = std::min<std::uint64_t>(allowed, nextMark > tests ? nextMark - tests - 1 : 0);
+                if (m < markM) {
+                    if (markM != UINT32_MAX) allowed = std::min<std::uint64_t>(allowed, markM - m);
+                } else {
+                    const std::uint32_t r = (m - markM) % orbit.period;
+                    allowed = r == 0 ? 0 : std::min<std::uint64_t>(allowed, orbit.period - r);
+                }
+            }
+            if (repeatFrom != UINT32_MAX) allowed = std::min<std::uint64_t>(allowed, repeatFrom - 1 - k);
+            if (allowed != 0) {
                 // The first lookup point: the next m with m - 1 a multiple of 4.
                 const std::uint32_t before = m == 0 ? 1 : (4 - (m - 1) % 4) % 4;
                 const std::uint64_t j = (static_cast<std::uint64_t>(m) + before - 1) >> BlaTable::MinLevel;
@@ -92,8 +108,8 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
                 job.lookups = j < shortest.size() ? shortest.size() - j : 0;
                 job.lookup = job.lookups != 0 ? shortest.data() + j : nullptr;
                 job.until = job.lookups != 0 ? before + 1 : UINT64_MAX;
-                job.steps = steps;
-                const auto done = static_cast<std::uint32_t>(qarn_deep_plain_steps(&job));
+                job.steps = allowed;
+                const auto done = static_cast<std::uint32_t>(steps(&job));
                 dr = job.dr;
                 di = job.di;
                 m += done;

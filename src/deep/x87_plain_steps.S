@@ -9,9 +9,17 @@
 //   tr = (Zr + Zr) + dr, ti = (Zi + Zi) + di,
 //   dr' = (tr dr - ti di) + dcr,  di' = (tr di + ti dr) + dci.
 // The comparisons leave the iteration to the caller wherever the loop might
-// not take a plain step: 4 < z2 or unordered, z2 < d2 or unordered, and at
-// a lookup point R2 > d2 (the shortest step there is valid). Each is an
+// not take a plain step: z2 > 4, z2 < d2, and at a lookup point R2 > d2
+// (the shortest step there is valid), or any of them unordered. Each is an
 // exit before the iteration changes anything, so the caller redoes it.
+//
+// Two forms. qarn_deep_plain_steps compares z2 and d2 on the x87 unit, at
+// any depth. qarn_deep_plain_steps_sse stores them as doubles and compares
+// those, which spares the x87 two comparisons and a load of Zi; rounding to
+// a double is monotonic, so z2 > 4 gives a double of at least 4 and z2 < d2
+// a double of z2 at most d2's (the exits stay a superset). A double below
+// its normal range costs the store a microcode assist, so that form serves
+// differences of about 2^-500 and more.
 //
 // Registers (volatile under both calling conventions, so nothing is saved):
 //   r11 job   r10 &Z_k   rcx iterations left   rdx until the next lookup
@@ -34,16 +42,19 @@
         .set JOB_STEPS, QARN_STEPS_STEPS
         .set JOB_UNTIL, QARN_STEPS_UNTIL
         .set JOB_FOUR, QARN_STEPS_FOUR
+        .set JOB_Z2, QARN_STEPS_Z2
+        .set JOB_D2, QARN_STEPS_D2
         .set POINT, 32          // bytes of an orbit point (two 80-bit values in 16 bytes each)
         .set STEP, 50           // bytes of a skip-table step
         .set RADIUS, 40         // its squared radius
 
-        .globl  qarn_deep_plain_steps
+.macro ENTRY name
+        .globl  \name
 #if defined(__ELF__)
-        .type   qarn_deep_plain_steps, @function
+        .type   \name, @function
 #endif
         .p2align 4
-qarn_deep_plain_steps:
+\name:
 #if defined(_WIN32)
         mov     r11, rcx
 #else
@@ -52,7 +63,7 @@ qarn_deep_plain_steps:
         xor     eax, eax
         mov     rcx, [r11+JOB_STEPS]
         test    rcx, rcx
-        jz      .Lreturn
+        jz      .Lreturn\@
         mov     r10, [r11+JOB_POINTS]
         mov     r8, [r11+JOB_LOOKUP]
         mov     r9, [r11+JOB_LOOKUPS]
@@ -61,39 +72,25 @@ qarn_deep_plain_steps:
         fld     tbyte ptr [r11+JOB_DCR]
         fld     tbyte ptr [r11+JOB_DI]
         fld     tbyte ptr [r11+JOB_DR]      // dr di dcr dci
+        jmp     1f
+.Lreturn\@:
+        ret
+1:
+.endm
 
-        .p2align 4
-.Lloop:
+// d2 on top of the four values, and the lookup point's test of it.
+.macro SQUARES lookup
         fld     st(0)
         fmul    st(0), st(0)            // dr2 dr di dcr dci
         fld     st(2)
         fmul    st(0), st(0)            // di2 dr2 dr di dcr dci
         faddp   st(1), st               // d2 dr di dcr dci
-        fld     tbyte ptr [r10]         // Zr d2 dr di dcr dci
-        fld     st(0)
-        fadd    st(0), st(3)            // zr Zr d2 dr di dcr dci
-        fmul    st(0), st(0)            // zr2 Zr d2 ...
-        fxch    st(1)
-        fadd    st(0), st(0)
-        fadd    st(0), st(3)            // tr zr2 d2 dr di dcr dci
-        fld     tbyte ptr [r10+16]      // Zi tr zr2 d2 dr di dcr dci
-        fadd    st(0), st(5)            // zi
-        fmul    st(0), st(0)            // zi2 tr zr2 d2 ...
-        faddp   st(2), st               // tr z2 d2 dr di dcr dci
-        fld     qword ptr [r11+JOB_FOUR]
-        fcomip  st(0), st(2)            // 4 < z2, or unordered: CF
-        jb      .Levent
-        fld     st(1)
-        fcomip  st(0), st(3)            // z2 < d2, or unordered: CF
-        jb      .Levent
         dec     rdx
-        jz      .Llookup
-.Lstep:
-        fstp    st(1)
-        fstp    st(1)                   // tr dr di dcr dci
-        fld     tbyte ptr [r10+16]
-        fadd    st(0), st(0)
-        fadd    st(0), st(3)            // ti tr dr di dcr dci
+        jz      \lookup
+.endm
+
+// From  ti tr dr di dcr dci  to the next  dr di dcr dci, and the loop.
+.macro UPDATE loop, done
         fld     st(1)
         fmul    st(0), st(3)            // tr.dr ti tr dr di dcr dci
         fld     st(1)
@@ -111,33 +108,112 @@ qarn_deep_plain_steps:
         add     r10, POINT
         inc     rax
         dec     rcx
-        jnz     .Lloop
-        jmp     .Lstore
+        jnz     \loop
+        jmp     \done
+.endm
 
-// A lookup point: the next one is 4 iterations on; where the table still
-// has a step here and d2 is below its squared radius, the caller skips.
-.Llookup:
+// A lookup point (d2 on top): the next one is 4 iterations on; where the
+// table still has a step here and d2 is below its squared radius, the
+// caller skips (at `skip`, d2 still on top); otherwise on at `back`.
+.macro LOOKUP back, skip
         mov     edx, 4
         test    r9, r9
-        jz      .Lstep
+        jz      \back
         dec     r9
         fld     tbyte ptr [r8+RADIUS]
         add     r8, STEP
-        fcomip  st(0), st(3)            // R2 > d2: neither CF nor ZF
-        ja      .Levent
-        jmp     .Lstep
+        fcomip  st(0), st(1)            // R2 > d2: neither CF nor ZF
+        jbe     \back
+        jmp     \skip
+.endm
 
-.Levent:
+// Pops `values` registers above the four, stores d and returns.
+.macro RETURN values
+        .rept   \values
         fstp    st(0)
-        fstp    st(0)
-        fstp    st(0)                   // dr di dcr dci
-.Lstore:
+        .endr
         fstp    tbyte ptr [r11+JOB_DR]
         fstp    tbyte ptr [r11+JOB_DI]
         fstp    st(0)
         fstp    st(0)
-.Lreturn:
         ret
+.endm
+
+        ENTRY   qarn_deep_plain_steps
+        .p2align 4
+.Lloop:
+        SQUARES .Llookup
+.Lsquared:
+        fld     tbyte ptr [r10]         // Zr d2 dr di dcr dci
+        fld     st(0)
+        fadd    st(0), st(3)            // zr Zr d2 dr di dcr dci
+        fmul    st(0), st(0)            // zr2 Zr d2 ...
+        fxch    st(1)
+        fadd    st(0), st(0)
+        fadd    st(0), st(3)            // tr zr2 d2 dr di dcr dci
+        fld     tbyte ptr [r10+16]      // Zi tr zr2 d2 dr di dcr dci
+        fadd    st(0), st(5)            // zi
+        fmul    st(0), st(0)            // zi2 tr zr2 d2 ...
+        faddp   st(2), st               // tr z2 d2 dr di dcr dci
+        fld     qword ptr [r11+JOB_FOUR]
+        fcomip  st(0), st(2)            // 4 < z2, or unordered: CF
+        jb      .Levent3
+        fld     st(1)
+        fcomip  st(0), st(3)            // z2 < d2, or unordered: CF
+        jb      .Levent3
+        fstp    st(1)
+        fstp    st(1)                   // tr dr di dcr dci
+        fld     tbyte ptr [r10+16]
+        fadd    st(0), st(0)
+        fadd    st(0), st(3)            // ti tr dr di dcr dci
+        UPDATE  .Lloop, .Ldone
+.Llookup:
+        LOOKUP  .Lsquared, .Levent1
+.Levent3:
+        fstp    st(0)
+        fstp    st(0)
+.Levent1:
+        RETURN  1
+.Ldone:
+        RETURN  0
+
+        ENTRY   qarn_deep_plain_steps_sse
+        .p2align 4
+.Lsseloop:
+        SQUARES .Lsselookup
+.Lssesquared:
+        fstp    qword ptr [r11+JOB_D2]  // dr di dcr dci
+        fld     tbyte ptr [r10]         // Zr dr di dcr dci
+        fld     st(0)
+        fadd    st(0), st(2)            // zr Zr dr di dcr dci
+        fmul    st(0), st(0)            // zr2 Zr dr di dcr dci
+        fxch    st(1)
+        fadd    st(0), st(0)
+        fadd    st(0), st(2)            // tr zr2 dr di dcr dci
+        fld     tbyte ptr [r10+16]      // Zi tr zr2 dr di dcr dci
+        fld     st(0)
+        fadd    st(0), st(5)            // zi Zi tr zr2 dr di dcr dci
+        fmul    st(0), st(0)            // zi2 Zi tr zr2 dr di dcr dci
+        faddp   st(3), st               // Zi tr z2 dr di dcr dci
+        fxch    st(2)
+        fstp    qword ptr [r11+JOB_Z2]  // tr Zi dr di dcr dci
+        fxch    st(1)
+        fadd    st(0), st(0)
+        fadd    st(0), st(3)            // ti tr dr di dcr dci
+        movsd   xmm0, qword ptr [r11+JOB_Z2]
+        comisd  xmm0, qword ptr [r11+JOB_FOUR]
+        jae     .Lsseevent2             // at least 4
+        comisd  xmm0, qword ptr [r11+JOB_D2]
+        jbe     .Lsseevent2             // at most d2's, or unordered
+        UPDATE  .Lsseloop, .Lssedone
+.Lsselookup:
+        LOOKUP  .Lssesquared, .Lsseevent1
+.Lsseevent2:
+        RETURN  2
+.Lsseevent1:
+        RETURN  1
+.Lssedone:
+        RETURN  0
 
 #if defined(__ELF__)
         .section .note.GNU-stack, "", @progbits

@@ -26,6 +26,7 @@ struct X87StepJob {
     std::uint64_t steps;       // at most this many iterations
     std::uint64_t until;       // 1 + iterations before the first lookup point
     double four = 4.0;
+    double z2, d2;  // the kernel's own
 };
 static_assert(offsetof(X87StepJob, dr) == QARN_STEPS_DR);
 static_assert(offsetof(X87StepJob, di) == QARN_STEPS_DI);
@@ -37,13 +38,18 @@ static_assert(offsetof(X87StepJob, lookups) == QARN_STEPS_LOOKUPS);
 static_assert(offsetof(X87StepJob, steps) == QARN_STEPS_STEPS);
 static_assert(offsetof(X87StepJob, until) == QARN_STEPS_UNTIL);
 static_assert(offsetof(X87StepJob, four) == QARN_STEPS_FOUR);
+static_assert(offsetof(X87StepJob, z2) == QARN_STEPS_Z2);
+static_assert(offsetof(X87StepJob, d2) == QARN_STEPS_D2);
 static_assert(sizeof(OrbitPoint) == 32 && offsetof(OrbitPoint, im) == 16);
 static_assert(sizeof(BlaStep) == 50);
 
 #if defined(__x86_64__) || defined(_M_X64)
 #define QARN_DEEP_X87_KERNEL 1
-// The number of whole iterations run (0 to steps).
+// The number of whole iterations run (0 to steps). The first at any depth;
+// the second, faster, where the differences stay above about 2^-500 (it
+// tests doubles of |z|^2 and |d|^2, whose underflow costs assists).
 extern "C" std::uint64_t qarn_deep_plain_steps(X87StepJob* job);
+extern "C" std::uint64_t qarn_deep_plain_steps_sse(X87StepJob* job);
 #else
 #define QARN_DEEP_X87_KERNEL 0
 #endif

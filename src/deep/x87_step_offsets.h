@@ -14,3 +14,5 @@
 #define QARN_STEPS_STEPS    88
 #define QARN_STEPS_UNTIL    96
 #define QARN_STEPS_FOUR     104
+#define QARN_STEPS_Z2       112
+#define QARN_STEPS_D2       120

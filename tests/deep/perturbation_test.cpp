@@ -265,7 +265,7 @@ TEST(DeepLoop, KernelStepsAreTheLoopsSteps) {
         OracleViews[3],
         OracleViews[5],
         {"minibrot47", "0.0000000000000000062234319465285062252726116146726651117",
-         "0.99999999999999999689458187799125048761114384724592366043", 110, 5000, 12, 6},
+         "0.99999999999999999689458187799125048761114384724592366043", 110, 50000, 48, 32},
     };
     for (const DeepViewCase& view : views) {
         SCOPED_TRACE(view.name);
