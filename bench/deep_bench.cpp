@@ -161,6 +161,32 @@ void BM_X87Loads(benchmark::State& state) {
     }
 }
 
+// The floor of one point's step: the chain from d to the next d, one
+// addition (t = 2 Z + d), one product, two additions (the difference of the
+// products, then + dc), in true cycles per step.
+void BM_X87StepChain(benchmark::State& state) {
+    constexpr long rounds = 20000000;
+    for (auto _ : state) {
+        const double clock0 = CoreClockHz();
+        const double start = ThreadSeconds();
+        long n = rounds;
+        // x = 1 kept by + 0 and * 1, so that no special value slows it.
+        __asm__ volatile(
+            "fld1\n fldz\n fld1\n"
+            "1:\n fadd %%st(1), %%st\n fmul %%st(2), %%st\n fadd %%st(1), %%st\n fadd %%st(1), %%st\n"
+            "dec %0\n jnz 1b\n"
+            "fstp %%st(0)\n fstp %%st(0)\n fstp %%st(0)"
+            : "+r"(n)
+            :
+            : "cc", "st", "st(1)", "st(2)");
+        const double seconds = ThreadSeconds() - start;
+        const double clock = (clock0 + CoreClockHz()) / 2;
+        state.counters["cycles_per_step"] = seconds * clock / rounds;
+        state.counters["clock_GHz"] = clock * 1e-9;
+    }
+}
+
+BENCHMARK(BM_X87StepChain)->Iterations(1)->Repetitions(3)->UseRealTime();
 BENCHMARK(BM_X87Loads)->ArgName("tbyte_qword")->DenseRange(0, 1)->Iterations(1)->Repetitions(3)->UseRealTime();
 BENCHMARK(BM_PlainPerturbation)->Iterations(1)->Repetitions(2)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_DeepLoop)

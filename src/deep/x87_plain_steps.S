@@ -14,12 +14,18 @@
 // exit before the iteration changes anything, so the caller redoes it.
 //
 // Two forms. qarn_deep_plain_steps compares z2 and d2 on the x87 unit, at
-// any depth. qarn_deep_plain_steps_sse stores them as doubles and compares
-// those, which spares the x87 two comparisons and a load of Zi; rounding to
-// a double is monotonic, so z2 > 4 gives a double of at least 4 and z2 < d2
-// a double of z2 at most d2's (the exits stay a superset). A double below
-// its normal range costs the store a microcode assist, so that form serves
-// differences of about 2^-500 and more.
+// any depth. qarn_deep_plain_steps_sse keeps z and d also as doubles (each
+// one rounding of its 80-bit value) and compares their squared moduli in
+// SSE, which spares the x87 unit six products, two sums, copies and a load
+// of Zi. Those sums S lie within 2^-50 of the 80-bit ones (relative errors
+// of 2^-53: the rounding of each part, of each square and of the sum) while
+// no double is subnormal, and within 2^-50 plus 3 2^-1075 beyond. So it
+// leaves where S(z) >= 4 (1 - 2^-47) (every z2 > 4) and where S(z) <=
+// max(S(d) (1 + 2^-47), 2^-999) (every z2 < d2: with d2 below 2^-1000 by
+// the second bound, above it by the first, its rounding of 2^-53 too), and
+// where either is not a number. A double below its normal range costs the
+// store a microcode assist, so that form serves differences of about 2^-500
+// and more.
 //
 // Registers (volatile under both calling conventions, so nothing is saved):
 //   r11 job   r10 &Z_k   rcx iterations left   rdx until the next lookup
@@ -42,8 +48,13 @@
         .set JOB_STEPS, QARN_STEPS_STEPS
         .set JOB_UNTIL, QARN_STEPS_UNTIL
         .set JOB_FOUR, QARN_STEPS_FOUR
-        .set JOB_Z2, QARN_STEPS_Z2
-        .set JOB_D2, QARN_STEPS_D2
+        .set JOB_ZR64, QARN_STEPS_ZR64
+        .set JOB_ZI64, QARN_STEPS_ZI64
+        .set JOB_DR64, QARN_STEPS_DR64
+        .set JOB_DI64, QARN_STEPS_DI64
+        .set JOB_NEARFOUR, QARN_STEPS_NEARFOUR
+        .set JOB_MARGIN, QARN_STEPS_MARGIN
+        .set JOB_TINY, QARN_STEPS_TINY
         .set POINT, 32          // bytes of an orbit point (two 80-bit values in 16 bytes each)
         .set STEP, 50           // bytes of a skip-table step
         .set RADIUS, 40         // its squared radius
@@ -90,7 +101,7 @@
 .endm
 
 // From  ti tr dr di dcr dci  to the next  dr di dcr dci, and the loop.
-.macro UPDATE loop, done
+.macro UPDATE loop, done, keep=0
         fld     st(1)
         fmul    st(0), st(3)            // tr.dr ti tr dr di dcr dci
         fld     st(1)
@@ -103,7 +114,13 @@
         fmul    st(0), st(3)            // ti.dr tr.di dr' dr di dcr dci
         faddp   st(1), st               // tr.di+ti.dr dr' dr di dcr dci
         fadd    st(0), st(5)            // di' dr' dr di dcr dci
+  .if \keep
+        fst     qword ptr [r11+JOB_DI64]
+  .endif
         fstp    st(3)                   // dr' dr di' dcr dci
+  .if \keep
+        fst     qword ptr [r11+JOB_DR64]
+  .endif
         fstp    st(1)                   // dr' di' dcr dci
         add     r10, POINT
         inc     rax
@@ -178,36 +195,55 @@
         RETURN  0
 
         ENTRY   qarn_deep_plain_steps_sse
+        fst     qword ptr [r11+JOB_DR64]
+        fld     st(1)
+        fstp    qword ptr [r11+JOB_DI64]
         .p2align 4
 .Lsseloop:
-        SQUARES .Lsselookup
-.Lssesquared:
-        fstp    qword ptr [r11+JOB_D2]  // dr di dcr dci
+        dec     rdx
+        jz      .Lsselookup
+.Lssetested:
+        movsd   xmm2, qword ptr [r11+JOB_DR64]
+        mulsd   xmm2, xmm2
+        movsd   xmm1, qword ptr [r11+JOB_DI64]
+        mulsd   xmm1, xmm1
+        addsd   xmm2, xmm1
+        mulsd   xmm2, qword ptr [r11+JOB_MARGIN]
+        maxsd   xmm2, qword ptr [r11+JOB_TINY]  // the bound of a rebase
         fld     tbyte ptr [r10]         // Zr dr di dcr dci
         fld     st(0)
         fadd    st(0), st(2)            // zr Zr dr di dcr dci
-        fmul    st(0), st(0)            // zr2 Zr dr di dcr dci
-        fxch    st(1)
+        fstp    qword ptr [r11+JOB_ZR64]
         fadd    st(0), st(0)
-        fadd    st(0), st(2)            // tr zr2 dr di dcr dci
-        fld     tbyte ptr [r10+16]      // Zi tr zr2 dr di dcr dci
+        fadd    st(0), st(1)            // tr dr di dcr dci
+        fld     tbyte ptr [r10+16]      // Zi tr dr di dcr dci
         fld     st(0)
-        fadd    st(0), st(5)            // zi Zi tr zr2 dr di dcr dci
-        fmul    st(0), st(0)            // zi2 Zi tr zr2 dr di dcr dci
-        faddp   st(3), st               // Zi tr z2 dr di dcr dci
-        fxch    st(2)
-        fstp    qword ptr [r11+JOB_Z2]  // tr Zi dr di dcr dci
-        fxch    st(1)
+        fadd    st(0), st(4)            // zi Zi tr dr di dcr dci
+        fstp    qword ptr [r11+JOB_ZI64]
         fadd    st(0), st(0)
         fadd    st(0), st(3)            // ti tr dr di dcr dci
-        movsd   xmm0, qword ptr [r11+JOB_Z2]
-        comisd  xmm0, qword ptr [r11+JOB_FOUR]
-        jae     .Lsseevent2             // at least 4
-        comisd  xmm0, qword ptr [r11+JOB_D2]
-        jbe     .Lsseevent2             // at most d2's, or unordered
-        UPDATE  .Lsseloop, .Lssedone
+        movsd   xmm0, qword ptr [r11+JOB_ZR64]
+        mulsd   xmm0, xmm0
+        movsd   xmm1, qword ptr [r11+JOB_ZI64]
+        mulsd   xmm1, xmm1
+        addsd   xmm0, xmm1
+        comisd  xmm0, qword ptr [r11+JOB_NEARFOUR]
+        jae     .Lsseevent2             // perhaps beyond 4
+        comisd  xmm0, xmm2
+        jbe     .Lsseevent2             // perhaps below d2, or unordered
+        UPDATE  .Lsseloop, .Lssedone, 1
+
+// A lookup point: d2 on the x87 for the exact test of the radius.
 .Lsselookup:
-        LOOKUP  .Lssesquared, .Lsseevent1
+        fld     st(0)
+        fmul    st(0), st(0)
+        fld     st(2)
+        fmul    st(0), st(0)
+        faddp   st(1), st               // d2 dr di dcr dci
+        LOOKUP  .Lssepop, .Lsseevent1
+.Lssepop:
+        fstp    st(0)
+        jmp     .Lssetested
 .Lsseevent2:
         RETURN  2
 .Lsseevent1:

@@ -26,7 +26,12 @@ struct X87StepJob {
     std::uint64_t steps;       // at most this many iterations
     std::uint64_t until;       // 1 + iterations before the first lookup point
     double four = 4.0;
-    double z2, d2;  // the kernel's own
+    // The doubles form's own: z and d as doubles, and its bounds (see the
+    // kernel): 4 (1 - 2^-47), 1 + 2^-47 and 2^-999.
+    double zr64, zi64, dr64, di64;
+    double nearFour = 0x1p2 - 0x1p-45;
+    double margin = 1.0 + 0x1p-47;
+    double tiny = 0x1p-999;
 };
 static_assert(offsetof(X87StepJob, dr) == QARN_STEPS_DR);
 static_assert(offsetof(X87StepJob, di) == QARN_STEPS_DI);
@@ -38,8 +43,13 @@ static_assert(offsetof(X87StepJob, lookups) == QARN_STEPS_LOOKUPS);
 static_assert(offsetof(X87StepJob, steps) == QARN_STEPS_STEPS);
 static_assert(offsetof(X87StepJob, until) == QARN_STEPS_UNTIL);
 static_assert(offsetof(X87StepJob, four) == QARN_STEPS_FOUR);
-static_assert(offsetof(X87StepJob, z2) == QARN_STEPS_Z2);
-static_assert(offsetof(X87StepJob, d2) == QARN_STEPS_D2);
+static_assert(offsetof(X87StepJob, zr64) == QARN_STEPS_ZR64);
+static_assert(offsetof(X87StepJob, zi64) == QARN_STEPS_ZI64);
+static_assert(offsetof(X87StepJob, dr64) == QARN_STEPS_DR64);
+static_assert(offsetof(X87StepJob, di64) == QARN_STEPS_DI64);
+static_assert(offsetof(X87StepJob, nearFour) == QARN_STEPS_NEARFOUR);
+static_assert(offsetof(X87StepJob, margin) == QARN_STEPS_MARGIN);
+static_assert(offsetof(X87StepJob, tiny) == QARN_STEPS_TINY);
 static_assert(sizeof(OrbitPoint) == 32 && offsetof(OrbitPoint, im) == 16);
 static_assert(sizeof(BlaStep) == 50);
 
@@ -47,7 +57,8 @@ static_assert(sizeof(BlaStep) == 50);
 #define QARN_DEEP_X87_KERNEL 1
 // The number of whole iterations run (0 to steps). The first at any depth;
 // the second, faster, where the differences stay above about 2^-500 (it
-// tests doubles of |z|^2 and |d|^2, whose underflow costs assists).
+// tests sums of squares of doubles of z and d, whose underflow costs
+// assists).
 extern "C" std::uint64_t qarn_deep_plain_steps(X87StepJob* job);
 extern "C" std::uint64_t qarn_deep_plain_steps_sse(X87StepJob* job);
 #else

@@ -14,5 +14,10 @@
 #define QARN_STEPS_STEPS    88
 #define QARN_STEPS_UNTIL    96
 #define QARN_STEPS_FOUR     104
-#define QARN_STEPS_Z2       112
-#define QARN_STEPS_D2       120
+#define QARN_STEPS_ZR64     112
+#define QARN_STEPS_ZI64     120
+#define QARN_STEPS_DR64     128
+#define QARN_STEPS_DI64     136
+#define QARN_STEPS_NEARFOUR 144
+#define QARN_STEPS_MARGIN   152
+#define QARN_STEPS_TINY     160
