@@ -81,10 +81,8 @@ public:
         return found;
     }
 
-    // The shortest steps, of 2^MinLevel iterations, from m = 1 + j 2^MinLevel.
-    std::span<const BlaStep> Shortest() const {
-        return levels_.empty() ? std::span<const BlaStep>{} : std::span<const BlaStep>(levels_.front());
-    }
+    // The steps of 2^(MinLevel + index) iterations, from m = 1 + j 2^(MinLevel + index).
+    std::span<const BlaStep> Level(std::size_t index) const { return levels_[index]; }
 
     std::uint64_t Bytes() const;
     std::size_t Levels() const { return levels_.size(); }

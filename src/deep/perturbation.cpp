@@ -72,7 +72,15 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
     X87StepJob job;
     job.dcr = dcRe;
     job.dci = dcIm;
-    const std::span<const BlaStep> shortest = table != nullptr ? table->Shortest() : std::span<const BlaStep>{};
+    X87StepLevel levels[32];
+    std::size_t levelCount = 0;
+    if (table != nullptr)
+        for (; levelCount < table->Levels() && levelCount < 32; ++levelCount) {
+            const std::span<const BlaStep> level = table->Level(levelCount);
+            levels[levelCount] = {level.data(), level.size()};
+        }
+    job.levels = levels;
+    job.levelsEnd = levels + levelCount;
 #endif
     for (;;) {
 #if QARN_DEEP_X87_KERNEL
@@ -80,9 +88,11 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
         // the depth, the orbit's end, the tests of its repeating tail's marks
         // and the wrap of k. The kernel stops on its own before an escape, a rebase or a
         // valid skip, and the code below takes that iteration.
-        // At a lookup point the code below searches the table itself (the
-        // kernel would leave at once wherever a skip is valid).
-        if (kernel && (table == nullptr || m == 0 || ((m - 1) & ((1u << BlaTable::MinLevel) - 1)) != 0)) {
+        // Where the orbit repeats, its tail's marks and the wrap of k leave
+        // the kernel short runs, mostly shorter than a skip: a lookup point
+        // is left to the code below.
+        if (kernel &&
+            !(orbit.period != 0 && levelCount != 0 && m != 0 && ((m - 1) & ((1u << BlaTable::MinLevel) - 1)) == 0)) {
             std::uint64_t allowed = std::min<std::uint64_t>(depth - n, last - m);
             if (m < tail) {
                 if (tail != UINT32_MAX) allowed = std::min<std::uint64_t>(allowed, tail - m);
@@ -101,21 +111,24 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
             if (allowed != 0) {
                 // The first lookup point: the next m with m - 1 a multiple of 4.
                 const std::uint32_t before = m == 0 ? 1 : (4 - (m - 1) % 4) % 4;
-                const std::uint64_t j = (static_cast<std::uint64_t>(m) + before - 1) >> BlaTable::MinLevel;
                 job.dr = dr;
                 job.di = di;
                 job.points = points + k;
-                job.lookups = j < shortest.size() ? shortest.size() - j : 0;
-                job.lookup = job.lookups != 0 ? shortest.data() + j : nullptr;
-                job.until = job.lookups != 0 ? before + 1 : UINT64_MAX;
+                job.from = static_cast<std::uint64_t>(m) - 1;
+                job.until = levelCount != 0 ? before + 1 : UINT64_MAX;
                 job.steps = allowed;
+                job.skips = 0;
+                job.skipped = 0;
                 const auto done = static_cast<std::uint32_t>(steps(&job));
-                dr = job.dr;
-                di = job.di;
+                // A skip's new d is flushed here (the kernel stops after one
+                // with a part below 2^-1000); a plain step's needs none.
+                dr = Flush(job.dr);
+                di = Flush(job.di);
                 m += done;
                 k += done;
                 n += done;
-                tests += done;
+                tests += done - job.skipped + job.skips;
+                skips += job.skips;
             }
         }
 #endif

@@ -27,10 +27,10 @@
 // store a microcode assist, so that form serves differences of about 2^-500
 // and more.
 //
-// Registers (volatile under both calling conventions, so nothing is saved):
-//   r11 job   r10 &Z_k   rcx iterations left   rdx until the next lookup
-//   r8 &shortest step at the next lookup point   r9 lookups left
-//   rax iterations done
+// Registers: r11 job   r10 &Z_k   rcx iterations left   rdx until the next
+//   lookup point   r8 m - 1   rax iterations done; in the table's search
+//   r9 its level, r14 the index there, rbx its step, r12 and r13 the
+//   longest valid step and its length (rbx and r12 to r14 are saved).
 // x87 stack at the top of the loop: dr di dcr dci.
 
         .intel_syntax noprefix
@@ -43,8 +43,12 @@
         .set JOB_DCR, QARN_STEPS_DCR
         .set JOB_DCI, QARN_STEPS_DCI
         .set JOB_POINTS, QARN_STEPS_POINTS
-        .set JOB_LOOKUP, QARN_STEPS_LOOKUP
-        .set JOB_LOOKUPS, QARN_STEPS_LOOKUPS
+        .set JOB_LEVELS, QARN_STEPS_LEVELS
+        .set JOB_LEVELSEND, QARN_STEPS_LEVELSEND
+        .set JOB_FROM, QARN_STEPS_FROM
+        .set JOB_SKIPS, QARN_STEPS_SKIPS
+        .set JOB_SKIPPED, QARN_STEPS_SKIPPED
+        .set JOB_SMALL, QARN_STEPS_SMALL
         .set JOB_STEPS, QARN_STEPS_STEPS
         .set JOB_UNTIL, QARN_STEPS_UNTIL
         .set JOB_FOUR, QARN_STEPS_FOUR
@@ -75,9 +79,12 @@
         mov     rcx, [r11+JOB_STEPS]
         test    rcx, rcx
         jz      .Lreturn\@
+        push    rbx
+        push    r12
+        push    r13
+        push    r14
         mov     r10, [r11+JOB_POINTS]
-        mov     r8, [r11+JOB_LOOKUP]
-        mov     r9, [r11+JOB_LOOKUPS]
+        mov     r8, [r11+JOB_FROM]
         mov     rdx, [r11+JOB_UNTIL]
         fld     tbyte ptr [r11+JOB_DCI]
         fld     tbyte ptr [r11+JOB_DCR]
@@ -123,25 +130,110 @@
   .endif
         fstp    st(1)                   // dr' di' dcr dci
         add     r10, POINT
+        inc     r8
         inc     rax
         dec     rcx
         jnz     \loop
         jmp     \done
 .endm
 
-// A lookup point (d2 on top): the next one is 4 iterations on; where the
-// table still has a step here and d2 is below its squared radius, the
-// caller skips (at `skip`, d2 still on top); otherwise on at `back`.
-.macro LOOKUP back, skip
+// A lookup point (d2 on top; the next one is 4 iterations on): the longest
+// valid step, searched as the loop does, from the shortest up while m - 1 is
+// a multiple of the next length (the index there even), the table has it
+// and d2 is below its squared radius. None: on at `back`, d2 on top. One
+// longer than the iterations left: to `exit`, d2 on top. Otherwise the skip,
+// d = A d + B dc in the loop's grouping, then on at `loop` (or at `done`
+// where nothing is left or a part of d is below 2^-1000); with `keep` the
+// doubles of d too.
+.macro SEARCH back, exit, loop, done, keep=0
         mov     edx, 4
-        test    r9, r9
-        jz      \back
-        dec     r9
-        fld     tbyte ptr [r8+RADIUS]
-        add     r8, STEP
+        mov     r9, [r11+JOB_LEVELS]
+        mov     r14, r8
+        shr     r14, 2
+        cmp     r14, [r9+8]
+        jae     \back
+        imul    rbx, r14, STEP
+        add     rbx, [r9]
+        fld     tbyte ptr [rbx+RADIUS]
         fcomip  st(0), st(1)            // R2 > d2: neither CF nor ZF
         jbe     \back
-        jmp     \skip
+        mov     r12, rbx
+        mov     r13d, 4
+1:
+        add     r9, 16
+        cmp     r9, [r11+JOB_LEVELSEND]
+        jae     2f
+        test    r14, 1
+        jnz     2f
+        shr     r14, 1
+        cmp     r14, [r9+8]
+        jae     2f
+        imul    rbx, r14, STEP
+        add     rbx, [r9]
+        fld     tbyte ptr [rbx+RADIUS]
+        fcomip  st(0), st(1)
+        jbe     2f
+        mov     r12, rbx
+        add     r13, r13
+        jmp     1b
+2:
+        cmp     r13, rcx
+        ja      \exit
+        fstp    st(0)                   // dr di dcr dci
+        fld     tbyte ptr [r12]         // ar dr di dcr dci
+        fld     st(0)
+        fmul    st(0), st(2)            // ar.dr ar dr di dcr dci
+        fld     tbyte ptr [r12+10]      // ai ar.dr ar dr di dcr dci
+        fld     st(0)
+        fmul    st(0), st(5)            // ai.di ai ar.dr ar dr di dcr dci
+        fsubp   st(2), st               // ai P ar dr di dcr dci
+        fmul    st(0), st(3)            // ai.dr P ar dr di dcr dci
+        fxch    st(2)
+        fmul    st(0), st(4)            // ar.di P ai.dr dr di dcr dci
+        faddp   st(2), st               // P Pi dr di dcr dci
+        fld     tbyte ptr [r12+20]
+        fmul    st(0), st(5)            // br.dcr P Pi dr di dcr dci
+        fld     tbyte ptr [r12+30]
+        fmul    st(0), st(7)            // bi.dci br.dcr P Pi dr di dcr dci
+        fsubp   st(1), st
+        faddp   st(1), st               // dr' Pi dr di dcr dci
+        fld     tbyte ptr [r12+20]
+        fmul    st(0), st(6)            // br.dci dr' Pi dr di dcr dci
+        fld     tbyte ptr [r12+30]
+        fmul    st(0), st(6)            // bi.dcr br.dci dr' Pi dr di dcr dci
+        faddp   st(1), st
+        faddp   st(2), st               // dr' di' dr di dcr dci
+        fstp    st(2)
+        fstp    st(2)                   // dr' di' dcr dci
+  .if \keep
+        fst     qword ptr [r11+JOB_DR64]
+        fld     st(1)
+        fstp    qword ptr [r11+JOB_DI64]
+  .endif
+        add     rax, r13
+        sub     rcx, r13
+        add     r8, r13
+        shl     r13, 5                  // bytes of orbit points
+        add     r10, r13
+        shr     r13, 5
+        inc     qword ptr [r11+JOB_SKIPS]
+        add     [r11+JOB_SKIPPED], r13
+        mov     edx, 1                  // the skip ends at a lookup point
+        fld     st(0)
+        fabs
+        fld     qword ptr [r11+JOB_SMALL]
+        fcomip  st(0), st(1)            // 2^-1000 > |dr'|
+        fstp    st(0)
+        ja      \done
+        fld     st(1)
+        fabs
+        fld     qword ptr [r11+JOB_SMALL]
+        fcomip  st(0), st(1)
+        fstp    st(0)
+        ja      \done
+        test    rcx, rcx
+        jnz     \loop
+        jmp     \done
 .endm
 
 // Pops `values` registers above the four, stores d and returns.
@@ -153,6 +245,10 @@
         fstp    tbyte ptr [r11+JOB_DI]
         fstp    st(0)
         fstp    st(0)
+        pop     r14
+        pop     r13
+        pop     r12
+        pop     rbx
         ret
 .endm
 
@@ -185,7 +281,7 @@
         fadd    st(0), st(3)            // ti tr dr di dcr dci
         UPDATE  .Lloop, .Ldone
 .Llookup:
-        LOOKUP  .Lsquared, .Levent1
+        SEARCH  .Lsquared, .Levent1, .Lloop, .Ldone
 .Levent3:
         fstp    st(0)
         fstp    st(0)
@@ -240,7 +336,7 @@
         fld     st(2)
         fmul    st(0), st(0)
         faddp   st(1), st               // d2 dr di dcr dci
-        LOOKUP  .Lssepop, .Lsseevent1
+        SEARCH  .Lssepop, .Lsseevent1, .Lsseloop, .Lssedone, 1
 .Lssepop:
         fstp    st(0)
         jmp     .Lssetested

@@ -8,24 +8,36 @@
 
 namespace qarn::deep {
 
-// The deep loop's plain steps, run by the x87 kernel while nothing else can
+// The deep loop's steps, run by the x87 kernel while nothing else can
 // happen: the difference d and the point's dc stay on the register stack.
 // The kernel starts at the top of an iteration (the test of z = Z_k + d) and
-// runs at most `steps` whole iterations (test, then d = ((Z_k + Z_k) + d) d
-// + dc with k + 1), exactly as the loop's own code does, with no flush of
-// the new d (the caller proves it changes nothing). It stops before an
-// iteration that might not be a plain step: |z|^2 > 4 or unordered, |z|^2 <
-// |d|^2 (a rebase) or, at a lookup point, |d|^2 below the radius of the
-// table's shortest step there. The caller then runs that iteration itself.
+// runs at most `steps` iterations' worth, exactly as the loop's own code
+// does: plain steps (test, then d = ((Z_k + Z_k) + d) d + dc, k + 1) with
+// no flush of the new d (the caller proves it changes nothing), and at each
+// lookup point (m - 1 a multiple of 4) the skip table's longest valid step
+// where it fits in what is left. It stops before an iteration that might
+// not be either, |z|^2 > 4 or unordered or |z|^2 < |d|^2 (a rebase), or
+// where a skip would not fit, and the caller runs that iteration itself; or
+// straight after a skip whose d has a part below 2^-1000, for the caller to
+// flush.
+struct X87StepLevel {
+    const BlaStep* steps;  // of 2^(MinLevel + index) iterations
+    std::uint64_t size;
+};
+
 struct X87StepJob {
     long double dr, di;  // in and out
     long double dcr, dci;
-    const OrbitPoint* points;  // Z_k of the first iteration
-    const BlaStep* lookup;     // the shortest step at the first lookup point
-    std::uint64_t lookups;     // how many follow from there (0: none)
-    std::uint64_t steps;       // at most this many iterations
-    std::uint64_t until;       // 1 + iterations before the first lookup point
+    const OrbitPoint* points;    // Z_k of the first iteration
+    const X87StepLevel* levels;  // the table's levels, shortest first
+    const X87StepLevel* levelsEnd;
+    std::uint64_t from;         // m - 1 of the first iteration (modulo 2^64)
+    std::uint64_t steps;        // at most this many iterations
+    std::uint64_t until;        // 1 + iterations before the first lookup point
+    std::uint64_t skips = 0;    // out: skips taken
+    std::uint64_t skipped = 0;  // out: the iterations they cover
     double four = 4.0;
+    double small = 0x1p-1000;
     // The doubles form's own: z and d as doubles, and its bounds (see the
     // kernel): 4 (1 - 2^-47), 1 + 2^-47 and 2^-999.
     double zr64, zi64, dr64, di64;
@@ -38,11 +50,15 @@ static_assert(offsetof(X87StepJob, di) == QARN_STEPS_DI);
 static_assert(offsetof(X87StepJob, dcr) == QARN_STEPS_DCR);
 static_assert(offsetof(X87StepJob, dci) == QARN_STEPS_DCI);
 static_assert(offsetof(X87StepJob, points) == QARN_STEPS_POINTS);
-static_assert(offsetof(X87StepJob, lookup) == QARN_STEPS_LOOKUP);
-static_assert(offsetof(X87StepJob, lookups) == QARN_STEPS_LOOKUPS);
+static_assert(offsetof(X87StepJob, levels) == QARN_STEPS_LEVELS);
+static_assert(offsetof(X87StepJob, levelsEnd) == QARN_STEPS_LEVELSEND);
+static_assert(offsetof(X87StepJob, from) == QARN_STEPS_FROM);
 static_assert(offsetof(X87StepJob, steps) == QARN_STEPS_STEPS);
 static_assert(offsetof(X87StepJob, until) == QARN_STEPS_UNTIL);
+static_assert(offsetof(X87StepJob, skips) == QARN_STEPS_SKIPS);
+static_assert(offsetof(X87StepJob, skipped) == QARN_STEPS_SKIPPED);
 static_assert(offsetof(X87StepJob, four) == QARN_STEPS_FOUR);
+static_assert(offsetof(X87StepJob, small) == QARN_STEPS_SMALL);
 static_assert(offsetof(X87StepJob, zr64) == QARN_STEPS_ZR64);
 static_assert(offsetof(X87StepJob, zi64) == QARN_STEPS_ZI64);
 static_assert(offsetof(X87StepJob, dr64) == QARN_STEPS_DR64);
@@ -50,12 +66,13 @@ static_assert(offsetof(X87StepJob, di64) == QARN_STEPS_DI64);
 static_assert(offsetof(X87StepJob, nearFour) == QARN_STEPS_NEARFOUR);
 static_assert(offsetof(X87StepJob, margin) == QARN_STEPS_MARGIN);
 static_assert(offsetof(X87StepJob, tiny) == QARN_STEPS_TINY);
+static_assert(sizeof(X87StepLevel) == 16);
 static_assert(sizeof(OrbitPoint) == 32 && offsetof(OrbitPoint, im) == 16);
 static_assert(sizeof(BlaStep) == 50);
 
 #if defined(__x86_64__) || defined(_M_X64)
 #define QARN_DEEP_X87_KERNEL 1
-// The number of whole iterations run (0 to steps). The first at any depth;
+// The number of iterations run (0 to steps), skipped ones included. The first at any depth;
 // the second, faster, where the differences stay above about 2^-500 (it
 // tests sums of squares of doubles of z and d, whose underflow costs
 // assists).

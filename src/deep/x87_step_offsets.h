@@ -4,20 +4,24 @@
 // this file too.
 #pragma once
 
-#define QARN_STEPS_DR       0
-#define QARN_STEPS_DI       16
-#define QARN_STEPS_DCR      32
-#define QARN_STEPS_DCI      48
-#define QARN_STEPS_POINTS   64
-#define QARN_STEPS_LOOKUP   72
-#define QARN_STEPS_LOOKUPS  80
-#define QARN_STEPS_STEPS    88
-#define QARN_STEPS_UNTIL    96
-#define QARN_STEPS_FOUR     104
-#define QARN_STEPS_ZR64     112
-#define QARN_STEPS_ZI64     120
-#define QARN_STEPS_DR64     128
-#define QARN_STEPS_DI64     136
-#define QARN_STEPS_NEARFOUR 144
-#define QARN_STEPS_MARGIN   152
-#define QARN_STEPS_TINY     160
+#define QARN_STEPS_DR        0
+#define QARN_STEPS_DI        16
+#define QARN_STEPS_DCR       32
+#define QARN_STEPS_DCI       48
+#define QARN_STEPS_POINTS    64
+#define QARN_STEPS_LEVELS    72
+#define QARN_STEPS_LEVELSEND 80
+#define QARN_STEPS_FROM      88
+#define QARN_STEPS_STEPS     96
+#define QARN_STEPS_UNTIL     104
+#define QARN_STEPS_SKIPS     112
+#define QARN_STEPS_SKIPPED   120
+#define QARN_STEPS_FOUR      128
+#define QARN_STEPS_SMALL     136
+#define QARN_STEPS_ZR64      144
+#define QARN_STEPS_ZI64      152
+#define QARN_STEPS_DR64      160
+#define QARN_STEPS_DI64      168
+#define QARN_STEPS_NEARFOUR  176
+#define QARN_STEPS_MARGIN    184
+#define QARN_STEPS_TINY      192
