@@ -266,6 +266,8 @@ TEST(DeepLoop, KernelStepsAreTheLoopsSteps) {
         OracleViews[5],
         {"minibrot47", "0.0000000000000000062234319465285062252726116146726651117",
          "0.99999999999999999689458187799125048761114384724592366043", 110, 50000, 48, 32},
+        // Past the doubles form's range, with an orbit that does not repeat.
+        {"tip1500", "-1.999", "0", 1500, 20000, 12, 8},
     };
     for (const DeepViewCase& view : views) {
         SCOPED_TRACE(view.name);
