@@ -290,6 +290,15 @@
 .Ldone:
         RETURN  0
 
+// re^2 + im^2 of two doubles of the job into `to` (xmm1 is overwritten).
+.macro SUM_OF_SQUARES to, re, im
+        movsd   \to, qword ptr [r11+\re]
+        mulsd   \to, \to
+        movsd   xmm1, qword ptr [r11+\im]
+        mulsd   xmm1, xmm1
+        addsd   \to, xmm1
+.endm
+
         ENTRY   qarn_deep_plain_steps_sse
         fst     qword ptr [r11+JOB_DR64]
         fld     st(1)
@@ -299,11 +308,7 @@
         dec     rdx
         jz      .Lsselookup
 .Lssetested:
-        movsd   xmm2, qword ptr [r11+JOB_DR64]
-        mulsd   xmm2, xmm2
-        movsd   xmm1, qword ptr [r11+JOB_DI64]
-        mulsd   xmm1, xmm1
-        addsd   xmm2, xmm1
+        SUM_OF_SQUARES xmm2, JOB_DR64, JOB_DI64
         mulsd   xmm2, qword ptr [r11+JOB_MARGIN]
         maxsd   xmm2, qword ptr [r11+JOB_TINY]  // the bound of a rebase
         fld     tbyte ptr [r10]         // Zr dr di dcr dci
@@ -318,11 +323,7 @@
         fstp    qword ptr [r11+JOB_ZI64]
         fadd    st(0), st(0)
         fadd    st(0), st(3)            // ti tr dr di dcr dci
-        movsd   xmm0, qword ptr [r11+JOB_ZR64]
-        mulsd   xmm0, xmm0
-        movsd   xmm1, qword ptr [r11+JOB_ZI64]
-        mulsd   xmm1, xmm1
-        addsd   xmm0, xmm1
+        SUM_OF_SQUARES xmm0, JOB_ZR64, JOB_ZI64
         comisd  xmm0, qword ptr [r11+JOB_NEARFOUR]
         jae     .Lsseevent2             // perhaps beyond 4
         comisd  xmm0, xmm2
