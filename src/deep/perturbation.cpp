@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "deep/repeat_watch.h"
 #include "deep/x87_plain_steps.h"
 #include "engine/arithmetic_mode.h"
 
@@ -52,17 +53,9 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
     const std::uint32_t repeatFrom = orbit.period != 0 ? orbit.tailStart + orbit.period : UINT32_MAX;
     std::uint32_t n = 1;
     std::uint64_t tests = 0, skips = 0, rebases = 0;
-    std::uint64_t nextSave = 1;
-    long double savedRe = 0.0L, savedIm = 0.0L;
-    bool saved = false;
-    // Exact repetition in the orbit's periodic tail: a state (m, d) saved
-    // after tests 1, 2, 4, ... comes back as (m + k period, d), k >= 0.
-    // Only where the orbit lasts the whole depth: the repetition then holds
-    // until the depth ends the loop.
-    const std::uint32_t tail = orbit.period != 0 && last >= depth ? orbit.tailStart : UINT32_MAX;
-    std::uint64_t nextMark = 1;
-    std::uint32_t markM = UINT32_MAX;
-    long double markRe = 0.0L, markIm = 0.0L;
+    // The tail's repetition holds only where the orbit lasts the whole
+    // depth: it then holds until the depth ends the loop.
+    RepeatWatch<long double> watch(orbit.period != 0 && last >= depth ? orbit.tailStart : UINT32_MAX, orbit.period);
     std::uint32_t count = 0;
     EscapeState escape{0.0, 0.0};
 #if QARN_DEEP_X87_KERNEL
@@ -94,19 +87,7 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
         if (kernel &&
             !(orbit.period != 0 && levelCount != 0 && m != 0 && ((m - 1) & ((1u << BlaTable::MinLevel) - 1)) == 0)) {
             std::uint64_t allowed = std::min<std::uint64_t>(depth - n, last - m);
-            if (m < tail) {
-                if (tail != UINT32_MAX) allowed = std::min<std::uint64_t>(allowed, tail - m);
-            } else {
-                // In the tail, up to the next test that saves a mark or
-                // may match the one saved (m a whole number of periods on).
-                allowed = std::min<std::uint64_t>(allowed, nextMark > tests ? nextMark - tests - 1 : 0);
-                if (m < markM) {
-                    if (markM != UINT32_MAX) allowed = std::min<std::uint64_t>(allowed, markM - m);
-                } else {
-                    const std::uint32_t r = (m - markM) % orbit.period;
-                    allowed = r == 0 ? 0 : std::min<std::uint64_t>(allowed, orbit.period - r);
-                }
-            }
+            allowed = std::min(allowed, watch.QuietFor(m, tests));
             if (repeatFrom != UINT32_MAX) allowed = std::min<std::uint64_t>(allowed, repeatFrom - 1 - k);
             if (allowed != 0) {
                 // The first lookup point: the next m with m - 1 a multiple of 4.
@@ -149,24 +130,9 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
             d2 = z2;
             m = 0;
             k = 0;
-            ++rebases;
-            if (saved && dr == savedRe && di == savedIm) break;  // repeats forever
-            if (rebases == nextSave) {
-                savedRe = dr;
-                savedIm = di;
-                saved = true;
-                nextSave *= 2;
-            }
+            if (watch.Rebased(dr, di, ++rebases)) break;
         }
-        if (m >= tail) {
-            if (dr == markRe && di == markIm && m >= markM && (m - markM) % orbit.period == 0) break;
-            if (tests >= nextMark) {
-                markM = m;
-                markRe = dr;
-                markIm = di;
-                nextMark *= 2;
-            }
-        }
+        if (watch.Marked(m, dr, di, tests)) break;
         std::uint32_t length = 0;
         if (table != nullptr) {
             if (const BlaStep* step = table->Longest(m, d2, length)) {

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "deep/repeat_watch.h"
 #include "engine/arithmetic_mode.h"
 
 namespace qarn::deep {
@@ -48,16 +49,11 @@ std::uint32_t WideCount(const ReferenceOrbit& orbit, const BlaTable* table, Wide
     std::uint32_t m = 1;
     std::uint32_t n = 1;
     std::uint64_t tests = 0, skips = 0, rebases = 0;
-    std::uint64_t nextSave = 1;
-    WideReal savedRe, savedIm;
-    bool saved = false;
     // The periodic tail's shortcut holds for the rounded values only where
     // none of them had a tiny part.
     const bool tinyInTail = !orbit.tiny.empty() && orbit.tiny.back().m >= orbit.tailStart;
-    const std::uint32_t tail = orbit.period != 0 && last >= depth && !tinyInTail ? orbit.tailStart : UINT32_MAX;
-    std::uint64_t nextMark = 1;
-    std::uint32_t markM = UINT32_MAX;
-    WideReal markRe, markIm;
+    RepeatWatch<WideReal> watch(orbit.period != 0 && last >= depth && !tinyInTail ? orbit.tailStart : UINT32_MAX,
+                                orbit.period);
     std::uint32_t count = 0;
     EscapeState escape{0.0, 0.0};
     // dc as an x87 real where it is a normal one (the sums below then round
@@ -96,24 +92,9 @@ std::uint32_t WideCount(const ReferenceOrbit& orbit, const BlaTable* table, Wide
             di = zi;
             d2 = z2;
             m = 0;
-            ++rebases;
-            if (saved && dr == savedRe && di == savedIm) break;  // repeats forever
-            if (rebases == nextSave) {
-                savedRe = dr;
-                savedIm = di;
-                saved = true;
-                nextSave *= 2;
-            }
+            if (watch.Rebased(dr, di, ++rebases)) break;
         }
-        if (m >= tail) {
-            if (dr == markRe && di == markIm && m >= markM && (m - markM) % orbit.period == 0) break;
-            if (tests >= nextMark) {
-                markM = m;
-                markRe = dr;
-                markIm = di;
-                nextMark *= 2;
-            }
-        }
+        if (watch.Marked(m, dr, di, tests)) break;
         std::uint32_t length = 0;
         if (table != nullptr) {
             if (const BlaStep* step = table->Longest(m, ForTable(d2), length)) {
