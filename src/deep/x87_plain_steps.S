@@ -115,20 +115,21 @@
         fmul    st(0), st(5)            // ti.di tr.dr ti tr dr di dcr dci
         fsubp   st(1), st               // tr.dr-ti.di ti tr dr di dcr dci
         fadd    st(0), st(5)            // dr' ti tr dr di dcr dci
-        fxch    st(2)                   // tr ti dr' dr di dcr dci
-        fmul    st(0), st(4)            // tr.di ti dr' dr di dcr dci
         fxch    st(1)
-        fmul    st(0), st(3)            // ti.dr tr.di dr' dr di dcr dci
-        faddp   st(1), st               // tr.di+ti.dr dr' dr di dcr dci
-        fadd    st(0), st(5)            // di' dr' dr di dcr dci
+        fmulp   st(3), st               // dr' tr ti.dr di dcr dci
+        fxch    st(1)
+        fmulp   st(3), st               // dr' ti.dr tr.di dcr dci
+        fxch    st(1)
+        faddp   st(2), st               // dr' tr.di+ti.dr dcr dci
+        fxch    st(1)
+        fadd    st(0), st(3)            // di' dr' dcr dci
   .if \keep
         fst     qword ptr [r11+JOB_DI64]
   .endif
-        fstp    st(3)                   // dr' dr di' dcr dci
+        fxch    st(1)                   // dr' di' dcr dci
   .if \keep
         fst     qword ptr [r11+JOB_DR64]
   .endif
-        fstp    st(1)                   // dr' di' dcr dci
         add     r10, POINT
         inc     r8
         inc     rax
@@ -271,11 +272,11 @@
         fld     qword ptr [r11+JOB_FOUR]
         fcomip  st(0), st(2)            // 4 < z2, or unordered: CF
         jb      .Levent3
-        fld     st(1)
-        fcomip  st(0), st(3)            // z2 < d2, or unordered: CF
-        jb      .Levent3
-        fstp    st(1)
-        fstp    st(1)                   // tr dr di dcr dci
+        fxch    st(1)
+        fcomip  st(0), st(2)            // z2 < d2, or unordered: CF
+        jb      .Levent2
+        fxch    st(1)
+        fstp    st(0)                   // tr dr di dcr dci
         fld     tbyte ptr [r10+16]
         fadd    st(0), st(0)
         fadd    st(0), st(3)            // ti tr dr di dcr dci
@@ -284,6 +285,7 @@
         SEARCH  .Lsquared, .Levent1, .Lloop, .Ldone
 .Levent3:
         fstp    st(0)
+.Levent2:
         fstp    st(0)
 .Levent1:
         RETURN  1
