@@ -188,24 +188,23 @@
         fld     st(0)
         fmul    st(0), st(5)            // ai.di ai ar.dr ar dr di dcr dci
         fsubp   st(2), st               // ai P ar dr di dcr dci
-        fmul    st(0), st(3)            // ai.dr P ar dr di dcr dci
-        fxch    st(2)
-        fmul    st(0), st(4)            // ar.di P ai.dr dr di dcr dci
-        faddp   st(2), st               // P Pi dr di dcr dci
+        fmulp   st(3), st               // P ar ai.dr di dcr dci
+        fxch    st(1)
+        fmulp   st(3), st               // P ai.dr ar.di dcr dci
+        fxch    st(1)
+        faddp   st(2), st               // P Pi dcr dci
         fld     tbyte ptr [r12+20]
-        fmul    st(0), st(5)            // br.dcr P Pi dr di dcr dci
+        fmul    st(0), st(3)            // br.dcr P Pi dcr dci
         fld     tbyte ptr [r12+30]
-        fmul    st(0), st(7)            // bi.dci br.dcr P Pi dr di dcr dci
+        fmul    st(0), st(5)            // bi.dci br.dcr P Pi dcr dci
         fsubp   st(1), st
-        faddp   st(1), st               // dr' Pi dr di dcr dci
+        faddp   st(1), st               // dr' Pi dcr dci
         fld     tbyte ptr [r12+20]
-        fmul    st(0), st(6)            // br.dci dr' Pi dr di dcr dci
+        fmul    st(0), st(4)            // br.dci dr' Pi dcr dci
         fld     tbyte ptr [r12+30]
-        fmul    st(0), st(6)            // bi.dcr br.dci dr' Pi dr di dcr dci
+        fmul    st(0), st(4)            // bi.dcr br.dci dr' Pi dcr dci
         faddp   st(1), st
-        faddp   st(2), st               // dr' di' dr di dcr dci
-        fstp    st(2)
-        fstp    st(2)                   // dr' di' dcr dci
+        faddp   st(2), st               // dr' di' dcr dci
   .if \keep
         fst     qword ptr [r11+JOB_DR64]
         fld     st(1)
