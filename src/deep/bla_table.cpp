@@ -60,11 +60,55 @@ Step Merge(const Step& x, const Step& y, long double dcMax) {
     return s;
 }
 
+BlaStep Stored(const Step& s) {
+    BlaStep step;
+    step.Set(0, s.ar);
+    step.Set(1, s.ai);
+    step.Set(2, s.br);
+    step.Set(3, s.bi);
+    step.Set(4, s.r * s.r);
+    return step;
+}
+
+// The tail's steps from every place p within one period: one step at p,
+// then each level from the one below, 2^(k-1) places on (modulo the period).
+// Kept only where they take no more memory than the aligned steps they
+// replace (those that start in the tail), 25 bytes an iteration of the tail.
+std::vector<std::vector<BlaStep>> TailSteps(const ReferenceOrbit& orbit, long double epsilon, long double dcMax) {
+    std::vector<std::vector<BlaStep>> tail;
+    const std::uint32_t period = orbit.period, start = orbit.tailStart;
+    if (period == 0 || orbit.length <= start) return tail;
+    const std::uint64_t span = orbit.length - start;  // the longest step from the tail's start
+    int levels = 0;
+    while (levels + BlaTable::MinLevel < 31 && (std::uint64_t{1} << (levels + BlaTable::MinLevel)) <= span) ++levels;
+    if (levels == 0 || std::uint64_t{period} * levels * sizeof(BlaStep) > span * 25) return tail;
+    std::vector<Step> current(period), next(period);
+    for (std::uint32_t p = 0; p < period; ++p) current[p] = OneStep(orbit.points[start + p], epsilon);
+    for (int k = 1; k < levels + BlaTable::MinLevel; ++k) {
+        const std::uint32_t half = static_cast<std::uint32_t>((std::uint64_t{1} << (k - 1)) % period);
+        for (std::uint32_t p = 0; p < period; ++p) next[p] = Merge(current[p], current[(p + half) % period], dcMax);
+        current.swap(next);
+        if (k >= BlaTable::MinLevel) {
+            std::vector<BlaStep> level;
+            level.reserve(period);
+            for (const Step& s : current) level.push_back(Stored(s));
+            tail.push_back(std::move(level));
+        }
+    }
+    return tail;
+}
+
 }  // namespace
 
 BlaTable::BlaTable(const ReferenceOrbit& orbit, Tolerance tolerance, long double dcMax) {
     const std::uint32_t length = orbit.length;  // steps end at most at Z_M
     const std::uint32_t first = 1u << MinLevel;
+    tail_ = TailSteps(orbit, tolerance.epsilon, dcMax);
+    if (!tail_.empty()) {
+        tailStart_ = orbit.tailStart;
+        period_ = orbit.period;
+        last_ = length;
+    }
     if (length < 1 + first) return;
     // The lowest stored level, each step merged pairwise from its iterations.
     std::vector<Step> current;
@@ -78,19 +122,17 @@ BlaTable::BlaTable(const ReferenceOrbit& orbit, Tolerance tolerance, long double
             for (std::uint32_t i = 0; i < width / 2; ++i) work[i] = Merge(work[2 * i], work[2 * i + 1], dcMax);
         current.push_back(work[0]);
     }
+    // With the tail's steps, the aligned ones serve only starts before it.
+    int k = MinLevel;
     auto store = [&](const std::vector<Step>& steps) {
         std::vector<BlaStep> level;
         level.reserve(steps.size());
-        for (const Step& s : steps) {
-            BlaStep step;
-            step.Set(0, s.ar);
-            step.Set(1, s.ai);
-            step.Set(2, s.br);
-            step.Set(3, s.bi);
-            step.Set(4, s.r * s.r);
-            level.push_back(step);
+        for (std::size_t j = 0; j < steps.size(); ++j) {
+            if (!tail_.empty() && 1 + (std::uint64_t{j} << k) >= tailStart_) break;
+            level.push_back(Stored(steps[j]));
         }
         levels_.push_back(std::move(level));
+        ++k;
     };
     while (!current.empty()) {
         store(current);
@@ -105,6 +147,7 @@ BlaTable::BlaTable(const ReferenceOrbit& orbit, Tolerance tolerance, long double
 std::uint64_t BlaTable::Bytes() const {
     std::uint64_t bytes = 0;
     for (const auto& level : levels_) bytes += level.size() * sizeof(BlaStep);
+    for (const auto& level : tail_) bytes += level.size() * sizeof(BlaStep);
     return bytes;
 }
 

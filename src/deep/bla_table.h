@@ -66,7 +66,11 @@ public:
     // the minimum): the valid steps at m are the shortest few, and the search
     // goes up from the shortest, stopping at the first that fails (a longer
     // step's entry lies far off in memory).
+    //
+    // In the orbit's repeating tail every m is a start: the tail's steps are
+    // kept for each place within one period (see below).
     const BlaStep* Longest(std::uint32_t m, long double d2, std::uint32_t& length) const {
+        if (m >= tailStart_ && !tail_.empty()) return LongestInTail(m, d2, length);
         const std::uint32_t from = m - 1;
         if (m == 0 || (from & ((1u << MinLevel) - 1)) != 0) return nullptr;
         const int top = std::min(std::countr_zero(from | (1u << 31)), static_cast<int>(levels_.size()) + MinLevel - 1);
@@ -87,8 +91,36 @@ public:
     std::uint64_t Bytes() const;
     std::size_t Levels() const { return levels_.size(); }
 
+    // Where the tail's steps serve (every m from here on is a start), or
+    // UINT32_MAX where the table keeps none; the steps of 2^(MinLevel +
+    // index) iterations from each place of one period.
+    std::uint32_t TailStart() const { return tail_.empty() ? UINT32_MAX : tailStart_; }
+    std::span<const BlaStep> Tail(std::size_t index) const { return tail_[index]; }
+    std::size_t TailLevels() const { return tail_.size(); }
+
 private:
+    // From tailStart on, Z_m = Z_{tailStart + (m - tailStart) mod period}
+    // up to the orbit's end M, so a step's values depend only on where in
+    // the period it starts: tail_[k - MinLevel][p] is the step of 2^k
+    // iterations from any m = tailStart + p (mod period) that ends by M,
+    // merged as the aligned ones are. A difference in the tail may then
+    // skip from any m, and the steps it reads fill a few cache lines.
+    const BlaStep* LongestInTail(std::uint32_t m, long double d2, std::uint32_t& length) const {
+        if (m == 0) return nullptr;
+        const std::uint32_t p = (m - tailStart_) % period_;
+        const BlaStep* found = nullptr;
+        for (std::size_t k = 0; k < tail_.size(); ++k) {
+            const std::uint32_t steps = 1u << (k + MinLevel);
+            if (steps > last_ - m || !(d2 < tail_[k][p].R2())) break;
+            found = &tail_[k][p];
+            length = steps;
+        }
+        return found;
+    }
+
     std::vector<std::vector<BlaStep>> levels_;
+    std::uint32_t tailStart_ = UINT32_MAX, period_ = 0, last_ = 0;
+    std::vector<std::vector<BlaStep>> tail_;
 };
 
 }  // namespace qarn::deep

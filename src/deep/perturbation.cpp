@@ -72,6 +72,7 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
             const std::span<const BlaStep> level = table->Level(levelCount);
             levels[levelCount] = {level.data(), level.size()};
         }
+    const std::uint32_t tableTail = table != nullptr ? table->TailStart() : UINT32_MAX;
     job.levels = levels;
     job.levelsEnd = levels + levelCount;
 #endif
@@ -88,6 +89,8 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
             !(orbit.period != 0 && levelCount != 0 && m != 0 && ((m - 1) & ((1u << BlaTable::MinLevel) - 1)) == 0)) {
             std::uint64_t allowed = std::min<std::uint64_t>(depth - n, last - m);
             allowed = std::min(allowed, watch.QuietFor(m, tests));
+            // Where the table's tail serves, every m may skip: the loop below.
+            allowed = m < tableTail ? std::min<std::uint64_t>(allowed, tableTail - m) : 0;
             if (repeatFrom != UINT32_MAX) allowed = std::min<std::uint64_t>(allowed, repeatFrom - 1 - k);
             if (allowed != 0) {
                 // The first lookup point: the next m with m - 1 a multiple of 4.

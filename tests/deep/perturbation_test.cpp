@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -253,6 +254,50 @@ TEST(DeepLoop, TheRepeatingTailIsReadFromItsFirstPeriod) {
             }
     EXPECT_GT(inside, 0);
     EXPECT_LT(inside, 2 * 16 * 8);
+}
+
+// In an orbit's repeating tail the table keeps the steps from every place
+// of one period: where an aligned step of the same length starts in the
+// tail, it is that step to the last bit (the same values merged in the same
+// order), and the aligned ones it replaces are not kept.
+TEST(SkipTable, TheTailsStepsAreTheAlignedOnesWhereTheyMeet) {
+    const DeepViewCase view{"minibrot47",
+                            "0.0000000000000000062234319465285062252726116146726651117",
+                            "0.99999999999999999689458187799125048761114384724592366043",
+                            110,
+                            20000,
+                            16,
+                            8};
+    const Grid grid = MakeGrid(view);
+    const ReferenceOrbit orbit = ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth,
+                                                      ReferencePrecision(view.level, view.depth));
+    ReferenceOrbit whole = orbit;
+    whole.period = 0;
+    const long double dcMax = MaxDifference(orbit, grid.offRe, grid.offIm);
+    for (const Tolerance tolerance : {FineTolerance, FastTolerance}) {
+        const BlaTable tail(orbit, tolerance, dcMax), aligned(whole, tolerance, dcMax);
+        ASSERT_EQ(tail.TailStart(), orbit.tailStart);
+        ASSERT_GT(tail.TailLevels(), 4u);
+        ASSERT_EQ(aligned.TailStart(), UINT32_MAX);
+        int compared = 0;
+        for (std::size_t index = 0; index < tail.TailLevels(); ++index) {
+            const std::uint64_t steps = std::uint64_t{1} << (index + BlaTable::MinLevel);
+            const std::span<const BlaStep> level = aligned.Level(index);
+            for (std::size_t j = 0; j < level.size(); ++j) {
+                const std::uint64_t m = 1 + j * steps;
+                if (m < orbit.tailStart) {
+                    EXPECT_LT(j, tail.Level(index).size());
+                    continue;
+                }
+                EXPECT_GE(j, tail.Level(index).size());
+                const BlaStep& same = tail.Tail(index)[(m - orbit.tailStart) % orbit.period];
+                EXPECT_EQ(std::memcmp(&same, &level[j], sizeof(BlaStep)), 0) << index << " " << j;
+                ++compared;
+            }
+        }
+        EXPECT_GT(compared, 1000);
+        EXPECT_LT(tail.Bytes(), aligned.Bytes());
+    }
 }
 
 // The x87 kernel's plain steps are the C++ loop's: every count, state and
