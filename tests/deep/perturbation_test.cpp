@@ -38,6 +38,10 @@ const DeepViewCase OracleViews[] = {
     {"i300", "0", "1", 300, 20000, 16, 12},
     {"i1500", "0", "1", 1500, 50000, 12, 12},
     {"i4000", "0", "1", 4000, 50000, 8, 8},
+    // Near a minibrot of period 47, whose rounded orbit repeats: the skips
+    // from every place of its period.
+    {"minibrot47", "0.0000000000000000062234319465285062252726116146726651117",
+     "0.99999999999999999689458187799125048761114384724592366043", 110, 20000, 12, 8},
     // Past the plain loop's range, and past the x87 exponent's.
     {"i9000", "0", "1", 9000, 50000, 6, 4},
     {"i20000", "0", "1", 20000, 50000, 4, 2},
