@@ -97,6 +97,7 @@ public:
     std::uint32_t TailStart() const { return tail_.empty() ? UINT32_MAX : tailStart_; }
     std::span<const BlaStep> Tail(std::size_t index) const { return tail_[index]; }
     std::size_t TailLevels() const { return tail_.size(); }
+    std::uint32_t TailPeriod() const { return period_; }
 
 private:
     // From tailStart on, Z_m = Z_{tailStart + (m - tailStart) mod period}

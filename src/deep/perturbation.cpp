@@ -73,6 +73,17 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
             levels[levelCount] = {level.data(), level.size()};
         }
     const std::uint32_t tableTail = table != nullptr ? table->TailStart() : UINT32_MAX;
+    X87StepLevel tailLevels[32];
+    if (tableTail != UINT32_MAX) {
+        const std::uint32_t period = table->TailPeriod();
+        for (std::size_t index = 0; index < table->TailLevels() && index < 32; ++index)
+            tailLevels[index] = {table->Tail(index).data(),
+                                 (std::uint64_t{1} << (index + BlaTable::MinLevel)) % period};
+        job.tailBase = points + tableTail;
+        job.tailLevels = tailLevels;
+        job.tailLevelsEnd = tailLevels + std::min<std::size_t>(table->TailLevels(), 32);
+        job.period = period;
+    }
     job.levels = levels;
     job.levelsEnd = levels + levelCount;
 #endif
@@ -88,10 +99,11 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
         if (kernel &&
             !(orbit.period != 0 && levelCount != 0 && m != 0 && ((m - 1) & ((1u << BlaTable::MinLevel) - 1)) == 0)) {
             std::uint64_t allowed = std::min<std::uint64_t>(depth - n, last - m);
-            allowed = std::min(allowed, watch.QuietFor(m, tests));
-            // Where the table's tail serves, every m may skip: the loop below.
-            allowed = m < tableTail ? std::min<std::uint64_t>(allowed, tableTail - m) : 0;
-            if (repeatFrom != UINT32_MAX) allowed = std::min<std::uint64_t>(allowed, repeatFrom - 1 - k);
+            // Where the table's tail serves, every m may skip: its own form,
+            // which watches the marks' places and tests itself.
+            const bool inTail = m >= tableTail;
+            if (!inTail) allowed = std::min({allowed, watch.QuietFor(m, tests), std::uint64_t{tableTail - m}});
+            if (repeatFrom != UINT32_MAX && !inTail) allowed = std::min<std::uint64_t>(allowed, repeatFrom - 1 - k);
             if (allowed != 0) {
                 // The first lookup point: the next m with m - 1 a multiple of 4.
                 const std::uint32_t before = m == 0 ? 1 : (4 - (m - 1) % 4) % 4;
@@ -103,13 +115,19 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
                 job.steps = allowed;
                 job.skips = 0;
                 job.skipped = 0;
-                const auto done = static_cast<std::uint32_t>(steps(&job));
+                if (inTail) {
+                    job.place = (m - tableTail) % job.period;
+                    const std::uint32_t markM = watch.MarkM();
+                    job.markPlace = markM != UINT32_MAX ? (markM - tableTail) % job.period : UINT64_MAX;
+                    job.testsLeft = watch.QuietFor(m, tests) == UINT64_MAX ? UINT64_MAX : watch.TestsBeforeMark(tests);
+                }
+                const auto done = static_cast<std::uint32_t>(inTail ? qarn_deep_tail_steps(&job) : steps(&job));
                 // A skip's new d is flushed here (the kernel stops after one
                 // with a part below 2^-1000); a plain step's needs none.
                 dr = Flush(job.dr);
                 di = Flush(job.di);
                 m += done;
-                k += done;
+                k = inTail && m >= repeatFrom ? orbit.tailStart + (m - orbit.tailStart) % orbit.period : k + done;
                 n += done;
                 tests += done - job.skipped + job.skips;
                 skips += job.skips;

@@ -48,7 +48,7 @@ public:
     // at least one m on).
     std::uint64_t QuietFor(std::uint32_t m, std::uint64_t tests) const {
         if (m < tail_) return tail_ == UINT32_MAX ? UINT64_MAX : tail_ - m;
-        std::uint64_t quiet = nextMark_ > tests ? nextMark_ - tests - 1 : 0;
+        std::uint64_t quiet = TestsBeforeMark(tests);
         if (m < markM_) {
             if (markM_ != UINT32_MAX) quiet = std::min<std::uint64_t>(quiet, markM_ - m);
         } else {
@@ -57,6 +57,12 @@ public:
         }
         return quiet;
     }
+
+    // The tests after `tests` before Marked saves its next mark, and the m
+    // of the mark saved (UINT32_MAX: none yet). Between them Marked can
+    // match only at m a whole number of periods past that one.
+    std::uint64_t TestsBeforeMark(std::uint64_t tests) const { return nextMark_ > tests ? nextMark_ - tests - 1 : 0; }
+    std::uint32_t MarkM() const { return markM_; }
 
 private:
     std::uint64_t nextSave_ = 1;

@@ -59,6 +59,13 @@
         .set JOB_NEARFOUR, QARN_STEPS_NEARFOUR
         .set JOB_MARGIN, QARN_STEPS_MARGIN
         .set JOB_TINY, QARN_STEPS_TINY
+        .set JOB_TAILBASE, QARN_STEPS_TAILBASE
+        .set JOB_TAILLEVELS, QARN_STEPS_TAILLEVELS
+        .set JOB_TAILLEVELSEND, QARN_STEPS_TAILLEVELSEND
+        .set JOB_PERIOD, QARN_STEPS_PERIOD
+        .set JOB_PLACE, QARN_STEPS_PLACE
+        .set JOB_MARKPLACE, QARN_STEPS_MARKPLACE
+        .set JOB_TESTSLEFT, QARN_STEPS_TESTSLEFT
         .set POINT, 32          // bytes of an orbit point (two 80-bit values in 16 bytes each)
         .set STEP, 50           // bytes of a skip-table step
         .set RADIUS, 40         // its squared radius
@@ -108,7 +115,7 @@
 .endm
 
 // From  ti tr dr di dcr dci  to the next  dr di dcr dci, and the loop.
-.macro UPDATE loop, done, keep=0
+.macro UPDATE loop, done, keep=0, tail=0
         fld     st(1)
         fmul    st(0), st(3)            // tr.dr ti tr dr di dcr dci
         fld     st(1)
@@ -131,9 +138,73 @@
         fst     qword ptr [r11+JOB_DR64]
   .endif
         add     r10, POINT
+  .if \tail
+        inc     rdx                     // the next place, from the first again after the period
+        cmp     rdx, [r11+JOB_PERIOD]
+        jb      1f
+        xor     edx, edx
+        mov     r10, [r11+JOB_TAILBASE]
+1:
+  .else
         inc     r8
+  .endif
         inc     rax
         dec     rcx
+        jnz     \loop
+        jmp     \done
+.endm
+
+// The skip at r12 (d2 on top): d = A d + B dc in the loop's grouping; with
+// `keep` the doubles of d too.
+.macro SKIP keep=0
+        fstp    st(0)                   // dr di dcr dci
+        fld     tbyte ptr [r12]         // ar dr di dcr dci
+        fld     st(0)
+        fmul    st(0), st(2)            // ar.dr ar dr di dcr dci
+        fld     tbyte ptr [r12+10]      // ai ar.dr ar dr di dcr dci
+        fld     st(0)
+        fmul    st(0), st(5)            // ai.di ai ar.dr ar dr di dcr dci
+        fsubp   st(2), st               // ai P ar dr di dcr dci
+        fmulp   st(3), st               // P ar ai.dr di dcr dci
+        fxch    st(1)
+        fmulp   st(3), st               // P ai.dr ar.di dcr dci
+        fxch    st(1)
+        faddp   st(2), st               // P Pi dcr dci
+        fld     tbyte ptr [r12+20]
+        fmul    st(0), st(3)            // br.dcr P Pi dcr dci
+        fld     tbyte ptr [r12+30]
+        fmul    st(0), st(5)            // bi.dci br.dcr P Pi dcr dci
+        fsubp   st(1), st
+        faddp   st(1), st               // dr' Pi dcr dci
+        fld     tbyte ptr [r12+20]
+        fmul    st(0), st(4)            // br.dci dr' Pi dcr dci
+        fld     tbyte ptr [r12+30]
+        fmul    st(0), st(4)            // bi.dcr br.dci dr' Pi dcr dci
+        faddp   st(1), st
+        faddp   st(2), st               // dr' di' dcr dci
+  .if \keep
+        fst     qword ptr [r11+JOB_DR64]
+        fld     st(1)
+        fstp    qword ptr [r11+JOB_DI64]
+  .endif
+.endm
+
+// After a skip: on at `loop`, or at `done` where nothing is left or a part
+// of d is below 2^-1000 (the caller flushes it).
+.macro SKIP_END loop, done
+        fld     st(0)
+        fabs
+        fld     qword ptr [r11+JOB_SMALL]
+        fcomip  st(0), st(1)            // 2^-1000 > |dr'|
+        fstp    st(0)
+        ja      \done
+        fld     st(1)
+        fabs
+        fld     qword ptr [r11+JOB_SMALL]
+        fcomip  st(0), st(1)
+        fstp    st(0)
+        ja      \done
+        test    rcx, rcx
         jnz     \loop
         jmp     \done
 .endm
@@ -180,36 +251,7 @@
 2:
         cmp     r13, rcx
         ja      \exit
-        fstp    st(0)                   // dr di dcr dci
-        fld     tbyte ptr [r12]         // ar dr di dcr dci
-        fld     st(0)
-        fmul    st(0), st(2)            // ar.dr ar dr di dcr dci
-        fld     tbyte ptr [r12+10]      // ai ar.dr ar dr di dcr dci
-        fld     st(0)
-        fmul    st(0), st(5)            // ai.di ai ar.dr ar dr di dcr dci
-        fsubp   st(2), st               // ai P ar dr di dcr dci
-        fmulp   st(3), st               // P ar ai.dr di dcr dci
-        fxch    st(1)
-        fmulp   st(3), st               // P ai.dr ar.di dcr dci
-        fxch    st(1)
-        faddp   st(2), st               // P Pi dcr dci
-        fld     tbyte ptr [r12+20]
-        fmul    st(0), st(3)            // br.dcr P Pi dcr dci
-        fld     tbyte ptr [r12+30]
-        fmul    st(0), st(5)            // bi.dci br.dcr P Pi dcr dci
-        fsubp   st(1), st
-        faddp   st(1), st               // dr' Pi dcr dci
-        fld     tbyte ptr [r12+20]
-        fmul    st(0), st(4)            // br.dci dr' Pi dcr dci
-        fld     tbyte ptr [r12+30]
-        fmul    st(0), st(4)            // bi.dcr br.dci dr' Pi dcr dci
-        faddp   st(1), st
-        faddp   st(2), st               // dr' di' dcr dci
-  .if \keep
-        fst     qword ptr [r11+JOB_DR64]
-        fld     st(1)
-        fstp    qword ptr [r11+JOB_DI64]
-  .endif
+        SKIP    \keep
         add     rax, r13
         sub     rcx, r13
         add     r8, r13
@@ -219,21 +261,7 @@
         inc     qword ptr [r11+JOB_SKIPS]
         add     [r11+JOB_SKIPPED], r13
         mov     edx, 1                  // the skip ends at a lookup point
-        fld     st(0)
-        fabs
-        fld     qword ptr [r11+JOB_SMALL]
-        fcomip  st(0), st(1)            // 2^-1000 > |dr'|
-        fstp    st(0)
-        ja      \done
-        fld     st(1)
-        fabs
-        fld     qword ptr [r11+JOB_SMALL]
-        fcomip  st(0), st(1)
-        fstp    st(0)
-        ja      \done
-        test    rcx, rcx
-        jnz     \loop
-        jmp     \done
+        SKIP_END \loop, \done
 .endm
 
 // Pops `values` registers above the four, stores d and returns.
@@ -348,6 +376,108 @@
         RETURN  1
 .Lssedone:
         RETURN  0
+
+// The tail's form: at every iteration the longest valid step from the
+// place p of Z_m within the tail's first period (rdx), as the loop searches
+// it, Z read at that place, the tests on the x87 unit. A valid step longer
+// than the iterations left goes back to the caller, which decides; so does
+// a test at the mark's place, or beyond the tests left before the next mark.
+        ENTRY   qarn_deep_tail_steps
+        mov     rdx, [r11+JOB_PLACE]
+        mov     r10, rdx
+        shl     r10, 5
+        add     r10, [r11+JOB_TAILBASE]
+        .p2align 4
+.Ltloop:
+        cmp     rdx, [r11+JOB_MARKPLACE]
+        je      .Ltevent0               // the watch may match here
+        sub     qword ptr [r11+JOB_TESTSLEFT], 1
+        jb      .Ltevent0               // or save a mark
+        fld     st(0)
+        fmul    st(0), st(0)            // dr2 dr di dcr dci
+        fld     st(2)
+        fmul    st(0), st(0)            // di2 dr2 dr di dcr dci
+        faddp   st(1), st               // d2 dr di dcr dci
+        mov     r9, [r11+JOB_TAILLEVELS]
+        imul    rbx, rdx, STEP
+        add     rbx, [r9]
+        fld     tbyte ptr [rbx+RADIUS]
+        fcomip  st(0), st(1)            // R2 > d2: neither CF nor ZF
+        ja      .Ltfound
+        fld     tbyte ptr [r10]         // Zr d2 dr di dcr dci
+        fld     st(0)
+        fadd    st(0), st(3)            // zr Zr d2 dr di dcr dci
+        fmul    st(0), st(0)            // zr2 Zr d2 ...
+        fxch    st(1)
+        fadd    st(0), st(0)
+        fadd    st(0), st(3)            // tr zr2 d2 dr di dcr dci
+        fld     tbyte ptr [r10+16]      // Zi tr zr2 d2 dr di dcr dci
+        fadd    st(0), st(5)            // zi
+        fmul    st(0), st(0)            // zi2 tr zr2 d2 ...
+        faddp   st(2), st               // tr z2 d2 dr di dcr dci
+        fld     qword ptr [r11+JOB_FOUR]
+        fcomip  st(0), st(2)            // 4 < z2, or unordered: CF
+        jb      .Ltevent3
+        fxch    st(1)
+        fcomip  st(0), st(2)            // z2 < d2, or unordered: CF
+        jb      .Ltevent2
+        fxch    st(1)
+        fstp    st(0)                   // tr dr di dcr dci
+        fld     tbyte ptr [r10+16]
+        fadd    st(0), st(0)
+        fadd    st(0), st(3)            // ti tr dr di dcr dci
+        UPDATE  .Ltloop, .Ltdone, 0, 1
+.Ltfound:
+        mov     r12, rbx
+        mov     r13d, 4
+        mov     r14, r9
+1:
+        add     r9, 16
+        cmp     r9, [r11+JOB_TAILLEVELSEND]
+        jae     2f
+        imul    rbx, rdx, STEP
+        add     rbx, [r9]
+        fld     tbyte ptr [rbx+RADIUS]
+        fcomip  st(0), st(1)
+        jbe     2f
+        lea     r8, [r13+r13]
+        cmp     r8, rcx
+        ja      .Ltevent1
+        mov     r12, rbx
+        mov     r13, r8
+        mov     r14, r9
+        jmp     1b
+2:
+        cmp     r13, rcx
+        ja      .Ltevent1
+        SKIP
+        add     rax, r13
+        sub     rcx, r13
+        inc     qword ptr [r11+JOB_SKIPS]
+        add     [r11+JOB_SKIPPED], r13
+        add     rdx, [r14+8]            // the length modulo the period
+        cmp     rdx, [r11+JOB_PERIOD]
+        jb      3f
+        sub     rdx, [r11+JOB_PERIOD]
+3:
+        mov     r10, rdx
+        shl     r10, 5
+        add     r10, [r11+JOB_TAILBASE]
+        SKIP_END .Ltloop, .Ltdone
+.Ltevent3:
+        fstp    st(0)
+.Ltevent2:
+        fstp    st(0)
+.Ltevent1:
+        mov     [r11+JOB_PLACE], rdx
+        RETURN  1
+.Ltevent0:
+        mov     [r11+JOB_PLACE], rdx
+        RETURN  0
+.Ltdone:
+        mov     [r11+JOB_PLACE], rdx
+        RETURN  0
+
 
 #if defined(__ELF__)
         .section .note.GNU-stack, "", @progbits

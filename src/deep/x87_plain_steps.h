@@ -44,6 +44,19 @@ struct X87StepJob {
     double nearFour = 0x1p2 - 0x1p-45;
     double margin = 1.0 + 0x1p-47;
     double tiny = 0x1p-999;
+    // The tail's form: Z of the tail's first period, the table's steps from
+    // each of its places (`size` there: the step's length modulo the
+    // period, how far it moves the place), the period and the place of the
+    // first iteration (in and out).
+    const OrbitPoint* tailBase;
+    const X87StepLevel* tailLevels;
+    const X87StepLevel* tailLevelsEnd;
+    std::uint64_t period;
+    std::uint64_t place;
+    // Where the tail's watch may save or match a mark: the place of the
+    // mark saved (UINT64_MAX: none) and the tests left before it saves one.
+    std::uint64_t markPlace;
+    std::uint64_t testsLeft;
 };
 static_assert(offsetof(X87StepJob, dr) == QARN_STEPS_DR);
 static_assert(offsetof(X87StepJob, di) == QARN_STEPS_DI);
@@ -66,6 +79,13 @@ static_assert(offsetof(X87StepJob, di64) == QARN_STEPS_DI64);
 static_assert(offsetof(X87StepJob, nearFour) == QARN_STEPS_NEARFOUR);
 static_assert(offsetof(X87StepJob, margin) == QARN_STEPS_MARGIN);
 static_assert(offsetof(X87StepJob, tiny) == QARN_STEPS_TINY);
+static_assert(offsetof(X87StepJob, tailBase) == QARN_STEPS_TAILBASE);
+static_assert(offsetof(X87StepJob, tailLevels) == QARN_STEPS_TAILLEVELS);
+static_assert(offsetof(X87StepJob, tailLevelsEnd) == QARN_STEPS_TAILLEVELSEND);
+static_assert(offsetof(X87StepJob, period) == QARN_STEPS_PERIOD);
+static_assert(offsetof(X87StepJob, place) == QARN_STEPS_PLACE);
+static_assert(offsetof(X87StepJob, markPlace) == QARN_STEPS_MARKPLACE);
+static_assert(offsetof(X87StepJob, testsLeft) == QARN_STEPS_TESTSLEFT);
 static_assert(sizeof(X87StepLevel) == 16);
 static_assert(sizeof(OrbitPoint) == 32 && offsetof(OrbitPoint, im) == 16);
 static_assert(sizeof(BlaStep) == 50);
@@ -78,6 +98,11 @@ static_assert(sizeof(BlaStep) == 50);
 // assists).
 extern "C" std::uint64_t qarn_deep_plain_steps(X87StepJob* job);
 extern "C" std::uint64_t qarn_deep_plain_steps_sse(X87StepJob* job);
+// In the orbit's repeating tail, where the table has steps from every place
+// of its period: a lookup at every iteration, Z read from the first period
+// (the place wraps), the tests on the x87 unit; it also stops before a test
+// at the mark's place or past the tests left.
+extern "C" std::uint64_t qarn_deep_tail_steps(X87StepJob* job);
 #else
 #define QARN_DEEP_X87_KERNEL 0
 #endif
