@@ -154,6 +154,15 @@
         jmp     \done
 .endm
 
+// The step at index `index` of the level at r9 into rbx, its squared
+// radius compared with d2 (on top): R2 > d2 leaves neither CF nor ZF.
+.macro STEP_AT index
+        imul    rbx, \index, STEP
+        add     rbx, [r9]
+        fld     tbyte ptr [rbx+RADIUS]
+        fcomip  st(0), st(1)
+.endm
+
 // The skip at r12 (d2 on top): d = A d + B dc in the loop's grouping; with
 // `keep` the doubles of d too.
 .macro SKIP keep=0
@@ -224,10 +233,7 @@
         shr     r14, 2
         cmp     r14, [r9+8]
         jae     \back
-        imul    rbx, r14, STEP
-        add     rbx, [r9]
-        fld     tbyte ptr [rbx+RADIUS]
-        fcomip  st(0), st(1)            // R2 > d2: neither CF nor ZF
+        STEP_AT r14
         jbe     \back
         mov     r12, rbx
         mov     r13d, 4
@@ -240,10 +246,7 @@
         shr     r14, 1
         cmp     r14, [r9+8]
         jae     2f
-        imul    rbx, r14, STEP
-        add     rbx, [r9]
-        fld     tbyte ptr [rbx+RADIUS]
-        fcomip  st(0), st(1)
+        STEP_AT r14
         jbe     2f
         mov     r12, rbx
         add     r13, r13
@@ -280,11 +283,10 @@
         ret
 .endm
 
-        ENTRY   qarn_deep_plain_steps
-        .p2align 4
-.Lloop:
-        SQUARES .Llookup
-.Lsquared:
+// The x87 comparisons' form, d2 on top: z = Z + d, its tests (to `three`
+// or `two`, with that many values above the four), and t = 2 Z + d.
+//   in  d2 dr di dcr dci,  out  ti tr dr di dcr dci
+.macro TESTS_AND_TERMS three, two
         fld     tbyte ptr [r10]         // Zr d2 dr di dcr dci
         fld     st(0)
         fadd    st(0), st(3)            // zr Zr d2 dr di dcr dci
@@ -298,15 +300,23 @@
         faddp   st(2), st               // tr z2 d2 dr di dcr dci
         fld     qword ptr [r11+JOB_FOUR]
         fcomip  st(0), st(2)            // 4 < z2, or unordered: CF
-        jb      .Levent3
+        jb      \three
         fxch    st(1)
         fcomip  st(0), st(2)            // z2 < d2, or unordered: CF
-        jb      .Levent2
+        jb      \two
         fxch    st(1)
         fstp    st(0)                   // tr dr di dcr dci
         fld     tbyte ptr [r10+16]
         fadd    st(0), st(0)
         fadd    st(0), st(3)            // ti tr dr di dcr dci
+.endm
+
+        ENTRY   qarn_deep_plain_steps
+        .p2align 4
+.Lloop:
+        SQUARES .Llookup
+.Lsquared:
+        TESTS_AND_TERMS .Levent3, .Levent2
         UPDATE  .Lloop, .Ldone
 .Llookup:
         SEARCH  .Lsquared, .Levent1, .Lloop, .Ldone
@@ -399,33 +409,9 @@
         fmul    st(0), st(0)            // di2 dr2 dr di dcr dci
         faddp   st(1), st               // d2 dr di dcr dci
         mov     r9, [r11+JOB_TAILLEVELS]
-        imul    rbx, rdx, STEP
-        add     rbx, [r9]
-        fld     tbyte ptr [rbx+RADIUS]
-        fcomip  st(0), st(1)            // R2 > d2: neither CF nor ZF
+        STEP_AT rdx
         ja      .Ltfound
-        fld     tbyte ptr [r10]         // Zr d2 dr di dcr dci
-        fld     st(0)
-        fadd    st(0), st(3)            // zr Zr d2 dr di dcr dci
-        fmul    st(0), st(0)            // zr2 Zr d2 ...
-        fxch    st(1)
-        fadd    st(0), st(0)
-        fadd    st(0), st(3)            // tr zr2 d2 dr di dcr dci
-        fld     tbyte ptr [r10+16]      // Zi tr zr2 d2 dr di dcr dci
-        fadd    st(0), st(5)            // zi
-        fmul    st(0), st(0)            // zi2 tr zr2 d2 ...
-        faddp   st(2), st               // tr z2 d2 dr di dcr dci
-        fld     qword ptr [r11+JOB_FOUR]
-        fcomip  st(0), st(2)            // 4 < z2, or unordered: CF
-        jb      .Ltevent3
-        fxch    st(1)
-        fcomip  st(0), st(2)            // z2 < d2, or unordered: CF
-        jb      .Ltevent2
-        fxch    st(1)
-        fstp    st(0)                   // tr dr di dcr dci
-        fld     tbyte ptr [r10+16]
-        fadd    st(0), st(0)
-        fadd    st(0), st(3)            // ti tr dr di dcr dci
+        TESTS_AND_TERMS .Ltevent3, .Ltevent2
         UPDATE  .Ltloop, .Ltdone, 0, 1
 .Ltfound:
         mov     r12, rbx
@@ -435,10 +421,7 @@
         add     r9, 16
         cmp     r9, [r11+JOB_TAILLEVELSEND]
         jae     2f
-        imul    rbx, rdx, STEP
-        add     rbx, [r9]
-        fld     tbyte ptr [rbx+RADIUS]
-        fcomip  st(0), st(1)
+        STEP_AT rdx
         jbe     2f
         lea     r8, [r13+r13]
         cmp     r8, rcx

@@ -265,13 +265,8 @@ TEST(DeepLoop, TheRepeatingTailIsReadFromItsFirstPeriod) {
 // tail, it is that step to the last bit (the same values merged in the same
 // order), and the aligned ones it replaces are not kept.
 TEST(SkipTable, TheTailsStepsAreTheAlignedOnesWhereTheyMeet) {
-    const DeepViewCase view{"minibrot47",
-                            "0.0000000000000000062234319465285062252726116146726651117",
-                            "0.99999999999999999689458187799125048761114384724592366043",
-                            110,
-                            20000,
-                            16,
-                            8};
+    const DeepViewCase& view = OracleViews[6];
+    ASSERT_STREQ(view.name, "minibrot47");
     const Grid grid = MakeGrid(view);
     const ReferenceOrbit orbit = ChooseReferenceOrbit(grid.re, grid.im, grid.offRe, grid.offIm, view.depth,
                                                       ReferencePrecision(view.level, view.depth));
