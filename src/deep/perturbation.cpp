@@ -89,19 +89,19 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
 #endif
     for (;;) {
 #if QARN_DEEP_X87_KERNEL
-        // Plain steps while none of the loop's other paths can come: before
-        // the depth, the orbit's end, the tests of its repeating tail's marks
-        // and the wrap of k. The kernel stops on its own before an escape, a rebase or a
-        // valid skip, and the code below takes that iteration.
-        // Where the orbit repeats, its tail's marks and the wrap of k leave
-        // the kernel short runs, mostly shorter than a skip: a lookup point
-        // is left to the code below.
-        if (kernel &&
-            !(orbit.period != 0 && levelCount != 0 && m != 0 && ((m - 1) & ((1u << BlaTable::MinLevel) - 1)) == 0)) {
+        // Steps in the kernel while none of the loop's other paths can come:
+        // before the depth, the orbit's end and the wrap of k, and outside
+        // the table's tail before the tail watch's tests (in the tail, the
+        // kernel's own form watches those itself). The kernel stops on its
+        // own before an escape, a rebase or a skip it cannot take, and the
+        // code below takes that iteration. Where the orbit repeats without
+        // the tail's steps, the marks and the wrap of k leave the kernel
+        // short runs, mostly shorter than a skip: a lookup point is left to
+        // the code below.
+        const bool inTail = m >= tableTail;
+        const bool lookupPoint = levelCount != 0 && m != 0 && ((m - 1) & ((1u << BlaTable::MinLevel) - 1)) == 0;
+        if (kernel && (inTail || orbit.period == 0 || !lookupPoint)) {
             std::uint64_t allowed = std::min<std::uint64_t>(depth - n, last - m);
-            // Where the table's tail serves, every m may skip: its own form,
-            // which watches the marks' places and tests itself.
-            const bool inTail = m >= tableTail;
             if (!inTail) allowed = std::min({allowed, watch.QuietFor(m, tests), std::uint64_t{tableTail - m}});
             if (repeatFrom != UINT32_MAX && !inTail) allowed = std::min<std::uint64_t>(allowed, repeatFrom - 1 - k);
             if (allowed != 0) {
