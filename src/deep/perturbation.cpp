@@ -65,6 +65,7 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
     X87StepJob job;
     job.dcr = dcRe;
     job.dci = dcIm;
+    // An orbit of fewer than 2^31 iterations has at most 29 levels of steps.
     X87StepLevel levels[32];
     std::size_t levelCount = 0;
     if (table != nullptr)
