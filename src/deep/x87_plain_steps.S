@@ -1,19 +1,20 @@
-// The deep loop's plain steps on the x87 unit (see x87_plain_steps.h).
+// The deep loop's steps on the x87 unit (see x87_plain_steps.h).
 //
 // The four values that live across iterations, d and dc, stay on the
-// register stack; Z_k is read as 80-bit values (its imaginary part twice,
-// the eighth register being taken). Each iteration is the loop's own
-// operations in its own grouping, with sums and products commuted only
-// where that changes no bit:
+// register stack; Z_k is read as 80-bit values. Each iteration is the
+// loop's own operations in its own grouping, with sums and products
+// commuted only where that changes no bit:
 //   d2 = dr dr + di di,  z2 = (Zr + dr)^2 + (Zi + di)^2,
 //   tr = (Zr + Zr) + dr, ti = (Zi + Zi) + di,
-//   dr' = (tr dr - ti di) + dcr,  di' = (tr di + ti dr) + dci.
+//   dr' = (tr dr - ti di) + dcr,  di' = (tr di + ti dr) + dci,
+// or at a lookup point where the table's shortest step is valid (R2 > d2)
+// the longest valid one, d' = A d + B dc, searched as the loop searches it.
 // The comparisons leave the iteration to the caller wherever the loop might
-// not take a plain step: z2 > 4, z2 < d2, and at a lookup point R2 > d2
-// (the shortest step there is valid), or any of them unordered. Each is an
-// exit before the iteration changes anything, so the caller redoes it.
+// do something else: z2 > 4, z2 < d2, or either unordered, and a valid skip
+// longer than the iterations left. Each is an exit before the iteration
+// changes anything, so the caller redoes it.
 //
-// Two forms. qarn_deep_plain_steps compares z2 and d2 on the x87 unit, at
+// Three forms. qarn_deep_plain_steps compares z2 and d2 on the x87 unit, at
 // any depth. qarn_deep_plain_steps_sse keeps z and d also as doubles (each
 // one rounding of its 80-bit value) and compares their squared moduli in
 // SSE, which spares the x87 unit six products, two sums, copies and a load
@@ -25,12 +26,15 @@
 // the second bound, above it by the first, its rounding of 2^-53 too), and
 // where either is not a number. A double below its normal range costs the
 // store a microcode assist, so that form serves differences of about 2^-500
-// and more.
+// and more. qarn_deep_tail_steps serves the orbit's repeating tail, where the
+// table has steps from every place of the period: a lookup at every
+// iteration (below).
 //
 // Registers: r11 job   r10 &Z_k   rcx iterations left   rdx until the next
-//   lookup point   r8 m - 1   rax iterations done; in the table's search
-//   r9 its level, r14 the index there, rbx its step, r12 and r13 the
-//   longest valid step and its length (rbx and r12 to r14 are saved).
+//   lookup point (the tail's form: the place within the period)   r8 m - 1
+//   rax iterations done; in the table's search r9 its level, r14 the index
+//   there, rbx its step, r12 and r13 the longest valid step and its length
+//   (rbx and r12 to r14 are saved).
 // x87 stack at the top of the loop: dr di dcr dci.
 
         .intel_syntax noprefix
