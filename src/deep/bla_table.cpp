@@ -109,7 +109,10 @@ BlaTable::BlaTable(const ReferenceOrbit& orbit, Tolerance tolerance, long double
         period_ = orbit.period;
         last_ = length;
     }
-    if (length < 1 + first) return;
+    if (length < 1 + first) {
+        Index();
+        return;
+    }
     // The lowest stored level, each step merged pairwise from its iterations.
     std::vector<Step> current;
     const std::uint32_t count = (length - 1) / first;
@@ -142,6 +145,36 @@ BlaTable::BlaTable(const ReferenceOrbit& orbit, Tolerance tolerance, long double
             next.push_back(Merge(current[j], current[j + 1], dcMax));
         current = std::move(next);
     }
+    Index();
+}
+
+BlaTable::BlaTable(const BlaTable& other)
+    : levels_(other.levels_),
+      tailStart_(other.tailStart_),
+      period_(other.period_),
+      last_(other.last_),
+      tail_(other.tail_) {
+    Index();
+}
+
+BlaTable& BlaTable::operator=(const BlaTable& other) {
+    if (this != &other) {
+        levels_ = other.levels_;
+        tailStart_ = other.tailStart_;
+        period_ = other.period_;
+        last_ = other.last_;
+        tail_ = other.tail_;
+        Index();
+    }
+    return *this;
+}
+
+void BlaTable::Index() {
+    levelIndex_.clear();
+    for (const auto& level : levels_) levelIndex_.push_back({level.data(), level.size()});
+    tailIndex_.clear();
+    for (std::size_t index = 0; index < tail_.size(); ++index)
+        tailIndex_.push_back({tail_[index].data(), (std::uint64_t{1} << (index + MinLevel)) % period_});
 }
 
 std::uint64_t BlaTable::Bytes() const {

@@ -48,6 +48,14 @@ struct BlaStep {
 };
 static_assert(sizeof(BlaStep) == 50);
 
+// Where a level's steps lie, for the loop's kernel: the first, and how many
+// there are (for the tail's levels: the step's length modulo the period,
+// how far it moves the place within the period).
+struct StepLevel {
+    const BlaStep* steps;
+    std::uint64_t size;
+};
+
 // The skips of 2^k iterations (k = MinLevel, MinLevel + 1, ...) starting at
 // m = 1 + j 2^k and ending at most at the orbit's last point M. Memory:
 // fewer than M / 2^(MinLevel - 1) steps of 50 bytes, 25 bytes an iteration.
@@ -58,6 +66,11 @@ public:
     BlaTable() = default;
     // dcMax: an upper bound of |dc| over every point that will use it.
     BlaTable(const ReferenceOrbit& orbit, Tolerance tolerance, long double dcMax);
+    // A copy indexes its own steps; a move keeps the buffers the index names.
+    BlaTable(const BlaTable& other);
+    BlaTable& operator=(const BlaTable& other);
+    BlaTable(BlaTable&&) = default;
+    BlaTable& operator=(BlaTable&&) = default;
 
     // The longest step valid at m for a difference of squared modulus d2,
     // or nullptr; its length in `length`. A step of 2^(k+1) from m is the
@@ -99,6 +112,10 @@ public:
     std::size_t TailLevels() const { return tail_.size(); }
     std::uint32_t TailPeriod() const { return period_; }
 
+    // The aligned levels and the tail's, shortest first, made once.
+    std::span<const StepLevel> LevelIndex() const { return levelIndex_; }
+    std::span<const StepLevel> TailIndex() const { return tailIndex_; }
+
 private:
     // From tailStart on, Z_m = Z_{tailStart + (m - tailStart) mod period}
     // up to the orbit's end M, so a step's values depend only on where in
@@ -122,6 +139,8 @@ private:
     std::vector<std::vector<BlaStep>> levels_;
     std::uint32_t tailStart_ = UINT32_MAX, period_ = 0, last_ = 0;
     std::vector<std::vector<BlaStep>> tail_;
+    std::vector<StepLevel> levelIndex_, tailIndex_;
+    void Index();
 };
 
 }  // namespace qarn::deep

@@ -65,28 +65,18 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
     X87StepJob job;
     job.dcr = dcRe;
     job.dci = dcIm;
-    // An orbit of fewer than 2^31 iterations has at most 29 levels of steps.
-    X87StepLevel levels[32];
-    std::size_t levelCount = 0;
-    if (table != nullptr)
-        for (; levelCount < table->Levels() && levelCount < 32; ++levelCount) {
-            const std::span<const BlaStep> level = table->Level(levelCount);
-            levels[levelCount] = {level.data(), level.size()};
-        }
+    const std::span<const StepLevel> levels = table != nullptr ? table->LevelIndex() : std::span<const StepLevel>{};
+    const std::size_t levelCount = levels.size();
+    job.levels = levels.data();
+    job.levelsEnd = levels.data() + levelCount;
     const std::uint32_t tableTail = table != nullptr ? table->TailStart() : UINT32_MAX;
-    X87StepLevel tailLevels[32];
     if (tableTail != UINT32_MAX) {
-        const std::uint32_t period = table->TailPeriod();
-        for (std::size_t index = 0; index < table->TailLevels() && index < 32; ++index)
-            tailLevels[index] = {table->Tail(index).data(),
-                                 (std::uint64_t{1} << (index + BlaTable::MinLevel)) % period};
+        const std::span<const StepLevel> tail = table->TailIndex();
         job.tailBase = points + tableTail;
-        job.tailLevels = tailLevels;
-        job.tailLevelsEnd = tailLevels + std::min<std::size_t>(table->TailLevels(), 32);
-        job.period = period;
+        job.tailLevels = tail.data();
+        job.tailLevelsEnd = tail.data() + tail.size();
+        job.period = table->TailPeriod();
     }
-    job.levels = levels;
-    job.levelsEnd = levels + levelCount;
 #endif
     for (;;) {
 #if QARN_DEEP_X87_KERNEL

@@ -20,10 +20,7 @@ namespace qarn::deep {
 // where a skip would not fit, and the caller runs that iteration itself; or
 // straight after a skip whose d has a part below 2^-1000, for the caller to
 // flush.
-struct X87StepLevel {
-    const BlaStep* steps;  // of 2^(MinLevel + index) iterations
-    std::uint64_t size;
-};
+using X87StepLevel = StepLevel;  // of 2^(MinLevel + index) iterations
 
 struct X87StepJob {
     long double dr, di;  // in and out
