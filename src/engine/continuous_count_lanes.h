@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/continuous_count.h"
 
@@ -66,6 +67,18 @@ inline __attribute__((always_inline)) typename Vectors<W>::D Log2Lanes(typename 
     return valueLo + valueHi;
 }
 
+// 0, 2, 4, ...: the even lanes of two vectors, as a shuffle's selector.
+template <int W>
+inline constexpr typename Vectors<W>::I EvenLanes() {
+    typename Vectors<W>::I lanes{};
+    for (int j = 0; j < W; ++j) lanes[j] = 2 * j;
+    return lanes;
+}
+
+// The continuation steps every block takes before it asks whether a lane
+// still steps.
+inline constexpr int UnconditionalSteps = 4;
+
 template <int W>
 inline __attribute__((always_inline)) bool AnyLane(typename Vectors<W>::I mask) {
     std::int64_t any = 0;
@@ -80,20 +93,26 @@ inline __attribute__((always_inline)) void MuBlock(const std::uint32_t* counts, 
                                                    const double* re, double b, double* mu) {
     using D = typename Vectors<W>::D;
     using I = typename Vectors<W>::I;
-    D x, y, a;
-    I count;
-    for (int j = 0; j < W; ++j) {
-        x[j] = states[j].x;
-        y[j] = states[j].y;
-        a[j] = re[j];
-        count[j] = counts[j];
-    }
+    typedef std::uint32_t U __attribute__((vector_size(4 * W)));
+    // The states' x and y parts apart by two shuffles of whole vectors (a
+    // lane at a time they would pass through memory).
+    D low, high, a;
+    U narrow;
+    std::memcpy(&low, states, sizeof low);
+    std::memcpy(&high, states + W / 2, sizeof high);
+    std::memcpy(&a, re, sizeof a);
+    std::memcpy(&narrow, counts, sizeof narrow);
+    D x = __builtin_shuffle(low, high, EvenLanes<W>());
+    D y = __builtin_shuffle(low, high, EvenLanes<W>() + 1);
+    const I count = __builtin_convertvector(narrow, I);
     const I escaped = count != 0;
     // Lanes still stepping: escaped, and |z| <= 1024; steps counts each
-    // lane's own.
+    // lane's own. A lane that has stopped keeps its values, so the first
+    // steps run whether or not any lane still steps (from |z| > 2 nearly
+    // every lane takes 3 or 4): a loop with a branch predicted each time.
     I stepping = escaped & (x * x + y * y <= 0x1p20);
     I steps = I{};
-    for (int k = 0; k < MaxContinuousSteps && AnyLane<W>(stepping); ++k) {
+    auto step = [&] {
         const D t = x * y;
         const D nx = x * x - (y * y - a);
         const D ny = (t + t) + b;
@@ -101,7 +120,10 @@ inline __attribute__((always_inline)) void MuBlock(const std::uint32_t* counts, 
         y = stepping ? ny : y;
         steps -= stepping;
         stepping &= x * x + y * y <= 0x1p20;
-    }
+    };
+    static_assert(MaxContinuousSteps >= UnconditionalSteps);
+    for (int k = 0; k < UnconditionalSteps; ++k) step();
+    for (int k = UnconditionalSteps; k < MaxContinuousSteps && AnyLane<W>(stepping); ++k) step();
     const D r2 = x * x + y * y;
     // Still stepping after the last step, or not finite: mu = n (and 0 for
     // count 0).

@@ -270,7 +270,11 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
             if (extras.mu) handed.mu = std::span<const double>(work.mu, points);
             if (extras.colours != nullptr) handed.colours = std::span<const std::uint32_t>(work.colours, points);
         }
-        GiveMirrored(top, rows, area.width, counts.data(), work.mu, extras.colours != nullptr ? work.colours : nullptr);
+        // The rows kept for a later band carry what its sinks take: mu
+        // only where they take it (colours are made from it before that).
+        double* const keptMu = extras.mu ? work.mu : nullptr;
+        std::uint32_t* const keptColours = extras.colours != nullptr ? work.colours : nullptr;
+        GiveMirrored(top, rows, area.width, counts.data(), keptMu, keptColours);
         grid.given = given_.data();
         if (progress != nullptr) progress->BandStarts(rows);
         if (!renderer_.Compute(grid, depth)) {
@@ -280,7 +284,7 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
                    std::to_string(area.width) + " points";
         }
         tests_ += renderer_.Tests();
-        KeepMirrored(top, rows, area.width, counts.data(), work.mu, extras.colours != nullptr ? work.colours : nullptr);
+        KeepMirrored(top, rows, area.width, counts.data(), keptMu, keptColours);
 
         // The band before this one has been taken by now, so its buffer is
         // free for the band after.
