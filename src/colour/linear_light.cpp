@@ -91,7 +91,16 @@ constexpr std::array<std::uint8_t, BelowSteps> Below = [] {
     return below;
 }();
 
+// Below widened to 32 bits, for reads of a vector at a time.
+constexpr std::array<std::uint32_t, BelowSteps> WideBelow = [] {
+    std::array<std::uint32_t, BelowSteps> wide{};
+    for (std::size_t i = 0; i < BelowSteps; ++i) wide[i] = Below[i];
+    return wide;
+}();
+
 }  // namespace
+
+LinearLightTables LinearLightTablesOf() { return {Linear.data(), Bound.data(), WideBelow.data()}; }
 
 std::uint8_t EncodedOfLinear(std::uint32_t linear) {
     const unsigned v = Below[linear >> 12];

@@ -28,4 +28,15 @@ std::uint8_t EncodedOfLinear(std::uint32_t linear);
 // times a point.
 std::uint32_t MixInLinearLight(std::uint32_t a, std::uint32_t b, std::uint32_t weight);
 
+// The tables behind LinearOf and EncodedOfLinear, for code that reads them
+// a vector at a time: linear[256] (LinearOf), bound[255] (the linear value
+// of (v + 0.5) / 255) and below[(LinearOne >> 12) + 1] (the number of
+// bounds at or below i x 2^12).
+struct LinearLightTables {
+    const std::uint32_t* linear;
+    const std::uint32_t* bound;
+    const std::uint32_t* below;
+};
+LinearLightTables LinearLightTablesOf();
+
 }  // namespace qarn

@@ -5,6 +5,7 @@
 
 #include "colour/display_mapping.h"
 #include "colour/linear_light.h"
+#include "colour/palette_mix.h"
 
 namespace qarn {
 
@@ -66,23 +67,39 @@ std::uint32_t PointColours::ColourOf(double value) const {
     return MixColours(PaletteColour(m), PaletteColour(m + 1), WeightOf(v - whole));
 }
 
-void PointColours::Line(std::span<const std::uint32_t> counts, const double* mu,
-                        std::span<std::uint32_t> colours) const {
+void PointColours::Line(std::span<const std::uint32_t> counts, const double* mu, std::span<std::uint32_t> colours,
+                        bool allowVector) const {
     const std::size_t length = std::min(counts.size(), colours.size());
     if (IsViewersMapping()) {
         MapCountLine(counts.first(length), view_, tables_, colours);
         return;
     }
     const bool smooth = choice_.smooth && mu != nullptr;
-    for (std::size_t i = 0; i < length; ++i) {
-        const std::uint32_t count = counts[i];
-        if (!rule_.Shown(count)) {
-            colours[i] = 0;  // inside, or at or beyond the depth: black
-            continue;
+    auto plain = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const std::uint32_t count = counts[i];
+            if (!rule_.Shown(count)) {
+                colours[i] = 0;  // inside, or at or beyond the depth: black
+                continue;
+            }
+            colours[i] = ColourOf(smooth ? mu[i] : static_cast<double>(count));
         }
-        const double value = smooth ? mu[i] : static_cast<double>(count);
-        colours[i] = ColourOf(value);
+    };
+#if QARN_WIDE_LANES
+    if (smooth && choice_.gradient == nullptr && allowVector && HasPaletteMixLanes()) {
+        // The lanes stop at the end or at a block they leave (a value
+        // beyond their range): that block here, then the lanes again.
+        for (std::size_t i = 0; i < length;) {
+            i += MixPaletteLanes(rule_, counts.data() + i, mu + i, choice_.frameShift, colours.data() + i, length - i);
+            const std::size_t end = std::min(length, i + 8);
+            plain(i, end);
+            i = end;
+        }
+        return;
     }
+#endif
+    (void)allowVector;
+    plain(0, length);
 }
 
 }  // namespace qarn

@@ -106,6 +106,36 @@ TEST(SmoothColour, BlackInsideAndAtTheDepthWhateverMu) {
     }
 }
 
+// The line 8 points at a time gives the plain loop's colours, point by
+// point, for every palette and frame shift: values between and at whole
+// numbers, just below them, below zero, beyond 2^32, at and past 2^51 (the
+// plain loop's), and counts not shown whatever their mu.
+TEST(SmoothColour, TheVectorLineIsThePlainLoop) {
+    std::vector<std::uint32_t> counts;
+    std::vector<double> mu;
+    for (int i = 0; i < 4000; ++i) {
+        counts.push_back(1 + static_cast<std::uint32_t>(i) % 600);
+        mu.push_back(i * 0.37 - 20.0);
+    }
+    const double edges[] = {0.0,           1.0 - 0x1p-53, 5.0 - 0x1p-30, 7.0 + 0x1p-25, -0.5, -1024.25,
+                            0x1p32 + 0.75, 0x1p51,        -0x1p51,       0x1p60,        1e300};
+    for (std::size_t k = 0; k < std::size(edges); ++k) mu[k * 9] = edges[k];
+    const double notShown[] = {std::nan(""), 1e308, -3.5};
+    for (std::size_t k = 0; k < std::size(notShown); ++k) {
+        counts[200 + k] = k == 0 ? 0 : 1024;
+        mu[200 + k] = notShown[k];
+    }
+    for (const ViewState& view : Palettes)
+        for (const double frameShift : {0.0, 0.5, 2048.0 * 511}) {
+            const PointColours colours(view, {.smooth = true, .frameShift = frameShift});
+            std::vector<std::uint32_t> vector(counts.size()), plain(counts.size());
+            colours.Line(counts, mu.data(), vector, true);
+            colours.Line(counts, mu.data(), plain, false);
+            for (std::size_t i = 0; i < counts.size(); ++i)
+                ASSERT_EQ(vector[i], plain[i]) << "point " << i << " mu " << mu[i] << " shift " << frameShift;
+        }
+}
+
 TEST(SmoothColour, BetweenWholeValuesEachComponentMovesFromOneEntryToTheNext) {
     // Palette size 1024, so that a period is well inside the depth.
     const ViewState view = ViewWith(0x0407, 100, 4096);

@@ -1,0 +1,97 @@
+// The palette's mix of a line, 8 points at a time, for processors with
+// AVX-512F (see palette_mix.h).
+// GCC 12's AVX-512 intrinsics start their masked forms from an undefined
+// vector, which its own warning then reports as used uninitialised.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#include "colour/linear_light.h"
+#include "colour/palette_mix.h"
+#include "colour/smooth_colour.h"
+
+namespace qarn {
+namespace {
+
+// One component (the bits from `at`) of colours a and b mixed by weights w
+// (wa = 2^24 - w), as MixInLinearLight mixes it: the rounded mix of the
+// linear values, then the nearest 8-bit value by the bounds' table.
+inline __m256i MixComponents(const LinearLightTables& t, __m256i a, __m256i b, __m512i w, __m512i wa, int at) {
+    const __m256i byte = _mm256_set1_epi32(0xFF);
+    const __m256i ca = _mm256_and_si256(_mm256_srli_epi32(a, at), byte);
+    const __m256i cb = _mm256_and_si256(_mm256_srli_epi32(b, at), byte);
+    const auto* linear = reinterpret_cast<const int*>(t.linear);
+    const __m512i la = _mm512_cvtepu32_epi64(_mm256_i32gather_epi32(linear, ca, 4));
+    const __m512i lb = _mm512_cvtepu32_epi64(_mm256_i32gather_epi32(linear, cb, 4));
+    // Below 2^49: whole 64-bit lanes, rounded by adding a half.
+    const __m512i sum = _mm512_add_epi64(_mm512_add_epi64(_mm512_mul_epu32(la, wa), _mm512_mul_epu32(lb, w)),
+                                         _mm512_set1_epi64(LinearOne / 2));
+    const __m256i mixed = _mm512_cvtepi64_epi32(_mm512_srli_epi64(sum, 24));
+    // EncodedOfLinear: the bounds below the multiple of 2^12, and one more
+    // where the next bound (there is one below 255) is at or below the mix.
+    const __m256i v = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.below), _mm256_srli_epi32(mixed, 12), 4);
+    const __m256i last = _mm256_set1_epi32(254);
+    const __m256i bound = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.bound), _mm256_min_epu32(v, last), 4);
+    // Every value here lies below 2^25, so signed comparisons serve.
+    const __m256i more = _mm256_andnot_si256(_mm256_cmpgt_epi32(bound, mixed),
+                                             _mm256_cmpgt_epi32(_mm256_set1_epi32(255), v));
+    return _mm256_slli_epi32(_mm256_sub_epi32(v, more), at);
+}
+
+}  // namespace
+
+bool HasPaletteMixLanes() {
+    static const bool has = __builtin_cpu_supports("avx512f");
+    return has;
+}
+
+std::size_t MixPaletteLanes(const PaletteRule& rule, const std::uint32_t* counts, const double* values,
+                            double frameShift, std::uint32_t* colours, std::size_t length) {
+    const LinearLightTables t = LinearLightTablesOf();
+    const __m512d shift = _mm512_set1_pd(frameShift);
+    const __m512d magic = _mm512_set1_pd(0x1.8p52);
+    const __m512d limit = _mm512_set1_pd(0x1p51);
+    const __m512d one = _mm512_set1_pd(MixOne);
+    const __m256i mask = _mm256_set1_epi32(static_cast<int>(rule.mask));
+    const __m256i entryShift = _mm256_set1_epi32(static_cast<int>(rule.shift));
+    const __m256i wrap = _mm256_set1_epi32(static_cast<int>(rule.wrap));
+    const __m256i depthLess = _mm256_set1_epi32(static_cast<int>(rule.depth - 1u));
+    const __m256i ones = _mm256_set1_epi32(1);
+    const __m256i sign = _mm256_set1_epi32(INT32_MIN);
+    const auto* table = reinterpret_cast<const int*>(rule.table);
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        const __m256i count = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(counts + i));
+        // Shown: count - 1 < depth - 1, unsigned (compared with the sign bit flipped).
+        const __m256i shown = _mm256_cmpgt_epi32(_mm256_xor_si256(depthLess, sign),
+                                                 _mm256_xor_si256(_mm256_sub_epi32(count, ones), sign));
+        const __m512d v = _mm512_add_pd(_mm512_loadu_pd(values + i), shift);
+        // A shown value at 2^51 or beyond (or not a number) is the caller's.
+        const __mmask8 shownLanes = static_cast<__mmask8>(_mm256_movemask_ps(_mm256_castsi256_ps(shown)));
+        const __mmask8 near = _mm512_cmp_pd_mask(_mm512_abs_pd(v), limit, _CMP_LT_OQ);
+        if ((shownLanes & ~near) != 0) break;
+        const __m512d whole = _mm512_roundscale_pd(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+        // floor(v) modulo 2^32: the low bits of whole + 1.5 x 2^52 (exact).
+        const __m256i m = _mm512_cvtepi64_epi32(_mm512_castpd_si512(_mm512_add_pd(whole, magic)));
+        // WeightOf(v - floor(v)): fraction x 2^24 + 1/2, 0 unless above 0,
+        // at most 2^24, truncated (a value not a number weighs 0).
+        const __m512d scaled = _mm512_add_pd(_mm512_mul_pd(_mm512_sub_pd(v, whole), one), _mm512_set1_pd(0.5));
+        const __m256i weight = _mm512_cvttpd_epu32(_mm512_min_pd(_mm512_max_pd(scaled, _mm512_setzero_pd()), one));
+        const __m256i ia = _mm256_and_si256(_mm256_add_epi32(_mm256_and_si256(m, mask), entryShift), wrap);
+        const __m256i mb = _mm256_add_epi32(m, ones);
+        const __m256i ib = _mm256_and_si256(_mm256_add_epi32(_mm256_and_si256(mb, mask), entryShift), wrap);
+        const __m256i a = _mm256_i32gather_epi32(table, ia, 4);
+        const __m256i b = _mm256_i32gather_epi32(table, ib, 4);
+        const __m512i w = _mm512_cvtepu32_epi64(weight);
+        const __m512i wa = _mm512_sub_epi64(_mm512_set1_epi64(MixOne), w);
+        const __m256i mix = _mm256_or_si256(_mm256_or_si256(MixComponents(t, a, b, w, wa, 16),
+                                                            MixComponents(t, a, b, w, wa, 8)),
+                                            MixComponents(t, a, b, w, wa, 0));
+        // Weight 0 is a itself; a count not shown is black.
+        const __m256i zeroWeight = _mm256_cmpeq_epi32(weight, _mm256_setzero_si256());
+        const __m256i colour = _mm256_and_si256(_mm256_blendv_epi8(mix, a, zeroWeight), shown);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(colours + i), colour);
+    }
+    return i;
+}
+
+}  // namespace qarn
