@@ -17,6 +17,9 @@
 #include <vector>
 
 #include "colour/display_mapping.h"
+#include "colour/smooth_colour.h"
+#include "engine/arithmetic_mode.h"
+#include "engine/continuous_count.h"
 #include "engine/escape_count.h"
 #include "engine/renderer.h"
 #include "engine/scroll.h"
@@ -327,6 +330,87 @@ void Mapping(benchmark::State& state) {
     }
 }
 
+// The smooth colouring's work on lines of the whole set (1920 points a
+// row, centre -0.5, width 3.75, depth 512, every 8th row of 1080): mu from
+// the escape states (argument: the vector width) and the palette's mix of
+// mu (argument 1: 8 points at a time, 0: the plain loop), in true cycles a
+// point.
+struct SmoothLines {
+    static constexpr int Width = 1920, Rows = 135;
+    std::vector<std::uint32_t> counts;
+    std::vector<EscapeState> states;
+    std::vector<double> re, im, mu;
+};
+
+const SmoothLines& WholeSetLines() {
+    static const SmoothLines lines = [] {
+        SmoothLines l;
+        SetArithmeticMode();
+        const long double step = 3.75L / SmoothLines::Width;
+        for (int r = 0; r < SmoothLines::Rows; ++r) {
+            const long double ci = (540 - 8 * r) * step;
+            l.im.push_back(static_cast<double>(ci));
+            for (int i = 0; i < SmoothLines::Width; ++i) {
+                const long double cr = -0.5L + (i - SmoothLines::Width / 2) * step;
+                EscapeState state{};
+                l.counts.push_back(EscapeCountWithState(cr, ci, 512, state));
+                l.states.push_back(state);
+                l.re.push_back(static_cast<double>(cr));
+            }
+        }
+        l.mu.resize(l.counts.size());
+        for (int r = 0; r < SmoothLines::Rows; ++r) {
+            const std::size_t at = static_cast<std::size_t>(r) * SmoothLines::Width;
+            ContinuousCountLine(&l.counts[at], &l.states[at], &l.re[at], l.im[static_cast<std::size_t>(r)], &l.mu[at],
+                                SmoothLines::Width);
+        }
+        return l;
+    }();
+    return lines;
+}
+
+void ReportPerPoint(benchmark::State& state, double seconds, double clock0) {
+    const double points = static_cast<double>(state.iterations()) * SmoothLines::Width * SmoothLines::Rows;
+    state.counters["cycles_per_point"] = seconds * (clock0 + CoreClockHz()) / 2 / points;
+    state.counters["ns_per_point"] = seconds * 1e9 / points;
+}
+
+void ContinuousCountLines(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    if (!HasContinuousCountWidth(width)) {
+        state.SkipWithError("no such width here");
+        return;
+    }
+    const SmoothLines& l = WholeSetLines();
+    std::vector<double> mu(SmoothLines::Width);
+    const double clock0 = CoreClockHz();
+    const double start = ThreadSeconds();
+    for (auto _ : state)
+        for (int r = 0; r < SmoothLines::Rows; ++r) {
+            const std::size_t at = static_cast<std::size_t>(r) * SmoothLines::Width;
+            ContinuousCountLine(&l.counts[at], &l.states[at], &l.re[at], l.im[static_cast<std::size_t>(r)], mu.data(),
+                                SmoothLines::Width, width);
+            benchmark::DoNotOptimize(mu.data());
+        }
+    ReportPerPoint(state, ThreadSeconds() - start, clock0);
+}
+
+void PaletteMixLines(benchmark::State& state) {
+    const SmoothLines& l = WholeSetLines();
+    const PointColours colours(HomeViewState(512), {.smooth = true});
+    std::vector<std::uint32_t> out(SmoothLines::Width);
+    const bool vector = state.range(0) != 0;
+    const double clock0 = CoreClockHz();
+    const double start = ThreadSeconds();
+    for (auto _ : state)
+        for (int r = 0; r < SmoothLines::Rows; ++r) {
+            const std::size_t at = static_cast<std::size_t>(r) * SmoothLines::Width;
+            colours.Line(std::span(&l.counts[at], SmoothLines::Width), &l.mu[at], out, vector);
+            benchmark::DoNotOptimize(out.data());
+        }
+    ReportPerPoint(state, ThreadSeconds() - start, clock0);
+}
+
 BENCHMARK(FullPassReference)->Apply(ReferenceArguments)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(FullPass)->Apply(PassArguments)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(FullPassStates)->Apply(StatesArguments)->Unit(benchmark::kMillisecond)->MinTime(1.0);
@@ -334,6 +418,8 @@ BENCHMARK(ScrollOneRowReference)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ScrollOneRow)->Unit(benchmark::kMicrosecond);
 BENCHMARK(AutoScrollTick)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Mapping)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ContinuousCountLines)->ArgName("width")->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(PaletteMixLines)->ArgName("vector")->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 // Every thread busy for a while before the first entry, so that no figure
 // depends on its place in the run (clock ramp, page faults, worker start).

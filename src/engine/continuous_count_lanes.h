@@ -86,65 +86,87 @@ inline __attribute__((always_inline)) bool AnyLane(typename Vectors<W>::I mask) 
     return any != 0;
 }
 
-// W points: counts, escape states, c's real parts as doubles, one imaginary
-// part b.
-template <int W>
-inline __attribute__((always_inline)) void MuBlock(const std::uint32_t* counts, const EscapeState* states,
-                                                   const double* re, double b, double* mu) {
+// K blocks of W points: counts, escape states, c's real parts as doubles,
+// one imaginary part b. The blocks' chains (the steps, then two Log2 with a
+// division each) are independent, so that the processor overlaps them.
+template <int W, int K>
+inline __attribute__((always_inline)) void MuBlocks(const std::uint32_t* counts, const EscapeState* states,
+                                                    const double* re, double b, double* mu) {
     using D = typename Vectors<W>::D;
     using I = typename Vectors<W>::I;
     typedef std::uint32_t U __attribute__((vector_size(4 * W)));
-    // The states' x and y parts apart by two shuffles of whole vectors (a
-    // lane at a time they would pass through memory).
-    D low, high, a;
-    U narrow;
-    std::memcpy(&low, states, sizeof low);
-    std::memcpy(&high, states + W / 2, sizeof high);
-    std::memcpy(&a, re, sizeof a);
-    std::memcpy(&narrow, counts, sizeof narrow);
-    D x = __builtin_shuffle(low, high, EvenLanes<W>());
-    D y = __builtin_shuffle(low, high, EvenLanes<W>() + 1);
-    const I count = __builtin_convertvector(narrow, I);
-    const I escaped = count != 0;
-    // Lanes still stepping: escaped, and |z| <= 1024; steps counts each
-    // lane's own. A lane that has stopped keeps its values, so the first
-    // steps run whether or not any lane still steps (from |z| > 2 nearly
-    // every lane takes 3 or 4): a loop with a branch predicted each time.
-    I stepping = escaped & (x * x + y * y <= 0x1p20);
-    I steps = I{};
+    D x[K], y[K], a[K];
+    I count[K], escaped[K], stepping[K], steps[K];
+    for (int k = 0; k < K; ++k) {
+        // The states' x and y parts apart by two shuffles of whole vectors
+        // (a lane at a time they would pass through memory).
+        D low, high;
+        U narrow;
+        std::memcpy(&low, states + k * W, sizeof low);
+        std::memcpy(&high, states + k * W + W / 2, sizeof high);
+        std::memcpy(&a[k], re + k * W, sizeof a[k]);
+        std::memcpy(&narrow, counts + k * W, sizeof narrow);
+        x[k] = __builtin_shuffle(low, high, EvenLanes<W>());
+        y[k] = __builtin_shuffle(low, high, EvenLanes<W>() + 1);
+        count[k] = __builtin_convertvector(narrow, I);
+        escaped[k] = count[k] != 0;
+        // Lanes still stepping: escaped, and |z| <= 1024; steps counts each
+        // lane's own.
+        stepping[k] = escaped[k] & (x[k] * x[k] + y[k] * y[k] <= 0x1p20);
+        steps[k] = I{};
+    }
     auto step = [&] {
-        const D t = x * y;
-        const D nx = x * x - (y * y - a);
-        const D ny = (t + t) + b;
-        x = stepping ? nx : x;
-        y = stepping ? ny : y;
-        steps -= stepping;
-        stepping &= x * x + y * y <= 0x1p20;
+        for (int k = 0; k < K; ++k) {
+            const D t = x[k] * y[k];
+            const D nx = x[k] * x[k] - (y[k] * y[k] - a[k]);
+            const D ny = (t + t) + b;
+            x[k] = stepping[k] ? nx : x[k];
+            y[k] = stepping[k] ? ny : y[k];
+            steps[k] -= stepping[k];
+            stepping[k] &= x[k] * x[k] + y[k] * y[k] <= 0x1p20;
+        }
     };
+    auto anyStepping = [&] {
+        I any = stepping[0];
+        for (int k = 1; k < K; ++k) any |= stepping[k];
+        return AnyLane<W>(any);
+    };
+    // A lane that has stopped keeps its values, so the first steps run
+    // whether or not any lane still steps (from |z| > 2 nearly every lane
+    // takes 3 or 4): a loop with a branch predicted each time.
     static_assert(MaxContinuousSteps >= UnconditionalSteps);
-    for (int k = 0; k < UnconditionalSteps; ++k) step();
-    for (int k = UnconditionalSteps; k < MaxContinuousSteps && AnyLane<W>(stepping); ++k) step();
-    const D r2 = x * x + y * y;
-    // Still stepping after the last step, or not finite: mu = n (and 0 for
-    // count 0).
-    const I counted = escaped & ~stepping & (r2 < __builtin_inf());
-    // Lanes outside the formula take Log2(2), which needs no special case.
-    const D l2 = Log2Lanes<W>(Log2Lanes<W>(counted ? r2 : D{} + 2.0));
+    for (int s = 0; s < UnconditionalSteps; ++s) step();
+    for (int s = UnconditionalSteps; s < MaxContinuousSteps && anyStepping(); ++s) step();
+    D l2[K];
+    I counted[K];
+    for (int k = 0; k < K; ++k) {
+        const D r2 = x[k] * x[k] + y[k] * y[k];
+        // Still stepping after the last step, or not finite: mu = n (and 0
+        // for count 0). Lanes outside the formula take Log2(2), which needs
+        // no special case.
+        counted[k] = escaped[k] & ~stepping[k] & (r2 < __builtin_inf());
+        l2[k] = Log2Lanes<W>(counted[k] ? r2 : D{} + 2.0);
+    }
+    for (int k = 0; k < K; ++k) l2[k] = Log2Lanes<W>(l2[k]);
     // Whole numbers below 2^51 as doubles, exactly.
     constexpr double Magic = 0x1.8p52;
     const I magic = std::bit_cast<I>(D{} + Magic);
-    const D whole = std::bit_cast<D>(magic + count) - Magic;
-    const D total = std::bit_cast<D>(magic + (count + steps + 2)) - Magic;
-    const D result = counted ? total - l2 : whole;
-    for (int j = 0; j < W; ++j) mu[j] = result[j];
+    for (int k = 0; k < K; ++k) {
+        const D whole = std::bit_cast<D>(magic + count[k]) - Magic;
+        const D total = std::bit_cast<D>(magic + (count[k] + steps[k] + 2)) - Magic;
+        const D result = counted[k] ? total - l2[k] : whole;
+        std::memcpy(mu + k * W, &result, sizeof result);
+    }
 }
 
-// A line: whole blocks of W, the rest by the scalar definition.
-template <int W>
+// A line: whole runs of K blocks of W, then single blocks, the rest by the
+// scalar definition.
+template <int W, int K>
 inline __attribute__((always_inline)) void MuLine(const std::uint32_t* counts, const EscapeState* states,
                                                   const double* re, double b, double* mu, std::size_t length) {
     std::size_t i = 0;
-    for (; i + W <= length; i += W) MuBlock<W>(counts + i, states + i, re + i, b, mu + i);
+    for (; i + K * W <= length; i += K * W) MuBlocks<W, K>(counts + i, states + i, re + i, b, mu + i);
+    for (; i + W <= length; i += W) MuBlocks<W, 1>(counts + i, states + i, re + i, b, mu + i);
     for (; i < length; ++i) mu[i] = ContinuousCount(counts[i], states[i], re[i], b);
 }
 
