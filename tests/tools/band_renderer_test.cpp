@@ -33,15 +33,17 @@ TEST(BandMirror, EveryBudgetGivesThePictureOfTheMirrorOff) {
     ViewState view{};
     view.Depth = 512;
     const PointColours colouring(view, {true, nullptr, 0.0, 0.0});
-    for (bool extras : {false, true}) {
-        const BandExtras asked{extras, extras ? &colouring : nullptr};
+    // Counts alone, colours alone (mu made but not kept), mu and colours.
+    for (int kind : {0, 1, 2}) {
+        const bool extras = kind != 0;
+        const BandExtras asked{kind == 2, extras ? &colouring : nullptr};
         BandRenderer off(2, Width, 1, extras);
         off.SetMirror(false);
         Collector expected;
         BandSink* sinks[] = {&expected};
         ASSERT_EQ(off.Render(area, 512, sinks, nullptr, asked), "");
         ASSERT_EQ(expected.counts.size(), std::size_t{Width} * Height);
-        const std::size_t perPoint = extras ? 16 : 4;
+        const std::size_t perPoint = kind == 2 ? 16 : extras ? 8 : 4;
         // The band renderer's bands are as tall as the widest rows allow
         // (64 here): the pairs lie in different bands.
         ASSERT_LT(off.BandRows(), Height / 2);
@@ -50,7 +52,7 @@ TEST(BandMirror, EveryBudgetGivesThePictureOfTheMirrorOff) {
             Collector got;
             BandSink* onSinks[] = {&got};
             ASSERT_EQ(on.Render(area, 512, onSinks, nullptr, asked), "");
-            EXPECT_EQ(got.counts, expected.counts) << keptRows << " rows kept, extras " << extras;
+            EXPECT_EQ(got.counts, expected.counts) << keptRows << " rows kept, kind " << kind;
             ASSERT_EQ(got.mu.size(), expected.mu.size());
             EXPECT_TRUE(expected.mu.empty() ||
                         std::memcmp(got.mu.data(), expected.mu.data(), expected.mu.size() * sizeof(double)) == 0)

@@ -151,7 +151,7 @@ void BandRenderer::LineMirrored(void* context, int line, int source) {
 
 // Which earlier rows to keep for their images in later bands: the sources
 // nearest the axis, as many as the budget holds.
-void BandRenderer::PlanMirror(const PictureArea& area, bool extras) {
+void BandRenderer::PlanMirror(const PictureArea& area, BandExtras extras) {
     const std::size_t height = static_cast<std::size_t>(area.height);
     pictureIm_.resize(height);
     source_.resize(height);
@@ -176,17 +176,18 @@ void BandRenderer::PlanMirror(const PictureArea& area, bool extras) {
         last = std::max(last, source);
     }
     if (last < 0) return;
-    const std::size_t perRow = static_cast<std::size_t>(area.width) * (extras ? 16 : 4);
+    // A kept row holds what a later band's sinks take: counts, and mu and
+    // colours where they take them.
+    const bool mu = extras.mu, colours = extras.colours != nullptr;
+    const std::size_t perRow = static_cast<std::size_t>(area.width) * (4 + (mu ? 8 : 0) + (colours ? 4 : 0));
     const int fits = static_cast<int>(
         std::min<std::size_t>(mirrorBudget_ / perRow, static_cast<std::size_t>(area.height)));
     keptRows_ = std::min(last - first + 1, fits);
     keptFirst_ = last + 1 - keptRows_;
     const std::size_t points = static_cast<std::size_t>(keptRows_) * static_cast<std::size_t>(area.width);
     if (keptCounts_.size() < points) keptCounts_.resize(points);
-    if (extras && keptMu_.size() < points) {
-        keptMu_.resize(points);
-        keptColours_.resize(points);
-    }
+    if (mu && keptMu_.size() < points) keptMu_.resize(points);
+    if (colours && keptColours_.size() < points) keptColours_.resize(points);
 }
 
 // After a band: its rows that later rows mirror, into the kept rows.
@@ -237,7 +238,7 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
     }
     // Rows: from the origin downward, one subtraction each, carried on from
     // band to band.
-    PlanMirror(area, withExtras);
+    PlanMirror(area, extras);
     tests_ = 0;
     writer_.Clear();
     for (int top = 0, band = 0; top < area.height; top += bandRows_, ++band) {

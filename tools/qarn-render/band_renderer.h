@@ -86,8 +86,9 @@ private:
 // The mirror: a row whose imaginary part is the exact negation of an
 // earlier row's has that row's counts, mu and colours (see row_mirror.cpp).
 // Within a band the engine copies it; across bands the earlier row is kept
-// until its image comes, within `mirrorBudget` bytes (4 a point, 16 with the
-// extras), for the rows nearest the axis first; rows past the budget are
+// until its image comes, within `mirrorBudget` bytes (4 a point, 8 more
+// where the sinks take mu, 4 more where they take colours), for the rows
+// nearest the axis first; rows past the budget are
 // computed both times. The picture's imaginary parts, 16 bytes a row, are
 // kept too.
 inline constexpr std::size_t MirrorBudget = std::size_t{32} << 20;
@@ -116,7 +117,7 @@ private:
     struct LineWork;
     static void LineFinished(void* context, int line);
     static void LineMirrored(void* context, int line, int source);
-    void PlanMirror(const PictureArea& area, bool extras);
+    void PlanMirror(const PictureArea& area, BandExtras extras);
     void KeepMirrored(int top, int rows, int width, const std::uint32_t* counts, const double* mu,
                       const std::uint32_t* colours);
     void GiveMirrored(int top, int rows, int width, std::uint32_t* counts, double* mu, std::uint32_t* colours);
