@@ -101,7 +101,8 @@ struct PictureOutputs {
 // What a picture needs beyond the counts: mu for --continuous, for smooth
 // colours and for a picture format that carries it (OpenEXR's mu channel);
 // colours from the computing threads for anything but the viewer's mapping
-// of counts.
+// of counts. The sinks are handed mu only where they take it: smooth colours
+// are made from it on the computing threads.
 struct PictureColouring {
     std::optional<PointColours> colours;
     BandExtras extras;
@@ -110,7 +111,7 @@ struct PictureColouring {
                      const PlannedPicture& planned) {
         const ColouringChoice choice = ChoiceOf(options, shown, gradient, planned);
         colours.emplace(shown, choice);
-        extras.mu = NeedsMu(options, planned);
+        extras.mu = SinksTakeMu(options, planned);
         if (planned.pictureFile && !IsViewersMapping(choice)) extras.colours = &*colours;
     }
 
@@ -130,9 +131,12 @@ struct PictureColouring {
 
     // Whether the picture needs the continuous counts: to colour by them, for
     // their own file, or for a picture format that carries them.
-    static bool NeedsMu(const RenderOptions& options, const PlannedPicture& planned) {
+    static bool SinksTakeMu(const RenderOptions& options, const PlannedPicture& planned) {
         const bool pictureData = planned.format != nullptr && planned.format->CarriesData(options.supersample);
-        return options.smooth || planned.continuousFile.has_value() || pictureData;
+        return planned.continuousFile.has_value() || pictureData;
+    }
+    static bool NeedsMu(const RenderOptions& options, const PlannedPicture& planned) {
+        return options.smooth || SinksTakeMu(options, planned);
     }
 };
 
