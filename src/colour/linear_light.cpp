@@ -91,16 +91,23 @@ constexpr std::array<std::uint8_t, BelowSteps> Below = [] {
     return below;
 }();
 
-// Below widened to 32 bits, for reads of a vector at a time.
-constexpr std::array<std::uint32_t, BelowSteps> WideBelow = [] {
-    std::array<std::uint32_t, BelowSteps> wide{};
-    for (std::size_t i = 0; i < BelowSteps; ++i) wide[i] = Below[i];
-    return wide;
+// Below[i] and the next bound beyond it in one 32-bit word, for reads of a
+// vector at a time: Bound[v] << 8 | v (the bounds lie below 2^24), with
+// 2^24 - 1 where no bound is left (v = 255).
+constexpr std::array<std::uint32_t, BelowSteps> BelowAndNext = [] {
+    std::array<std::uint32_t, BelowSteps> packed{};
+    for (std::size_t i = 0; i < BelowSteps; ++i) {
+        const std::uint32_t v = Below[i];
+        const std::uint32_t next = v < Bound.size() ? Bound[v] : LinearOne - 1;
+        packed[i] = next << 8 | v;
+    }
+    return packed;
 }();
+static_assert(Bound.back() < LinearOne - 1);
 
 }  // namespace
 
-LinearLightTables LinearLightTablesOf() { return {Linear.data(), Bound.data(), WideBelow.data()}; }
+LinearLightTables LinearLightTablesOf() { return {Linear.data(), BelowAndNext.data()}; }
 
 std::uint8_t EncodedOfLinear(std::uint32_t linear) {
     const unsigned v = Below[linear >> 12];

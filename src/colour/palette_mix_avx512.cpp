@@ -26,15 +26,16 @@ inline __m256i MixComponents(const LinearLightTables& t, __m256i a, __m256i b, _
     const __m512i sum = _mm512_add_epi64(_mm512_add_epi64(_mm512_mul_epu32(la, wa), _mm512_mul_epu32(lb, w)),
                                          _mm512_set1_epi64(LinearOne / 2));
     const __m256i mixed = _mm512_cvtepi64_epi32(_mm512_srli_epi64(sum, 24));
-    // EncodedOfLinear: the bounds below the multiple of 2^12, and one more
-    // where the next bound (there is one below 255) is at or below the mix.
-    const __m256i v = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.below), _mm256_srli_epi32(mixed, 12), 4);
-    const __m256i last = _mm256_set1_epi32(254);
-    const __m256i bound = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.bound), _mm256_min_epu32(v, last), 4);
-    // Every value here lies below 2^25, so signed comparisons serve.
-    const __m256i more = _mm256_andnot_si256(_mm256_cmpgt_epi32(bound, mixed),
-                                             _mm256_cmpgt_epi32(_mm256_set1_epi32(255), v));
-    return _mm256_slli_epi32(_mm256_sub_epi32(v, more), at);
+    // EncodedOfLinear: the bounds below the multiple of 2^12 (the low byte)
+    // and the next bound (the rest), one more where it is at or below the
+    // mix; at most 255 (2^24 itself is past the next of 255). Every value
+    // here lies below 2^25, so signed comparisons serve.
+    const __m256i packed = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.belowAndNext),
+                                                  _mm256_srli_epi32(mixed, 12), 4);
+    const __m256i v = _mm256_and_si256(packed, byte);
+    const __m256i more = _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_srli_epi32(packed, 8), mixed),
+                                             _mm256_set1_epi32(1));
+    return _mm256_slli_epi32(_mm256_min_epu32(_mm256_add_epi32(v, more), byte), at);
 }
 
 }  // namespace
@@ -86,9 +87,9 @@ std::size_t MixPaletteLanes(const PaletteRule& rule, const std::uint32_t* counts
         const __m256i mix = _mm256_or_si256(_mm256_or_si256(MixComponents(t, a, b, w, wa, 16),
                                                             MixComponents(t, a, b, w, wa, 8)),
                                             MixComponents(t, a, b, w, wa, 0));
-        // Weight 0 is a itself; a count not shown is black.
-        const __m256i zeroWeight = _mm256_cmpeq_epi32(weight, _mm256_setzero_si256());
-        const __m256i colour = _mm256_and_si256(_mm256_blendv_epi8(mix, a, zeroWeight), shown);
+        // Weight 0 mixes to a itself (each component's linear value encodes
+        // back to it), as MixColours gives it; a count not shown is black.
+        const __m256i colour = _mm256_and_si256(mix, shown);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(colours + i), colour);
     }
     return i;
