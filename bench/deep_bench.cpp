@@ -11,6 +11,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -186,7 +187,35 @@ void BM_X87StepChain(benchmark::State& state) {
     }
 }
 
+}  // namespace
+
+extern "C" std::uint64_t qarn_bench_x87_step_rounds(void* block, std::uint64_t rounds);
+
+namespace {
+
+// The kernel's plain step, its chain broken (x87_step_throughput.S): what
+// one step costs when steps overlap, as they would if the loop ran several
+// points at once, in true cycles per step.
+void BM_X87StepThroughput(benchmark::State& state) {
+    struct alignas(64) Block {
+        long double zr, zi, dcr, dci;
+        double d[2], z[2], fresh[2], margin, tiny, nearFour;
+    } block{0.25L, 0.1L, 1e-30L, 1e-30L, {1e-30, 1e-30}, {0, 0}, {1e-30, 2e-30}, 1.0 + 0x1p-47, 0x1p-999, 4.0 - 0x1p-45};
+    static_assert(offsetof(Block, d) == 64 && offsetof(Block, nearFour) == 128);
+    constexpr std::uint64_t rounds = 20000000;
+    for (auto _ : state) {
+        const double clock0 = CoreClockHz();
+        const double start = ThreadSeconds();
+        qarn_bench_x87_step_rounds(&block, rounds);
+        const double seconds = ThreadSeconds() - start;
+        const double clock = (clock0 + CoreClockHz()) / 2;
+        state.counters["cycles_per_step"] = seconds * clock / rounds;
+        state.counters["clock_GHz"] = clock * 1e-9;
+    }
+}
+
 BENCHMARK(BM_X87StepChain)->Iterations(1)->Repetitions(3)->UseRealTime();
+BENCHMARK(BM_X87StepThroughput)->Iterations(1)->Repetitions(3)->UseRealTime();
 BENCHMARK(BM_X87Loads)->ArgName("tbyte_qword")->DenseRange(0, 1)->Iterations(1)->Repetitions(3)->UseRealTime();
 BENCHMARK(BM_PlainPerturbation)->Iterations(1)->Repetitions(2)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_DeepLoop)
