@@ -2,7 +2,9 @@
 // AVX-512F (see palette_mix.h).
 // GCC 12's AVX-512 intrinsics start their masked forms from an undefined
 // vector, which its own warning then reports as used uninitialised.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #include "colour/linear_light.h"

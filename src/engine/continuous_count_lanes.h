@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "engine/continuous_count.h"
 
@@ -67,12 +68,13 @@ inline __attribute__((always_inline)) typename Vectors<W>::D Log2Lanes(typename 
     return valueLo + valueHi;
 }
 
-// 0, 2, 4, ...: the even lanes of two vectors, as a shuffle's selector.
-template <int W>
-inline constexpr typename Vectors<W>::I EvenLanes() {
-    typename Vectors<W>::I lanes{};
-    for (int j = 0; j < W; ++j) lanes[j] = 2 * j;
-    return lanes;
+// Lanes 2j + odd of the pair (low, high), j = 0 .. W - 1: x or y of W
+// escape states loaded as two vectors.
+template <int W, int Odd, std::size_t... J>
+inline __attribute__((always_inline)) typename Vectors<W>::D Alternate(typename Vectors<W>::D low,
+                                                                       typename Vectors<W>::D high,
+                                                                       std::index_sequence<J...>) {
+    return __builtin_shufflevector(low, high, (2 * J + Odd)...);
 }
 
 // The continuation steps every block takes before it asks whether a lane
@@ -106,8 +108,8 @@ inline __attribute__((always_inline)) void MuBlocks(const std::uint32_t* counts,
         std::memcpy(&high, states + k * W + W / 2, sizeof high);
         std::memcpy(&a[k], re + k * W, sizeof a[k]);
         std::memcpy(&narrow, counts + k * W, sizeof narrow);
-        x[k] = __builtin_shuffle(low, high, EvenLanes<W>());
-        y[k] = __builtin_shuffle(low, high, EvenLanes<W>() + 1);
+        x[k] = Alternate<W, 0>(low, high, std::make_index_sequence<W>());
+        y[k] = Alternate<W, 1>(low, high, std::make_index_sequence<W>());
         count[k] = __builtin_convertvector(narrow, I);
         escaped[k] = count[k] != 0;
         // Lanes still stepping: escaped, and |z| <= 1024; steps counts each
