@@ -137,6 +137,7 @@ TEST(ContinuousCount, EveryWidthGivesTheScalarBits) {
         {1, {1024.0, 0.0}, 1024.0},        // |z| = 1024 takes a step
         {2, {1024.0000000000002, 0.0}, 0.0},  // just past 1024: none
         {3, {1.5, 1.5}, -0.75},
+        {3, {2.1, 0.0}, -2.0},  // five steps: one past those every block takes
         {9, {-1.2, 1.7}, 0.3},
     };
     const std::size_t table = rows.size();
