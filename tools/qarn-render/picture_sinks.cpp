@@ -104,7 +104,11 @@ std::string PictureSink::Take(const Band& band) {
     for (int row = 0; row < rows; row += s) {
         PictureRow picture{pixels_, {}, {}};
         if (s == 1) {
-            colourLine(row, pixels_);
+            // The computing threads' colours as they are; else the mapping.
+            if (coloured)
+                picture.colours = band.colours.subspan(row * line, line);
+            else
+                colourLine(row, pixels_);
             picture.counts = counts.subspan(row * line, line);
             if (!band.mu.empty()) picture.mu = band.mu.subspan(row * line, line);
         } else {
