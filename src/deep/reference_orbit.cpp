@@ -87,13 +87,15 @@ ReferenceOrbit ComputeReferenceOrbit(const DyadicNumber& re, const DyadicNumber&
     Mpfr x(precision), y(precision), xx(precision), yy(precision), xy(precision), sum(precision);
     mpfr_set_zero(x.value, 1);
     mpfr_set_zero(y.value, 1);
+    // The squares of Z_{m-1}: those of the escape test before, kept for the
+    // step (the same values, computed once).
+    mpfr_set_zero(xx.value, 1);
+    mpfr_set_zero(yy.value, 1);
     orbit.points.reserve(static_cast<std::size_t>(depth) + 1 < (std::size_t{1} << 20) ? depth + std::size_t{1}
                                                                                       : std::size_t{1} << 20);
     orbit.points.push_back({0.0L, 0.0L});
     for (std::uint32_t m = 1;; ++m) {
         // Z_m = Z_{m-1}^2 + C (Z_1 = C).
-        mpfr_sqr(xx.value, x.value, MPFR_RNDN);
-        mpfr_sqr(yy.value, y.value, MPFR_RNDN);
         mpfr_mul(xy.value, x.value, y.value, MPFR_RNDN);
         mpfr_sub(sum.value, xx.value, yy.value, MPFR_RNDN);
         mpfr_add(x.value, sum.value, cr.value, MPFR_RNDN);
