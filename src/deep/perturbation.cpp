@@ -110,11 +110,13 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
                     job.place = (m - tableTail) % job.period;
                     const std::uint32_t markM = watch.MarkM();
                     job.markPlace = markM != UINT32_MAX ? (markM - tableTail) % job.period : UINT64_MAX;
+                    job.markRe = watch.MarkRe();
+                    job.markIm = watch.MarkIm();
                     job.testsLeft = watch.QuietFor(m, tests) == UINT64_MAX ? UINT64_MAX : watch.TestsBeforeMark(tests);
                 }
                 const auto done = static_cast<std::uint32_t>(inTail ? qarn_deep_tail_steps(&job) : steps(&job));
                 // A skip's new d is flushed here (the kernel stops after one
-                // with a part below 2^-1000); a plain step's needs none.
+                // with a part below FlushBelow); a plain step's needs none.
                 dr = Flush(job.dr);
                 di = Flush(job.di);
                 m += done;

@@ -63,6 +63,9 @@ public:
     // match only at m a whole number of periods past that one.
     std::uint64_t TestsBeforeMark(std::uint64_t tests) const { return nextMark_ > tests ? nextMark_ - tests - 1 : 0; }
     std::uint32_t MarkM() const { return markM_; }
+    // The d of the mark saved: Marked matches only a d equal to it.
+    const Real& MarkRe() const { return markRe_; }
+    const Real& MarkIm() const { return markIm_; }
 
 private:
     std::uint64_t nextSave_ = 1;

@@ -70,6 +70,9 @@
         .set JOB_PLACE, QARN_STEPS_PLACE
         .set JOB_MARKPLACE, QARN_STEPS_MARKPLACE
         .set JOB_TESTSLEFT, QARN_STEPS_TESTSLEFT
+        .set JOB_FLUSHBELOW, QARN_STEPS_FLUSHBELOW
+        .set JOB_MARKRE, QARN_STEPS_MARKRE
+        .set JOB_MARKIM, QARN_STEPS_MARKIM
         .set POINT, 32          // bytes of an orbit point (two 80-bit values in 16 bytes each)
         .set STEP, 50           // bytes of a skip-table step
         .set RADIUS, 40         // its squared radius
@@ -202,21 +205,31 @@
   .endif
 .endm
 
+// Leaves to `done` where the part at st(at) of the new d is below
+// FlushBelow in magnitude (0 and -0 included), for the caller to flush;
+// the 80-bit bound (a microcoded load on AMD) is asked only for parts below
+// 2^-1000 (a double). A part not a number goes on, as the caller's flush
+// would keep it.
+.macro TINY_PART at, done
+        fld     st(\at)
+        fabs
+        fld     qword ptr [r11+JOB_SMALL]
+        fcomip  st(0), st(1)            // 2^-1000 > |part|: neither CF nor ZF
+        jbe     .Lkept\@
+        fld     tbyte ptr [r11+JOB_FLUSHBELOW]
+        fcomip  st(0), st(1)            // FlushBelow > |part|
+        jbe     .Lkept\@
+        fstp    st(0)
+        jmp     \done
+.Lkept\@:
+        fstp    st(0)
+.endm
+
 // After a skip: on at `loop`, or at `done` where nothing is left or a part
-// of d is below 2^-1000 (the caller flushes it).
+// of d is below FlushBelow (the caller flushes it).
 .macro SKIP_END loop, done
-        fld     st(0)
-        fabs
-        fld     qword ptr [r11+JOB_SMALL]
-        fcomip  st(0), st(1)            // 2^-1000 > |dr'|
-        fstp    st(0)
-        ja      \done
-        fld     st(1)
-        fabs
-        fld     qword ptr [r11+JOB_SMALL]
-        fcomip  st(0), st(1)
-        fstp    st(0)
-        ja      \done
+        TINY_PART 0, \done
+        TINY_PART 1, \done
         test    rcx, rcx
         jnz     \loop
         jmp     \done
@@ -228,7 +241,7 @@
 // and d2 is below its squared radius. None: on at `back`, d2 on top. One
 // longer than the iterations left: to `exit`, d2 on top. Otherwise the skip,
 // d = A d + B dc in the loop's grouping, then on at `loop` (or at `done`
-// where nothing is left or a part of d is below 2^-1000); with `keep` the
+// where nothing is left or a part of d is below FlushBelow); with `keep` the
 // doubles of d too.
 .macro SEARCH back, exit, loop, done, keep=0
         mov     edx, 4
@@ -404,7 +417,16 @@
         .p2align 4
 .Ltloop:
         cmp     rdx, [r11+JOB_MARKPLACE]
-        je      .Ltevent0               // the watch may match here
+        jne     .Ltunmarked
+        // At the mark's place the watch matches only a d equal to the
+        // mark's: the caller takes that test (and one not a number).
+        fld     tbyte ptr [r11+JOB_MARKRE]
+        fcomip  st(0), st(1)            // the mark's dr = dr, or unordered: ZF
+        jne     .Ltunmarked
+        fld     tbyte ptr [r11+JOB_MARKIM]
+        fcomip  st(0), st(2)
+        je      .Ltevent0
+.Ltunmarked:
         sub     qword ptr [r11+JOB_TESTSLEFT], 1
         jb      .Ltevent0               // or save a mark
         fld     st(0)

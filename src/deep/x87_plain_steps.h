@@ -18,8 +18,8 @@ namespace qarn::deep {
 // where it fits in what is left. It stops before an iteration that might
 // not be either, |z|^2 > 4 or unordered or |z|^2 < |d|^2 (a rebase), or
 // where a skip would not fit, and the caller runs that iteration itself; or
-// straight after a skip whose d has a part below 2^-1000, for the caller to
-// flush.
+// straight after a skip whose d has a part below FlushBelow (or 0), for the
+// caller to flush.
 using X87StepLevel = StepLevel;  // of 2^(MinLevel + index) iterations
 
 struct X87StepJob {
@@ -51,9 +51,14 @@ struct X87StepJob {
     std::uint64_t period;
     std::uint64_t place;
     // Where the tail's watch may save or match a mark: the place of the
-    // mark saved (UINT64_MAX: none) and the tests left before it saves one.
+    // mark saved (UINT64_MAX: none), the tests left before it saves one, and
+    // the mark's d (the watch can match only a d equal to it).
     std::uint64_t markPlace;
     std::uint64_t testsLeft;
+    // Below this a part of d is kept as 0 (the kernel leaves such a skip's
+    // new d to the caller).
+    long double flushBelow = FlushBelow;
+    long double markRe, markIm;
 };
 static_assert(offsetof(X87StepJob, dr) == QARN_STEPS_DR);
 static_assert(offsetof(X87StepJob, di) == QARN_STEPS_DI);
@@ -83,6 +88,9 @@ static_assert(offsetof(X87StepJob, period) == QARN_STEPS_PERIOD);
 static_assert(offsetof(X87StepJob, place) == QARN_STEPS_PLACE);
 static_assert(offsetof(X87StepJob, markPlace) == QARN_STEPS_MARKPLACE);
 static_assert(offsetof(X87StepJob, testsLeft) == QARN_STEPS_TESTSLEFT);
+static_assert(offsetof(X87StepJob, flushBelow) == QARN_STEPS_FLUSHBELOW);
+static_assert(offsetof(X87StepJob, markRe) == QARN_STEPS_MARKRE);
+static_assert(offsetof(X87StepJob, markIm) == QARN_STEPS_MARKIM);
 static_assert(sizeof(X87StepLevel) == 16);
 static_assert(sizeof(OrbitPoint) == 32 && offsetof(OrbitPoint, im) == 16);
 static_assert(sizeof(BlaStep) == 50);
@@ -98,7 +106,8 @@ extern "C" std::uint64_t qarn_deep_plain_steps_sse(X87StepJob* job);
 // In the orbit's repeating tail, where the table has steps from every place
 // of its period: a lookup at every iteration, Z read from the first period
 // (the place wraps), the tests on the x87 unit; it also stops before a test
-// at the mark's place or past the tests left.
+// at the mark's place where d equals the mark's (or is not a number), or
+// past the tests left.
 extern "C" std::uint64_t qarn_deep_tail_steps(X87StepJob* job);
 #else
 #define QARN_DEEP_X87_KERNEL 0

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -13,6 +14,7 @@
 
 #include "deep/perturbation.h"
 #include "deep/wide_perturbation.h"
+#include "deep/x87_plain_steps.h"
 #include "deep_oracle.h"
 #include "engine/arithmetic_mode.h"
 
@@ -340,6 +342,45 @@ TEST(DeepLoop, KernelStepsAreTheLoopsSteps) {
         }
     }
 }
+
+#if QARN_DEEP_X87_KERNEL
+// After a skip the kernel goes on unless a part of the new d is below
+// FlushBelow (0 included), which it leaves to the caller's flush: a step
+// d' = B dc from the first lookup point, then plain steps to the end.
+TEST(DeepLoop, TheKernelLeavesOnlyASkipsFlushedPartsToTheCaller) {
+    SetArithmeticMode();
+    std::vector<OrbitPoint> points(16, OrbitPoint{0.25L, 0.125L});
+    struct Case {
+        long double br, bi, dc;
+        bool left;
+    } cases[] = {
+        {0x1p-7000L, 0.0L, 0x1p-900L, false},  // parts of 2^-7900: below 2^-1000, kept
+        {0x1p-7000L, 0.0L, 0x1p-1500L, true},  // 2^-8500: flushed
+        {0x1p-7000L, -0x1p-7000L, 0x1p-900L, true},  // an imaginary part of 0
+        {0.5L, 0.0L, 0x1p-900L, false},
+    };
+    for (const Case& c : cases) {
+        BlaStep step;
+        const long double values[5] = {0.0L, 0.0L, c.br, c.bi, 1.0L};  // A = 0, B, R^2
+        for (int k = 0; k < 5; ++k) step.Set(k, values[k]);
+        const X87StepLevel level{&step, 1};
+        X87StepJob job;
+        job.dr = job.di = job.dcr = job.dci = c.dc;
+        job.points = points.data() + 1;
+        job.levels = &level;
+        job.levelsEnd = &level + 1;
+        job.from = 0;  // m = 1, a lookup point at once
+        job.until = 1;
+        job.steps = 8;
+        const std::uint64_t done = qarn_deep_plain_steps(&job);
+        EXPECT_EQ(job.skips, 1u);
+        EXPECT_EQ(done, c.left ? 4u : 8u) << static_cast<double>(c.br) << " " << static_cast<double>(c.dc);
+        if (c.left) {
+            EXPECT_LT(std::min(std::fabs(job.dr), std::fabs(job.di)), FlushBelow);
+        }
+    }
+}
+#endif
 
 // A stop asked for once the first row is final leaves every other row
 // undone: the work is the first row's alone, and no other row is reported
