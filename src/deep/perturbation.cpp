@@ -113,8 +113,14 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
                     job.markRe = watch.MarkRe();
                     job.markIm = watch.MarkIm();
                     job.testsLeft = watch.QuietFor(m, tests) == UINT64_MAX ? UINT64_MAX : watch.TestsBeforeMark(tests);
+                    // The kernel saves the marks whose test it can tell:
+                    // not one still owed from before (after a rebase).
+                    job.nextMark = watch.NextMark() > tests ? watch.NextMark() : 0;
+                    job.saves = 0;
                 }
                 const auto done = static_cast<std::uint32_t>(inTail ? qarn_deep_tail_steps(&job) : steps(&job));
+                if (inTail && job.saves != 0)
+                    watch.Saved(static_cast<std::uint32_t>(m + job.markIter), job.markRe, job.markIm, job.nextMark);
                 // A skip's new d is flushed here (the kernel stops after one
                 // with a part below FlushBelow); a plain step's needs none.
                 dr = Flush(job.dr);

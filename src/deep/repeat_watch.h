@@ -66,6 +66,16 @@ public:
     // The d of the mark saved: Marked matches only a d equal to it.
     const Real& MarkRe() const { return markRe_; }
     const Real& MarkIm() const { return markIm_; }
+    // The test at which Marked saves its next mark.
+    std::uint64_t NextMark() const { return nextMark_; }
+    // Marks that Marked would have saved, saved by a kernel on its own: the
+    // last one, at m with d, and the test of the next save.
+    void Saved(std::uint32_t m, const Real& re, const Real& im, std::uint64_t nextMark) {
+        markM_ = m;
+        markRe_ = re;
+        markIm_ = im;
+        nextMark_ = nextMark;
+    }
 
 private:
     std::uint64_t nextSave_ = 1;

@@ -73,6 +73,9 @@
         .set JOB_FLUSHBELOW, QARN_STEPS_FLUSHBELOW
         .set JOB_MARKRE, QARN_STEPS_MARKRE
         .set JOB_MARKIM, QARN_STEPS_MARKIM
+        .set JOB_NEXTMARK, QARN_STEPS_NEXTMARK
+        .set JOB_MARKITER, QARN_STEPS_MARKITER
+        .set JOB_SAVES, QARN_STEPS_SAVES
         .set POINT, 32          // bytes of an orbit point (two 80-bit values in 16 bytes each)
         .set STEP, 50           // bytes of a skip-table step
         .set RADIUS, 40         // its squared radius
@@ -97,6 +100,7 @@
         push    r12
         push    r13
         push    r14
+        push    r15
         mov     r10, [r11+JOB_POINTS]
         mov     r8, [r11+JOB_FROM]
         mov     rdx, [r11+JOB_UNTIL]
@@ -293,6 +297,7 @@
         fstp    tbyte ptr [r11+JOB_DI]
         fstp    st(0)
         fstp    st(0)
+        pop     r15
         pop     r14
         pop     r13
         pop     r12
@@ -404,12 +409,34 @@
 .Lssedone:
         RETURN  0
 
+// The watch's save of a mark at this test, once nothing can leave the
+// iteration to the caller any more (a possible escape or rebase, a step too
+// long): the place, d (at st(re) and st(im)), the iterations before
+// this one; the test of the next save is twice this one's, T, so T - 1 tests
+// lie between them.
+.macro SAVE_MARK re, im
+        fld     st(\re)
+        fstp    tbyte ptr [r11+JOB_MARKRE]
+        fld     st(\im)
+        fstp    tbyte ptr [r11+JOB_MARKIM]
+        mov     [r11+JOB_MARKPLACE], rdx
+        mov     [r11+JOB_MARKITER], rax
+        mov     r8, [r11+JOB_NEXTMARK]
+        lea     r15, [r8-1]
+        mov     [r11+JOB_TESTSLEFT], r15
+        add     r8, r8
+        mov     [r11+JOB_NEXTMARK], r8
+        inc     qword ptr [r11+JOB_SAVES]
+        xor     r15d, r15d
+.endm
+
 // The tail's form: at every iteration the longest valid step from the
 // place p of Z_m within the tail's first period (rdx), as the loop searches
 // it, Z read at that place, the tests on the x87 unit. A valid step longer
 // than the iterations left goes back to the caller, which decides; so does
 // a test at the mark's place, or beyond the tests left before the next mark.
         ENTRY   qarn_deep_tail_steps
+        xor     r15d, r15d
         mov     rdx, [r11+JOB_PLACE]
         mov     r10, rdx
         shl     r10, 5
@@ -428,7 +455,13 @@
         je      .Ltevent0
 .Ltunmarked:
         sub     qword ptr [r11+JOB_TESTSLEFT], 1
-        jb      .Ltevent0               // or save a mark
+        jnb     .Lttest
+        // This test saves a mark: here where it is known when (r15 says so
+        // until the iteration completes, see SAVE_MARK), else by the caller.
+        cmp     qword ptr [r11+JOB_NEXTMARK], 0
+        je      .Ltevent0
+        mov     r15d, 1
+.Lttest:
         fld     st(0)
         fmul    st(0), st(0)            // dr2 dr di dcr dci
         fld     st(2)
@@ -438,7 +471,13 @@
         STEP_AT rdx
         ja      .Ltfound
         TESTS_AND_TERMS .Ltevent3, .Ltevent2
+        test    r15d, r15d
+        jnz     .Ltsaveplain
+.Ltplain:
         UPDATE  .Ltloop, .Ltdone, 0, 1
+.Ltsaveplain:
+        SAVE_MARK 2, 3                  // ti tr dr di dcr dci
+        jmp     .Ltplain
 .Ltfound:
         mov     r12, rbx
         mov     r13d, 4
@@ -459,6 +498,10 @@
 2:
         cmp     r13, rcx
         ja      .Ltevent1
+        test    r15d, r15d
+        jz      4f
+        SAVE_MARK 1, 2                  // d2 dr di dcr dci
+4:
         SKIP
         add     rax, r13
         sub     rcx, r13

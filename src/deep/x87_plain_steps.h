@@ -59,6 +59,13 @@ struct X87StepJob {
     // new d to the caller).
     long double flushBelow = FlushBelow;
     long double markRe, markIm;
+    // The tail's form saves the watch's marks itself where it can: the test
+    // at which the next one is saved (0: the caller saves it), and out the
+    // marks it saved, the last one's iterations from the start (its m less
+    // the first iteration's) and the next save's test.
+    std::uint64_t nextMark = 0;
+    std::uint64_t markIter = 0;
+    std::uint64_t saves = 0;
 };
 static_assert(offsetof(X87StepJob, dr) == QARN_STEPS_DR);
 static_assert(offsetof(X87StepJob, di) == QARN_STEPS_DI);
@@ -91,6 +98,9 @@ static_assert(offsetof(X87StepJob, testsLeft) == QARN_STEPS_TESTSLEFT);
 static_assert(offsetof(X87StepJob, flushBelow) == QARN_STEPS_FLUSHBELOW);
 static_assert(offsetof(X87StepJob, markRe) == QARN_STEPS_MARKRE);
 static_assert(offsetof(X87StepJob, markIm) == QARN_STEPS_MARKIM);
+static_assert(offsetof(X87StepJob, nextMark) == QARN_STEPS_NEXTMARK);
+static_assert(offsetof(X87StepJob, markIter) == QARN_STEPS_MARKITER);
+static_assert(offsetof(X87StepJob, saves) == QARN_STEPS_SAVES);
 static_assert(sizeof(X87StepLevel) == 16);
 static_assert(sizeof(OrbitPoint) == 32 && offsetof(OrbitPoint, im) == 16);
 static_assert(sizeof(BlaStep) == 50);
@@ -106,8 +116,9 @@ extern "C" std::uint64_t qarn_deep_plain_steps_sse(X87StepJob* job);
 // In the orbit's repeating tail, where the table has steps from every place
 // of its period: a lookup at every iteration, Z read from the first period
 // (the place wraps), the tests on the x87 unit; it also stops before a test
-// at the mark's place where d equals the mark's (or is not a number), or
-// past the tests left.
+// at the mark's place where d equals the mark's (or is not a number), and
+// saves the next marks itself (or, with nextMark 0, stops before the test
+// that saves one).
 extern "C" std::uint64_t qarn_deep_tail_steps(X87StepJob* job);
 #else
 #define QARN_DEEP_X87_KERNEL 0
