@@ -34,7 +34,8 @@
 //   lookup point (the tail's form: the place within the period)   r8 m - 1
 //   rax iterations done; in the table's search r9 its level, r14 the index
 //   there, rbx its step, r12 and r13 the longest valid step and its length
-//   (rbx and r12 to r14 are saved).
+//   (rbx and r12 to r15 are saved); in the tail's form r15 is 1 while an
+//   iteration saves a mark.
 // x87 stack at the top of the loop: dr di dcr dci.
 
         .intel_syntax noprefix
@@ -433,8 +434,10 @@
 // The tail's form: at every iteration the longest valid step from the
 // place p of Z_m within the tail's first period (rdx), as the loop searches
 // it, Z read at that place, the tests on the x87 unit. A valid step longer
-// than the iterations left goes back to the caller, which decides; so does
-// a test at the mark's place, or beyond the tests left before the next mark.
+// than the iterations left goes back to the caller, which decides; so does a
+// test at the mark's place with d equal to the mark's, and the test of a
+// mark's save where the caller owes one from before. Other saves it makes
+// itself (SAVE_MARK).
         ENTRY   qarn_deep_tail_steps
         xor     r15d, r15d
         mov     rdx, [r11+JOB_PLACE]
