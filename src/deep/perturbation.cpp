@@ -92,7 +92,7 @@ std::uint32_t Count(const ReferenceOrbit& orbit, const BlaTable* table, long dou
         // the whole way to it, and the kernel takes its lookup points too.
         const bool inTail = m >= tableTail;
         const bool lookupPoint = levelCount != 0 && m != 0 && ((m - 1) & ((1u << BlaTable::MinLevel) - 1)) == 0;
-        if (kernel && (inTail || tableTail != UINT32_MAX || orbit.period == 0 || !lookupPoint)) {
+        if (kernel && (tableTail != UINT32_MAX || orbit.period == 0 || !lookupPoint)) {
             std::uint64_t allowed = std::min<std::uint64_t>(depth - n, last - m);
             if (!inTail) allowed = std::min({allowed, watch.QuietFor(m, tests), std::uint64_t{tableTail - m}});
             if (repeatFrom != UINT32_MAX && !inTail) allowed = std::min<std::uint64_t>(allowed, repeatFrom - 1 - k);
