@@ -1132,6 +1132,9 @@ TEST_F(RenderTool, ExrHoldsThePicturesLinearLightTheCountsAndMu) {
             if (!same && ++differing < 5) ADD_FAILURE() << colouring << ": pixel " << i;
         }
         EXPECT_EQ(differing, 0);
+        // Alone, without --continuous, the picture carries the same mu.
+        ASSERT_EQ(Run(args + " -o q.exr"), 0) << Stderr();
+        EXPECT_EQ(ReadExr(dir / "q.exr").mu, exr.mu) << colouring;
     }
     // exrheader lists the channels; supersampled, only the colours.
     if (std::system("command -v exrheader >/dev/null 2>&1") != 0) GTEST_SKIP() << "exrheader is not installed";
