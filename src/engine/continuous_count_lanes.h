@@ -99,6 +99,7 @@ inline __attribute__((always_inline)) void MuBlocks(const std::uint32_t* counts,
     typedef std::uint32_t U __attribute__((vector_size(4 * W)));
     D x[K], y[K], a[K];
     I count[K], escaped[K], stepping[K], steps[K];
+    #pragma GCC unroll 8
     for (int k = 0; k < K; ++k) {
         // The states' x and y parts apart by two shuffles of whole vectors
         // (a lane at a time they would pass through memory).
@@ -118,6 +119,7 @@ inline __attribute__((always_inline)) void MuBlocks(const std::uint32_t* counts,
         steps[k] = I{};
     }
     auto step = [&] {
+        #pragma GCC unroll 8
         for (int k = 0; k < K; ++k) {
             const D t = x[k] * y[k];
             const D nx = x[k] * x[k] - (y[k] * y[k] - a[k]);
@@ -130,6 +132,7 @@ inline __attribute__((always_inline)) void MuBlocks(const std::uint32_t* counts,
     };
     auto anyStepping = [&] {
         I any = stepping[0];
+        #pragma GCC unroll 8
         for (int k = 1; k < K; ++k) any |= stepping[k];
         return AnyLane<W>(any);
     };
@@ -141,6 +144,7 @@ inline __attribute__((always_inline)) void MuBlocks(const std::uint32_t* counts,
     for (int s = UnconditionalSteps; s < MaxContinuousSteps && anyStepping(); ++s) step();
     D l2[K];
     I counted[K];
+    #pragma GCC unroll 8
     for (int k = 0; k < K; ++k) {
         const D r2 = x[k] * x[k] + y[k] * y[k];
         // Still stepping after the last step, or not finite: mu = n (and 0
@@ -149,10 +153,12 @@ inline __attribute__((always_inline)) void MuBlocks(const std::uint32_t* counts,
         counted[k] = escaped[k] & ~stepping[k] & (r2 < __builtin_inf());
         l2[k] = Log2Lanes<W>(counted[k] ? r2 : D{} + 2.0);
     }
+    #pragma GCC unroll 8
     for (int k = 0; k < K; ++k) l2[k] = Log2Lanes<W>(l2[k]);
     // Whole numbers below 2^51 as doubles, exactly.
     constexpr double Magic = 0x1.8p52;
     const I magic = std::bit_cast<I>(D{} + Magic);
+    #pragma GCC unroll 8
     for (int k = 0; k < K; ++k) {
         const D whole = std::bit_cast<D>(magic + count[k]) - Magic;
         const D total = std::bit_cast<D>(magic + (count[k] + steps[k] + 2)) - Magic;
