@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -12,8 +13,18 @@ namespace qarn {
 // black where the count is not shown), so the same colours. It does the
 // whole blocks of 8 whose shown values lie below 2^51 and returns how many
 // points from the start it did; the caller does the rest.
-std::size_t MixPaletteLanes(const PaletteRule& rule, const std::uint32_t* counts, const double* values,
-                            double frameShift, std::uint32_t* colours, std::size_t length);
+// Each entry of a rule's table in linear light (LinearOf of its components),
+// so that the lanes gather two words an entry instead of the entry and then
+// each component's value: red in the low half of `redGreen` (the lanes'
+// products read the low halves alone), green in its high half, blue apart.
+struct LinearPalette {
+    std::array<std::uint64_t, 4096> redGreen;
+    std::array<std::uint64_t, 4096> blue;
+};
+void BuildLinearPalette(const PaletteRule& rule, LinearPalette& palette);
+
+std::size_t MixPaletteLanes(const PaletteRule& rule, const LinearPalette& linear, const std::uint32_t* counts,
+                            const double* values, double frameShift, std::uint32_t* colours, std::size_t length);
 
 // Whether this build and processor have MixPaletteLanes.
 bool HasPaletteMixLanes();

@@ -14,16 +14,13 @@
 namespace qarn {
 namespace {
 
-// One component (the bits from `at`) of colours a and b mixed by weights w
-// (wa = 2^24 - w), as MixInLinearLight mixes it: the rounded mix of the
-// linear values, then the nearest 8-bit value by the bounds' table.
-inline __m256i MixComponents(const LinearLightTables& t, __m256i a, __m256i b, __m512i w, __m512i wa, int at) {
+// One component (the bits from `at`) of colours a and b, whose linear values
+// are the low halves of la and lb, mixed by weights w (wa = 2^24 - w) as
+// MixInLinearLight mixes it: the rounded mix of the linear values, then the
+// nearest 8-bit value by the bounds' table.
+inline __m256i MixComponent(const std::uint32_t* belowAndNext, __m512i la, __m512i lb, __m512i w, __m512i wa,
+                            int at) {
     const __m256i byte = _mm256_set1_epi32(0xFF);
-    const __m256i ca = _mm256_and_si256(_mm256_srli_epi32(a, at), byte);
-    const __m256i cb = _mm256_and_si256(_mm256_srli_epi32(b, at), byte);
-    const auto* linear = reinterpret_cast<const int*>(t.linear);
-    const __m512i la = _mm512_cvtepu32_epi64(_mm256_i32gather_epi32(linear, ca, 4));
-    const __m512i lb = _mm512_cvtepu32_epi64(_mm256_i32gather_epi32(linear, cb, 4));
     // Below 2^49: whole 64-bit lanes, rounded by adding a half.
     const __m512i sum = _mm512_add_epi64(_mm512_add_epi64(_mm512_mul_epu32(la, wa), _mm512_mul_epu32(lb, w)),
                                          _mm512_set1_epi64(LinearOne / 2));
@@ -32,8 +29,8 @@ inline __m256i MixComponents(const LinearLightTables& t, __m256i a, __m256i b, _
     // and the next bound (the rest), one more where it is at or below the
     // mix; at most 255 (2^24 itself is past the next of 255). Every value
     // here lies below 2^25, so signed comparisons serve.
-    const __m256i packed = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.belowAndNext),
-                                                  _mm256_srli_epi32(mixed, 12), 4);
+    const __m256i packed =
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(belowAndNext), _mm256_srli_epi32(mixed, 12), 4);
     const __m256i v = _mm256_and_si256(packed, byte);
     const __m256i more = _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_srli_epi32(packed, 8), mixed),
                                              _mm256_set1_epi32(1));
@@ -47,9 +44,9 @@ bool HasPaletteMixLanes() {
     return has;
 }
 
-std::size_t MixPaletteLanes(const PaletteRule& rule, const std::uint32_t* counts, const double* values,
-                            double frameShift, std::uint32_t* colours, std::size_t length) {
-    const LinearLightTables t = LinearLightTablesOf();
+std::size_t MixPaletteLanes(const PaletteRule& rule, const LinearPalette& linear, const std::uint32_t* counts,
+                            const double* values, double frameShift, std::uint32_t* colours, std::size_t length) {
+    const std::uint32_t* belowAndNext = LinearLightTablesOf().belowAndNext;
     const __m512d shift = _mm512_set1_pd(frameShift);
     const __m512d magic = _mm512_set1_pd(0x1.8p52);
     const __m512d limit = _mm512_set1_pd(0x1p51);
@@ -60,7 +57,8 @@ std::size_t MixPaletteLanes(const PaletteRule& rule, const std::uint32_t* counts
     const __m256i depthLess = _mm256_set1_epi32(static_cast<int>(rule.depth - 1u));
     const __m256i ones = _mm256_set1_epi32(1);
     const __m256i sign = _mm256_set1_epi32(INT32_MIN);
-    const auto* table = reinterpret_cast<const int*>(rule.table);
+    const auto* redGreen = reinterpret_cast<const long long*>(linear.redGreen.data());
+    const auto* blue = reinterpret_cast<const long long*>(linear.blue.data());
     std::size_t i = 0;
     for (; i + 8 <= length; i += 8) {
         const __m256i count = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(counts + i));
@@ -82,13 +80,16 @@ std::size_t MixPaletteLanes(const PaletteRule& rule, const std::uint32_t* counts
         const __m256i ia = _mm256_and_si256(_mm256_add_epi32(_mm256_and_si256(m, mask), entryShift), wrap);
         const __m256i mb = _mm256_add_epi32(m, ones);
         const __m256i ib = _mm256_and_si256(_mm256_add_epi32(_mm256_and_si256(mb, mask), entryShift), wrap);
-        const __m256i a = _mm256_i32gather_epi32(table, ia, 4);
-        const __m256i b = _mm256_i32gather_epi32(table, ib, 4);
+        const __m512i rgA = _mm512_i32gather_epi64(ia, redGreen, 8);
+        const __m512i rgB = _mm512_i32gather_epi64(ib, redGreen, 8);
         const __m512i w = _mm512_cvtepu32_epi64(weight);
         const __m512i wa = _mm512_sub_epi64(_mm512_set1_epi64(MixOne), w);
-        const __m256i mix = _mm256_or_si256(_mm256_or_si256(MixComponents(t, a, b, w, wa, 16),
-                                                            MixComponents(t, a, b, w, wa, 8)),
-                                            MixComponents(t, a, b, w, wa, 0));
+        const __m256i red = MixComponent(belowAndNext, rgA, rgB, w, wa, 16);
+        const __m256i green =
+            MixComponent(belowAndNext, _mm512_srli_epi64(rgA, 32), _mm512_srli_epi64(rgB, 32), w, wa, 8);
+        const __m256i blueMix = MixComponent(belowAndNext, _mm512_i32gather_epi64(ia, blue, 8),
+                                             _mm512_i32gather_epi64(ib, blue, 8), w, wa, 0);
+        const __m256i mix = _mm256_or_si256(_mm256_or_si256(red, green), blueMix);
         // Weight 0 mixes to a itself (each component's linear value encodes
         // back to it), as MixColours gives it; a count not shown is black.
         const __m256i colour = _mm256_and_si256(mix, shown);

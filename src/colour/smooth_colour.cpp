@@ -26,6 +26,23 @@ PointColours::PointColours(const ViewState& view, ColouringChoice choice) : view
     BuildMonoTable(tables_.mono, view.PaletteMode);
     rule_ = PaletteRuleOf(view, tables_);
     if (choice_.gradient != nullptr && choice_.gradient->stops.empty()) choice_.gradient = nullptr;
+#if QARN_WIDE_LANES
+    if (choice_.smooth && choice_.gradient == nullptr && HasPaletteMixLanes()) {
+        auto linear = std::make_shared<LinearPalette>();
+        BuildLinearPalette(rule_, *linear);
+        linear_ = std::move(linear);
+    }
+#endif
+}
+
+void BuildLinearPalette(const PaletteRule& rule, LinearPalette& palette) {
+    palette = {};
+    for (std::uint32_t i = 0; i <= rule.wrap && i < palette.blue.size(); ++i) {
+        const std::uint32_t entry = rule.table[i];
+        palette.redGreen[i] = std::uint64_t{LinearOf(static_cast<std::uint8_t>(entry >> 16))} |
+                              std::uint64_t{LinearOf(static_cast<std::uint8_t>(entry >> 8))} << 32;
+        palette.blue[i] = LinearOf(static_cast<std::uint8_t>(entry));
+    }
 }
 
 std::uint32_t PointColours::PaletteColour(std::int64_t m) const {
@@ -86,11 +103,12 @@ void PointColours::Line(std::span<const std::uint32_t> counts, const double* mu,
         }
     };
 #if QARN_WIDE_LANES
-    if (smooth && choice_.gradient == nullptr && allowVector && HasPaletteMixLanes()) {
+    if (smooth && linear_ != nullptr && allowVector) {
         // The lanes stop at the end or at a block they leave (a value
         // beyond their range): that block here, then the lanes again.
         for (std::size_t i = 0; i < length;) {
-            i += MixPaletteLanes(rule_, counts.data() + i, mu + i, choice_.frameShift, colours.data() + i, length - i);
+            i += MixPaletteLanes(rule_, *linear_, counts.data() + i, mu + i, choice_.frameShift, colours.data() + i,
+                                 length - i);
             const std::size_t end = std::min(length, i + 8);
             plain(i, end);
             i = end;

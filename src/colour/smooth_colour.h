@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <span>
 
 #include "colour/display_mapping.h"
@@ -17,6 +18,8 @@ inline constexpr std::uint32_t MixOne = 1u << 24;
 
 // The weight of a fraction from 0 to 1: the nearest whole number of 2^-24.
 [[nodiscard]] std::uint32_t WeightOf(double fraction);
+
+struct LinearPalette;
 
 // How the points of a picture are coloured beyond the viewer's mapping of
 // whole counts.
@@ -69,6 +72,8 @@ private:
     ColouringChoice choice_;
     PaletteTables tables_;
     PaletteRule rule_;  // of tables_: a count's entry, and which counts are shown
+    // rule_'s entries in linear light, where the palette's mix goes in lanes.
+    std::shared_ptr<const LinearPalette> linear_;
 };
 
 }  // namespace qarn
