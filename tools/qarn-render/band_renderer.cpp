@@ -118,6 +118,7 @@ struct BandRenderer::LineWork {
     const double* reDouble;  // the columns' real parts as doubles
     const long double* im;
     double* mu;
+    bool muTaken;  // by the sinks; else mu serves the colours alone
     std::uint32_t* colours;
     const PointColours* colouring;
 };
@@ -138,14 +139,14 @@ void BandRenderer::LineFinished(void* context, int line) {
 }
 
 // A row the engine copied from its mirror image in the same band: the same
-// mu, and so the same colours.
+// mu, and so the same colours (mu itself only where the sinks take it).
 void BandRenderer::LineMirrored(void* context, int line, int source) {
     const LineWork& work = *static_cast<const LineWork*>(context);
     const std::size_t width = static_cast<std::size_t>(work.grid->width);
     const std::size_t stride = static_cast<std::size_t>(work.grid->stride);
     const std::size_t to = static_cast<std::size_t>(line) * stride;
     const std::size_t from = static_cast<std::size_t>(source) * stride;
-    std::copy_n(work.mu + from, width, work.mu + to);
+    if (work.muTaken) std::copy_n(work.mu + from, width, work.mu + to);
     if (work.colouring != nullptr) std::copy_n(work.colours + from, width, work.colours + to);
 }
 
@@ -260,7 +261,7 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
         grid.byRows = true;
         const std::size_t points = static_cast<std::size_t>(rows) * static_cast<std::size_t>(area.width);
         Band handed{std::span(counts.data(), points), {}, {}, rows, area.width};
-        LineWork work{&grid, reDouble_.data(), im_.data(), nullptr, nullptr, extras.colours};
+        LineWork work{&grid, reDouble_.data(), im_.data(), nullptr, extras.mu, nullptr, extras.colours};
         if (withExtras) {
             work.mu = mu_[static_cast<std::size_t>(band % 2)].data();
             work.colours = colours_[static_cast<std::size_t>(band % 2)].data();
