@@ -1,7 +1,6 @@
 #include "engine/renderer.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <thread>
 
@@ -421,44 +420,18 @@ std::uint64_t Renderer::RunKernel(const Line& line) {
     return tests - job.skipped;
 }
 
-namespace {
-
-// KnownStates of a line whose coordinates are doubles, by masks rather than
-// branches: counts of 0, 1 and more alternate unpredictably along a line.
-template <bool ByRows>
-void KnownStatesOfDoubles(const std::uint32_t* out, const double* varying, double shared, EscapeState* states,
-                          int length) {
-    const std::uint64_t sharedBits = std::bit_cast<std::uint64_t>(shared);
-    for (int i = 0; i < length; ++i) {
-        const std::uint32_t count = out[i];
-        const std::uint64_t one = 0 - std::uint64_t{count == 1};
-        const std::uint64_t kept = 0 - std::uint64_t{count > 1};
-        const std::uint64_t v = std::bit_cast<std::uint64_t>(varying[i]) & one;
-        const std::uint64_t s = sharedBits & one;
-        const std::uint64_t x = (std::bit_cast<std::uint64_t>(states[i].x) & kept) | ((ByRows ? v : s) & ~kept);
-        const std::uint64_t y = (std::bit_cast<std::uint64_t>(states[i].y) & kept) | ((ByRows ? s : v) & ~kept);
-        states[i] = {std::bit_cast<double>(x), std::bit_cast<double>(y)};
-    }
-}
-
-}  // namespace
-
 // The states of counts 0 and 1, which the kernels do not keep: {0, 0}, and
 // c itself (some never enter a lane).
 void Renderer::KnownStates(const Line& l, bool exact) {
     const X87LineJob& job = *l.job;
-    if (exact) {
-        if (l.byRows)
-            KnownStatesOfDoubles<true>(job.out, varyingDouble_.data(), job.shared64, job.states, l.length);
-        else
-            KnownStatesOfDoubles<false>(job.out, varyingDouble_.data(), job.shared64, job.states, l.length);
-        return;
-    }
+    const double* varying = exact ? varyingDouble_.data() : nullptr;
     for (int i = 0; i < l.length; ++i) {
         if (job.out[i] > 1) continue;
         EscapeState& state = job.states[i];
         if (job.out[i] == 0)
             state = {0.0, 0.0};
+        else if (varying != nullptr)
+            state = l.byRows ? EscapeState{varying[i], job.shared64} : EscapeState{job.shared64, varying[i]};
         else
             state = {static_cast<double>(l.re[i * l.reStep]), static_cast<double>(l.im[i * l.imStep])};
     }
