@@ -250,7 +250,7 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
         }
         const int rows = std::min(bandRows_, area.height - top);
         std::copy_n(pictureIm_.begin() + top, rows, im_.begin());
-        std::vector<std::uint32_t>& counts = counts_[static_cast<std::size_t>(band % 2)];
+        BandBuffer<std::uint32_t>& counts = counts_[static_cast<std::size_t>(band % 2)];
         PixelGrid grid;
         grid.re = re_.data();
         grid.im = im_.data();

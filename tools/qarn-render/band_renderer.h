@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "band_memory.h"
 #include "colour/smooth_colour.h"
 #include "engine/escape_state.h"
 #include "engine/renderer.h"
@@ -128,12 +129,12 @@ private:
     std::vector<long double> re_;
     std::vector<double> reDouble_;
     std::vector<long double> im_;
-    std::array<std::vector<std::uint32_t>, 2> counts_;
+    std::array<BandBuffer<std::uint32_t>, 2> counts_;
     // With the extras: the escape states of the band computing, and the mu
     // and colours of both bands.
-    std::vector<EscapeState> states_;
-    std::array<std::vector<double>, 2> mu_;
-    std::array<std::vector<std::uint32_t>, 2> colours_;
+    BandBuffer<EscapeState> states_;
+    std::array<BandBuffer<double>, 2> mu_;
+    std::array<BandBuffer<std::uint32_t>, 2> colours_;
     std::uint64_t tests_ = 0;
     // The mirror across bands: the picture's rows' imaginary parts, each
     // row's source (or -1), the kept rows [keptFirst_, keptFirst_ + keptRows_)
@@ -144,9 +145,9 @@ private:
     std::vector<int> source_;
     int keptFirst_ = 0;
     int keptRows_ = 0;
-    std::vector<std::uint32_t> keptCounts_;
-    std::vector<double> keptMu_;
-    std::vector<std::uint32_t> keptColours_;
+    BandBuffer<std::uint32_t> keptCounts_;
+    BandBuffer<double> keptMu_;
+    BandBuffer<std::uint32_t> keptColours_;
     std::vector<std::uint8_t> given_;
     BandWriter writer_;  // last: its thread stops before the buffers go
 };
