@@ -391,6 +391,7 @@ std::uint64_t Renderer::RunKernel(const Line& line) {
     job.shared = l.shared;
     job.shared64 = static_cast<double>(l.shared);
     job.sharedSquare = job.shared64 * job.shared64;
+    job.sharedPlusOneSquare = (job.shared64 + 1) * (job.shared64 + 1);
     const bool exact = varyingExact_ && static_cast<long double>(job.shared64) == l.shared;
     const bool split = !exact && varyingSplits_ && SplitDouble(l.shared, job.sharedSplit);
     const X87Kernels& k = kernels_[l.states != nullptr ? 1 : 0];

@@ -45,11 +45,13 @@ namespace qarn {
 // three-lane form multiplies y by x, doubles it with one addition and adds
 // ci as the loop does; the split kernels rebuild -b from the pair
 // (-hi, -lo), exactly -(hi + lo); the first-test shortcut (|c|^2 beyond the
-// bound in doubles) reads ci only through the square of its double, and the
-// replay that rebuilds an escape state from the last save point runs the
-// loop's own iterations; a squared modulus within the doubles' margin of 4 is
-// decided again by the exact loop. Every decision is thus the same, and the
-// escape tests the kernels skip too.
+// bound in doubles), the disk |c + 1| < 1/4 and the period-two disk read ci
+// only through the square of its double, the look-ahead that keeps a lane's
+// state where its squared modulus reaches 2 - |c| reads |c| and the squared
+// modulus, and the replay that rebuilds an escape state from the last save
+// point runs the loop's own iterations; a squared modulus within the
+// doubles' margin of 4 is decided again by the exact loop. Every decision is
+// thus the same, and the escape tests the kernels skip too.
 //
 // The states: count 0 has {0, 0}; count 1 has (a, b) itself, and
 // double(-b) = -double(b) (R1); a count n >= 2 has the doubles of (x, y) at

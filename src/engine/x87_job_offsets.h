@@ -31,4 +31,11 @@
 #define QARN_JOB_SHAREDSPLIT         376
 #define QARN_JOB_STATES              392
 #define QARN_JOB_LANESTATE           400
-#define QARN_JOB_LASTSAVE            448
+#define QARN_JOB_STATEFROM           448
+#define QARN_JOB_STATEFROMTOP        472
+#define QARN_JOB_STATEFROMSLOPE      480
+#define QARN_JOB_ONE                 488
+#define QARN_JOB_SHAREDPLUSONESQUARE 496
+#define QARN_JOB_PERIODTWODISK       504
+#define QARN_JOB_LASTSAVE            512
+#define QARN_JOB_LOOKSLEFT           536

@@ -73,14 +73,28 @@ struct alignas(16) X87LineJob {
     double squares[3][2];   // each lane's last xx and yy as doubles, where its tests add them
     double sharedSplit[2];  // *Split kernels: the shared part as a sum of two doubles
     // The *State kernels: where pixel i's EscapeState goes (states[i]), and
-    // each lane's state as doubles: the two-lane and fixed-register kernels
+    // each lane's state as doubles. The two-lane and fixed-register kernels
     // store it on every iteration (the test that finds it beyond the bound
-    // comes one iteration later). The exchanging ones keep it only at each
-    // save point, with the number of that test in `lastSave`, and rebuild an
-    // escaping pixel's state from there (x87_three_lanes.S, REPLAY_STATE).
+    // comes one iteration later). The exchanging ones keep it at each save
+    // point, with the number of that test in `lastSave`, and an orbit that
+    // escapes early rebuilds its state from there; from the save at test 16
+    // on, a lane instead keeps it where its squared modulus reaches
+    // `stateFrom` (its bits), below which the next test cannot find the
+    // orbit beyond the bound, until 16 such side paths found no escape. That
+    // bound is worked out from the pixel's |c|
+    // with the next two constants, and a pixel inside the disk |c + 1| < 1/4,
+    // whose orbit never escapes, keeps none (x87_kernel_frame.inc,
+    // NEAR_ESCAPE).
     EscapeState* states;
     double laneState[3][2];
+    std::uint64_t stateFrom[3];
+    double stateFromTop;    // 2 - 2^-38
+    double stateFromSlope;  // 1 + 2^-38
+    double one;
+    double sharedPlusOneSquare;  // (shared64 + 1)^2, in doubles
+    double periodTwoDisk;        // 1/16 (1 - 2^-20)
     std::int64_t lastSave[3];
+    std::int64_t looksLeft[3];  // side paths a lane may still take without an escape
 };
 
 inline constexpr std::uint32_t NeedsExactCount = 0xFFFFFFFFu;
@@ -101,7 +115,12 @@ static_assert(
     offsetof(X87LineJob, sharedSquare) == QARN_JOB_SHAREDSQUARE &&
     offsetof(X87LineJob, surelyOut) == QARN_JOB_SURELYOUT && offsetof(X87LineJob, squares) == QARN_JOB_SQUARES &&
     offsetof(X87LineJob, sharedSplit) == QARN_JOB_SHAREDSPLIT && offsetof(X87LineJob, states) == QARN_JOB_STATES &&
-    offsetof(X87LineJob, laneState) == QARN_JOB_LANESTATE && offsetof(X87LineJob, lastSave) == QARN_JOB_LASTSAVE);
+    offsetof(X87LineJob, laneState) == QARN_JOB_LANESTATE && offsetof(X87LineJob, stateFrom) == QARN_JOB_STATEFROM &&
+    offsetof(X87LineJob, stateFromTop) == QARN_JOB_STATEFROMTOP &&
+    offsetof(X87LineJob, stateFromSlope) == QARN_JOB_STATEFROMSLOPE && offsetof(X87LineJob, one) == QARN_JOB_ONE &&
+    offsetof(X87LineJob, sharedPlusOneSquare) == QARN_JOB_SHAREDPLUSONESQUARE &&
+    offsetof(X87LineJob, periodTwoDisk) == QARN_JOB_PERIODTWODISK &&
+    offsetof(X87LineJob, lastSave) == QARN_JOB_LASTSAVE && offsetof(X87LineJob, looksLeft) == QARN_JOB_LOOKSLEFT);
 
 extern "C" {
 // Two lanes, 80-bit coordinates.
@@ -142,6 +161,10 @@ inline X87LineJob MakeX87Job() {
     job.nearBound = 0x400FFFFFFFFFFFF8u;
     job.farBound = 0x4010000000000004u;
     job.surelyOut = 4.0 * (1.0 + 0x1p-48);
+    job.stateFromTop = 2.0 - 0x1p-38;
+    job.stateFromSlope = 1.0 + 0x1p-38;
+    job.one = 1.0;
+    job.periodTwoDisk = 0.0625 * (1.0 - 0x1p-20);
     return job;
 }
 

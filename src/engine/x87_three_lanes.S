@@ -158,24 +158,27 @@
 .endm
 
 // Without STATE_EVERY: the state of a pixel that escaped at test n > 1 (n in
-// rax), z_n, rebuilt from the last save point. The save at test s kept
-// z_(s+1), the state the lane's registers held there, as 80-bit values and
-// as doubles; z_n is n - 1 - s iterations further, which the loop's own
-// iteration replays exactly (the same operations on the same values) in the
-// lane's places, its z_(n+1) no longer needed. Save points come at tests 1,
-// 2, 4, 8, ..., so that is none where n - 1 is a save point and fewer than
-// n/2 otherwise; on the whole set, 0.6 iterations for each pixel that
-// escapes after test 1. An idle lane's or the start's escape (their counts
-// go to sinks) has no state and needs none. `rem`, free once the pixel has
-// ended, counts the iterations.
+// rax) before its lane looked ahead, z_n, rebuilt from the last save point.
+// The save at test s kept z_(s+1), the state the lane's registers held
+// there, as 80-bit values and as doubles; z_n is n - 1 - s iterations
+// further, which the loop's own iteration replays exactly (the same
+// operations on the same values) in the lane's places, its z_(n+1) no longer
+// needed. Saves come at tests 1, 2, 4, 8, ..., so that is none where n - 1 is
+// a save point, at most LOOKFROM / 2 - 1 before the look-ahead starts (on the
+// whole set, 0.6 for each pixel that escapes after test 1), and fewer than
+// n / 2 for the rare pixel that stopped looking ahead (or never did: inside
+// NEAR_ESCAPE's disk), under half of what the caller's exact count takes
+// again. An idle lane's or the start's escape (their counts go to sinks)
+// needs no state. `rem`, free once the pixel has ended, counts the
+// iterations.
 .macro REPLAY_STATE entry, row, lane, x, y, x1, y1, idx, out, rem, refill
 \entry:
-        mov     [\out], eax
         mov     \rem, \out
         sub     \rem, [rdi+OUT]
         shr     \rem, 2                 // the pixel's index; a sink's is out of range
         cmp     \rem, [rdi+COUNT]
         jae     \refill
+        mov     [\out], eax
         sub     rax, [rdi+LASTSAVE+8*\lane]
         dec     rax                     // the iterations from the saved state
         jz      .Lwrite\@               // its doubles are the state
@@ -211,8 +214,14 @@
 // The lane's x and y lie at st(x) and st(y), and at st(x1) and st(y1) once
 // one more value has been pushed.
 .macro END_LANE row=, lane=, x=, y=, x1=, y1=, idx=, out=, rem=, saved=, special=, cycle=, event=, back=, \
-                continue=, upto=
+                continue=, upto=, resume=
 \special:
+  .if STATE && !STATE_EVERY
+        cmp     rax, rbp
+        jae     .Lescape\@
+        LOOK_AHEAD \lane, \x, \y, \rem, \out, \resume, .Lrefill\@
+.Lescape\@:
+  .endif
         ESCAPE_PATH \lane, \rem, \out, \back, .Lrefill\@, \upto, .Lreplay\@
   .if STATE && !STATE_EVERY
         REPLAY_STATE .Lreplay\@, \row, \lane, \x, \y, \x1, \y1, \idx, \out, \rem, .Lrefill\@
@@ -220,7 +229,7 @@
 \cycle:
         CHECK_CYCLE \lane, \x1, \y1, \rem, \back, .Lended\@
 \event:
-        SAVE_POINT \lane, \x, \y, \rem, \saved, .Lended\@, \continue
+        SAVE_POINT \lane, \x, \y, \rem, \saved, .Lended\@, \continue, \idx, \row
 .Lended\@:
         mov     dword ptr [\out], 0
 .Lrefill\@:
@@ -242,6 +251,9 @@
         add     r15, 2
         jmp     .Lrefill\@
 .Lload\@:
+  .if STATE && !STATE_EVERY
+        mov     [rdi+STATEFROM+8*\lane], rbp    // no look-ahead before test LOOKFROM
+  .endif
         mov     \idx, r15
         mov     rax, [rdi+OUT]
         lea     \out, [rax+r15*2]
@@ -261,8 +273,8 @@
 // `upto` as for ESCAPE_PATH: the fixed-register form adds the squared
 // modulus on the x87 and leaves only a double of exactly 4.0 to the caller.
 .macro KERNEL name, row, fixed, upto
-        // The fixed form, run only when asked for, keeps the state on every
-        // iteration rather than replaying it.
+        // The fixed form has no spare register for the side path's copies,
+        // and keeps the state on every iteration.
         .set    STATE_EVERY, STATE && \fixed
         KERNEL_ENTRY \name
 
@@ -315,13 +327,13 @@
         LANE_SWAPPING \row, r8, 1, 2, 3, 3, 4
         LANE_SWAPPING \row, rcx, 2, 4, 5, 5, 6
         TEST_LANE lane=0, rem=rsi, saved=[rdi+SAVEDSQ+0], special=.LspecialSA\@, cycle=.LcycleSA\@, \
-                  event=.LeventSA\@, back=.LbackSA\@, sum=1
+                  event=.LeventSA\@, back=.LbackSA\@, sum=1, resume=.LresumeSA\@
 .LafterSA\@:
         TEST_LANE lane=1, rem=r11, saved=[rdi+SAVEDSQ+8], special=.LspecialSB\@, cycle=.LcycleSB\@, \
-                  event=.LeventSB\@, back=.LbackSB\@, sum=1
+                  event=.LeventSB\@, back=.LbackSB\@, sum=1, resume=.LresumeSB\@
 .LafterSB\@:
         TEST_LANE lane=2, rem=r9, saved=[rdi+SAVEDSQ+16], special=.LspecialSC\@, cycle=.LcycleSC\@, \
-                  event=.LeventSC\@, back=.LbackSC\@, sum=1
+                  event=.LeventSC\@, back=.LbackSC\@, sum=1, resume=.LresumeSC\@
 .LafterSC\@:
         LANE_SWAPPING \row, rbx, 0, 1, 0, 2, 1
         LANE_SWAPPING \row, r8, 1, 3, 2, 4, 3
@@ -329,34 +341,34 @@
   .endif
 .Ltests\@:
         TEST_LANE lane=0, rem=rsi, saved=[rdi+SAVEDSQ+0], special=.LspecialA\@, cycle=.LcycleA\@, \
-                  event=.LeventA\@, back=.LbackA\@, sum=1-\fixed
+                  event=.LeventA\@, back=.LbackA\@, sum=1-\fixed, resume=.LresumeA\@
 .LafterA\@:
         TEST_LANE lane=1, rem=r11, saved=[rdi+SAVEDSQ+8], special=.LspecialB\@, cycle=.LcycleB\@, \
-                  event=.LeventB\@, back=.LbackB\@, sum=1-\fixed
+                  event=.LeventB\@, back=.LbackB\@, sum=1-\fixed, resume=.LresumeB\@
 .LafterB\@:
         TEST_LANE lane=2, rem=r9, saved=[rdi+SAVEDSQ+16], special=.LspecialC\@, cycle=.LcycleC\@, \
-                  event=.LeventC\@, back=.LbackC\@, loop=.Lloop\@, sum=1-\fixed
+                  event=.LeventC\@, back=.LbackC\@, loop=.Lloop\@, sum=1-\fixed, resume=.LresumeC\@
 
         END_LANE row=\row, lane=0, x=0, y=1, x1=1, y1=2, idx=rbx, out=rdx, rem=rsi, \
                  saved=[rdi+SAVEDSQ], special=.LspecialA\@, cycle=.LcycleA\@, event=.LeventA\@, back=.LbackA\@, \
-                 continue=.LafterA\@, upto=\upto
+                 continue=.LafterA\@, upto=\upto, resume=.LresumeA\@
         END_LANE row=\row, lane=1, x=2, y=3, x1=3, y1=4, idx=r8, out=r10, rem=r11, \
                  saved=[rdi+SAVEDSQ+8], special=.LspecialB\@, cycle=.LcycleB\@, event=.LeventB\@, back=.LbackB\@, \
-                 continue=.LafterB\@, upto=\upto
+                 continue=.LafterB\@, upto=\upto, resume=.LresumeB\@
         END_LANE row=\row, lane=2, x=4, y=5, x1=5, y1=6, idx=rcx, out=r13, rem=r9, \
                  saved=[rdi+SAVEDSQ+16], special=.LspecialC\@, cycle=.LcycleC\@, event=.LeventC\@, back=.LbackC\@, \
-                 continue=.Lloop\@, upto=\upto
+                 continue=.Lloop\@, upto=\upto, resume=.LresumeC\@
   .if !\fixed
         // The same for the lanes with y above x.
         END_LANE row=\row, lane=0, x=1, y=0, x1=2, y1=1, idx=rbx, out=rdx, rem=rsi, \
                  saved=[rdi+SAVEDSQ], special=.LspecialSA\@, cycle=.LcycleSA\@, event=.LeventSA\@, back=.LbackSA\@, \
-                 continue=.LafterSA\@, upto=\upto
+                 continue=.LafterSA\@, upto=\upto, resume=.LresumeSA\@
         END_LANE row=\row, lane=1, x=3, y=2, x1=4, y1=3, idx=r8, out=r10, rem=r11, \
                  saved=[rdi+SAVEDSQ+8], special=.LspecialSB\@, cycle=.LcycleSB\@, event=.LeventSB\@, back=.LbackSB\@, \
-                 continue=.LafterSB\@, upto=\upto
+                 continue=.LafterSB\@, upto=\upto, resume=.LresumeSB\@
         END_LANE row=\row, lane=2, x=5, y=4, x1=6, y1=5, idx=rcx, out=r13, rem=r9, \
                  saved=[rdi+SAVEDSQ+16], special=.LspecialSC\@, cycle=.LcycleSC\@, event=.LeventSC\@, back=.LbackSC\@, \
-                 continue=.LafterSC\@, upto=\upto
+                 continue=.LafterSC\@, upto=\upto, resume=.LresumeSC\@
   .endif
 
 #if defined(__ELF__)
