@@ -167,8 +167,8 @@
 // a save point, at most LOOKFROM / 2 - 1 before the look-ahead starts (on the
 // whole set, 0.6 for each pixel that escapes after test 1), and fewer than
 // n / 2 for the rare pixel that stopped looking ahead (or never did: inside
-// NEAR_ESCAPE's disk), under half of what the caller's exact count takes
-// again. An idle lane's or the start's escape (their counts go to sinks)
+// NEAR_ESCAPE's disk), under half of what the caller's exact count would
+// take. An idle lane's or the start's escape (their counts go to sinks)
 // needs no state. `rem`, free once the pixel has ended, counts the
 // iterations.
 .macro REPLAY_STATE entry, row, lane, x, y, x1, y1, idx, out, rem, refill
