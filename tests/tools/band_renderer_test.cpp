@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -65,6 +67,25 @@ TEST(BandMirror, EveryBudgetGivesThePictureOfTheMirrorOff) {
                 EXPECT_LT(on.Tests(), off.Tests() * 55 / 100) << keptRows;
             }
         }
+    }
+}
+
+// Band buffers on both sides of the huge-page threshold and of whole huge
+// pages: every element usable and as made, the large ones on a huge page's
+// bound where the system maps them so.
+TEST(BandMemory, BuffersOfEverySizeHoldWhatTheyAreGiven) {
+    constexpr std::size_t HugePage = std::size_t{2} << 20;
+    for (const std::size_t bytes : {std::size_t{64}, HugePage / 8 - 4, HugePage / 8, HugePage - 4, HugePage,
+                                    HugePage * 2 + 12}) {
+        BandBuffer<std::uint32_t> buffer(bytes / 4, 7u);
+        ASSERT_EQ(std::count(buffer.begin(), buffer.end(), 7u), static_cast<std::ptrdiff_t>(buffer.size()));
+        std::fill(buffer.begin(), buffer.end(), 9u);
+        EXPECT_EQ(buffer.front() + buffer.back(), 18u);
+#if defined(__linux__)
+        if (bytes >= HugePage / 8) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % HugePage, 0u) << bytes;
+        }
+#endif
     }
 }
 
