@@ -50,7 +50,7 @@ void FreeBandMemory(void* memory, std::size_t bytes) {
         return;
     }
 #endif
-    ::operator delete(memory);
+    ::operator delete(memory, bytes);
 }
 
 }  // namespace qarn::render
