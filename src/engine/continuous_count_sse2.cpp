@@ -5,7 +5,7 @@ namespace qarn::lanes {
 
 void MuLine2(const std::uint32_t* counts, const EscapeState* states, const double* re, double b, double* mu,
              std::size_t length) {
-    MuLine<2, 4>(counts, states, re, b, mu, length);
+    MuLine<2, 6>(counts, states, re, b, mu, length);
 }
 
 }  // namespace qarn::lanes
