@@ -90,7 +90,9 @@ inline __attribute__((always_inline)) bool AnyLane(typename Vectors<W>::I mask) 
 
 // K blocks of W points: counts, escape states, c's real parts as doubles,
 // one imaginary part b. The blocks' chains (the steps, then two Log2 with a
-// division each) are independent, so that the processor overlaps them.
+// division each) are independent, so that the processor overlaps them. Every
+// loop over the blocks is unrolled (the pragmas): left as loops, the blocks'
+// vectors went through the stack at every step.
 template <int W, int K>
 inline __attribute__((always_inline)) void MuBlocks(const std::uint32_t* counts, const EscapeState* states,
                                                     const double* re, double b, double* mu) {
