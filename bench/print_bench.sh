@@ -12,8 +12,8 @@
 #     escape tests per frame, and the same frames as 2 GNU parallel job slots
 #     of 1 thread each against one process of 2 threads.
 #   - the whole set at 1920 x 1080, depth 512, one thread, coloured by counts
-#     and smooth (by mu): processor time and cycles, best of five each, and
-#     their ratio.
+#     and smooth (by mu): processor time and cycles, medians of 14 runs each
+#     taken in turn on one core, and their ratio.
 # By default the frames are a subset, every tenth of the 100 (frames 0, 10,
 # ... 100, 11 pictures; a few minutes in all). --all renders all 101 frames
 # both ways (about 20 minutes on 2 cores).
@@ -64,25 +64,28 @@ echo "clock measured: $("$work/clock")"
 echo "before: $(load)"
 
 # The whole set, one thread: processor time (perf's task clock, the PNG
-# writer's thread included) of counts and smooth colouring, best of five.
+# writer's thread included) of counts and smooth colouring, 14 runs of each
+# taken in turn, medians. Each run is held to the last core (its writer's
+# thread too): free to move, runs of the same picture took up to 30 % longer
+# on a virtual machine whose host was busy, held they repeat within 1 %.
 ghz=$("$work/clock" | cut -d' ' -f1)
-whole_set() {
-  local best=
-  for run in 1 2 3 4 5; do
-    perf stat -x, -e task-clock -o "$work/time" "$render" --at -0.5 0 --level 1 --scale 2 --size 1920x1080 --depth 512 \
-      --threads 1 --colouring "$1" -o "$work/whole.png" --stats 2>"$work/stats" >/dev/null
-    local t
-    t=$(awk -F, '/task-clock/ {print $1 / 1000}' "$work/time")
-    if [[ -z $best ]] || awk "BEGIN{exit !($t < $best)}"; then best=$t; fi
+core=$(($(nproc) - 1))
+: >"$work/whole.counts"
+: >"$work/whole.smooth"
+for _ in $(seq 14); do
+  for colouring in counts smooth; do
+    perf stat -x, -e task-clock -o "$work/time" taskset -c "$core" "$render" --at -0.5 0 --level 1 --scale 2 \
+      --size 1920x1080 --depth 512 --threads 1 --colouring "$colouring" -o "$work/whole.png" --stats \
+      2>"$work/stats" >/dev/null
+    awk -F, '/task-clock/ {print $1 / 1000}' "$work/time" >>"$work/whole.$colouring"
   done
-  echo "$best $(grep -o '[0-9]* escape tests' "$work/stats" | cut -d' ' -f1)"
-}
-echo "the whole set, 1920 x 1080, depth 512, one thread (best of 5 processor times):"
-read -r counts tests < <(whole_set counts)
-read -r smooth _ < <(whole_set smooth)
-python3 - "$counts" "$smooth" "$tests" "$ghz" <<'PY'
-import sys
-counts, smooth, tests, ghz = float(sys.argv[1]), float(sys.argv[2]), int(sys.argv[3]), float(sys.argv[4])
+done
+tests=$(grep -o '[0-9]* escape tests' "$work/stats" | cut -d' ' -f1)
+echo "the whole set, 1920 x 1080, depth 512, one thread held to core $core (medians of 14 processor times, in turn):"
+python3 - "$work/whole.counts" "$work/whole.smooth" "$tests" "$ghz" <<'PY'
+import statistics, sys
+counts, smooth = (statistics.median(float(x) for x in open(f)) for f in sys.argv[1:3])
+tests, ghz = int(sys.argv[3]), float(sys.argv[4])
 for name, t in (("counts", counts), ("smooth", smooth)):
     print(f"  {name:6s} {t:.3f} s, {t * ghz:.3f} G cycles at {ghz:.2f} GHz, {tests / 1e6:.1f} M escape tests")
 print(f"  smooth / counts: {smooth / counts:.3f}")
