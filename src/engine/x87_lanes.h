@@ -80,7 +80,7 @@ struct alignas(16) X87LineJob {
     // escapes early rebuilds its state from there; from the save at test 16
     // on, a lane instead keeps it where its squared modulus reaches
     // `stateFrom` (its bits), below which the next test cannot find the
-    // orbit beyond the bound, until 16 such side paths found no escape. That
+    // orbit beyond the bound, until 64 such side paths found no escape. That
     // bound is worked out from the pixel's |c|
     // with the next two constants, and a pixel inside the disk |c + 1| < 1/4,
     // whose orbit never escapes, keeps none (x87_kernel_frame.inc,
