@@ -79,6 +79,8 @@ std::vector<Case> Views() {
         {"cycles at level 50", ViewAround(-0.1011L, 0.9563L, 50, 4096), 8},
         {"the edge of the disk |c + 1| < 1/4: cycles of two inside, late escapes outside",
          OffGridViewAround(-1.25L, 0.0L, 9, 4096), 8},
+        {"near the antenna: orbits pass 2 - |c| for hundreds of tests, stop looking ahead, escape late",
+         ViewAround(-1.78L, 0.0005L, 14, 4096), 8},
         {"zero step", sameC, 4},
         {"NaN origin", nanOrigin, 4},
         {"NaN step", nanStep, 4},
