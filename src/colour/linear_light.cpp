@@ -107,7 +107,7 @@ static_assert(Bound.back() < LinearOne - 1);
 
 }  // namespace
 
-LinearLightTables LinearLightTablesOf() { return {Linear.data(), BelowAndNext.data()}; }
+const std::uint32_t* BelowAndNextTable() { return BelowAndNext.data(); }
 
 std::uint8_t EncodedOfLinear(std::uint32_t linear) {
     const unsigned v = Below[linear >> 12];

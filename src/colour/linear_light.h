@@ -28,16 +28,12 @@ std::uint8_t EncodedOfLinear(std::uint32_t linear);
 // times a point.
 std::uint32_t MixInLinearLight(std::uint32_t a, std::uint32_t b, std::uint32_t weight);
 
-// The tables behind LinearOf and EncodedOfLinear, for code that reads them
-// a vector at a time: linear[256] (LinearOf) and, for each multiple i x 2^12
-// up to LinearOne, belowAndNext[i] = next << 8 | v, where v is the number of
-// bounds at or below it (the linear value of (v + 0.5) / 255 is bound v) and
-// next the bound v (2^24 - 1 for v = 255). EncodedOfLinear(x) is then v,
-// plus one where x >= next, at most 255.
-struct LinearLightTables {
-    const std::uint32_t* linear;
-    const std::uint32_t* belowAndNext;
-};
-LinearLightTables LinearLightTablesOf();
+// The table behind EncodedOfLinear, for code that reads it a vector at a
+// time: for each multiple i x 2^12 up to LinearOne, belowAndNext[i] =
+// next << 8 | v, where v is the number of bounds at or below it (the linear
+// value of (v + 0.5) / 255 is bound v) and next the bound v (2^24 - 1 for
+// v = 255). EncodedOfLinear(x) is then v, plus one where x >= next, at most
+// 255.
+const std::uint32_t* BelowAndNextTable();
 
 }  // namespace qarn

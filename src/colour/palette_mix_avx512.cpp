@@ -46,7 +46,7 @@ bool HasPaletteMixLanes() {
 
 std::size_t MixPaletteLanes(const PaletteRule& rule, const LinearPalette& linear, const std::uint32_t* counts,
                             const double* values, double frameShift, std::uint32_t* colours, std::size_t length) {
-    const std::uint32_t* belowAndNext = LinearLightTablesOf().belowAndNext;
+    const std::uint32_t* belowAndNext = BelowAndNextTable();
     const __m512d shift = _mm512_set1_pd(frameShift);
     const __m512d magic = _mm512_set1_pd(0x1.8p52);
     const __m512d limit = _mm512_set1_pd(0x1p51);
