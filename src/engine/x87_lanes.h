@@ -81,10 +81,9 @@ struct alignas(16) X87LineJob {
     // on, a lane instead keeps it where its squared modulus reaches
     // `stateFrom` (its bits), below which the next test cannot find the
     // orbit beyond the bound, until 64 such side paths found no escape. That
-    // bound is worked out from the pixel's |c|
-    // with the next two constants, and a pixel inside the disk |c + 1| < 1/4,
-    // whose orbit never escapes, keeps none (x87_kernel_frame.inc,
-    // NEAR_ESCAPE).
+    // bound is worked out from the pixel's |c| with the next two constants,
+    // and a pixel inside the disk |c + 1| < 1/4, whose orbit never escapes,
+    // keeps none (x87_kernel_frame.inc, NEAR_ESCAPE).
     EscapeState* states;
     double laneState[3][2];
     std::uint64_t stateFrom[3];
@@ -93,7 +92,7 @@ struct alignas(16) X87LineJob {
     double one;
     double sharedPlusOneSquare;  // (shared64 + 1)^2, in doubles
     double periodTwoDisk;        // 1/16 (1 - 2^-20)
-    std::int64_t lastSave[3];
+    std::int64_t lastSave[3];   // the test of each lane's last save point
     std::int64_t looksLeft[3];  // side paths a lane may still take without an escape
 };
 
