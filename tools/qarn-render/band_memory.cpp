@@ -1,7 +1,7 @@
 #include "band_memory.h"
 
 #include <cstdint>
-#include <cstdlib>
+#include <new>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -33,8 +33,7 @@ void* AllocateBandMemory(std::size_t bytes) {
         const auto start = reinterpret_cast<std::uintptr_t>(mapped);
         const std::uintptr_t aligned = (start + HugePage - 1) / HugePage * HugePage;
         if (aligned > start) munmap(mapped, aligned - start);
-        if (const std::uintptr_t end = aligned + size; end < start + size + HugePage)
-            munmap(reinterpret_cast<void*>(end), start + size + HugePage - end);
+        munmap(reinterpret_cast<void*>(aligned + size), start + HugePage - aligned);
         void* memory = reinterpret_cast<void*>(aligned);
         (void)madvise(memory, size, MADV_HUGEPAGE);  // a request: without it, plain pages
         return memory;

@@ -1,7 +1,5 @@
 #pragma once
 #include <cstddef>
-#include <memory>
-#include <new>
 #include <vector>
 
 namespace qarn::render {
