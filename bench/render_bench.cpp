@@ -399,13 +399,17 @@ void PaletteMixLines(benchmark::State& state) {
     const SmoothLines& l = WholeSetLines();
     const PointColours colours(HomeViewState(512), {.smooth = true});
     std::vector<std::uint32_t> out(SmoothLines::Width);
-    const bool vector = state.range(0) != 0;
+    const auto lanes = static_cast<MixLanes>(state.range(0));
+    if (!HasMixLanes(lanes)) {
+        state.SkipWithError("no such lanes here");
+        return;
+    }
     const double clock0 = CoreClockHz();
     const double start = ThreadSeconds();
     for (auto _ : state)
         for (int r = 0; r < SmoothLines::Rows; ++r) {
             const std::size_t at = static_cast<std::size_t>(r) * SmoothLines::Width;
-            colours.Line(std::span(&l.counts[at], SmoothLines::Width), &l.mu[at], out, vector);
+            colours.Line(std::span(&l.counts[at], SmoothLines::Width), &l.mu[at], out, lanes);
             benchmark::DoNotOptimize(out.data());
         }
     ReportPerPoint(state, ThreadSeconds() - start, clock0);
@@ -419,7 +423,8 @@ BENCHMARK(ScrollOneRow)->Unit(benchmark::kMicrosecond);
 BENCHMARK(AutoScrollTick)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Mapping)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ContinuousCountLines)->ArgName("width")->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond);
-BENCHMARK(PaletteMixLines)->ArgName("vector")->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+// Lanes 0: the plain loop; 1: AVX2; 2: AVX-512.
+BENCHMARK(PaletteMixLines)->ArgName("lanes")->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 // Every thread busy for a while before the first entry, so that no figure
 // depends on its place in the run (clock ramp, page faults, worker start).

@@ -39,13 +39,8 @@ inline __m256i MixComponent(const std::uint32_t* belowAndNext, __m512i la, __m51
 
 }  // namespace
 
-bool HasPaletteMixLanes() {
-    static const bool has = __builtin_cpu_supports("avx512f");
-    return has;
-}
-
-std::size_t MixPaletteLanes(const PaletteRule& rule, const LinearPalette& linear, const std::uint32_t* counts,
-                            const double* values, double frameShift, std::uint32_t* colours, std::size_t length) {
+std::size_t MixPaletteLanesAvx512(const PaletteRule& rule, const LinearPalette& linear, const std::uint32_t* counts,
+                                  const double* values, double frameShift, std::uint32_t* colours, std::size_t length) {
     const std::uint32_t* belowAndNext = BelowAndNextTable();
     const __m512d shift = _mm512_set1_pd(frameShift);
     const __m512d magic = _mm512_set1_pd(0x1.8p52);

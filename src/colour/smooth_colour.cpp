@@ -27,7 +27,7 @@ PointColours::PointColours(const ViewState& view, ColouringChoice choice) : view
     rule_ = PaletteRuleOf(view, tables_);
     if (choice_.gradient != nullptr && choice_.gradient->stops.empty()) choice_.gradient = nullptr;
 #if QARN_WIDE_LANES
-    if (choice_.smooth && choice_.gradient == nullptr && HasPaletteMixLanes()) {
+    if (choice_.smooth && choice_.gradient == nullptr && BestMixLanes() != MixLanes::Plain) {
         auto linear = std::make_shared<LinearPalette>();
         BuildLinearPalette(rule_, *linear);
         linear_ = std::move(linear);
@@ -84,8 +84,31 @@ std::uint32_t PointColours::ColourOf(double value) const {
     return MixColours(PaletteColour(m), PaletteColour(m + 1), WeightOf(v - whole));
 }
 
+bool HasMixLanes(MixLanes lanes) {
+    switch (lanes) {
+    case MixLanes::Plain: return true;
+#if QARN_WIDE_LANES
+    case MixLanes::Avx2: {
+        static const bool has = __builtin_cpu_supports("avx2");
+        return has;
+    }
+    case MixLanes::Avx512: {
+        static const bool has = __builtin_cpu_supports("avx512f");
+        return has;
+    }
+#endif
+    default: return false;
+    }
+}
+
+MixLanes BestMixLanes() {
+    return HasMixLanes(MixLanes::Avx512) ? MixLanes::Avx512
+           : HasMixLanes(MixLanes::Avx2) ? MixLanes::Avx2
+                                         : MixLanes::Plain;
+}
+
 void PointColours::Line(std::span<const std::uint32_t> counts, const double* mu, std::span<std::uint32_t> colours,
-                        bool allowVector) const {
+                        MixLanes lanes) const {
     const std::size_t length = std::min(counts.size(), colours.size());
     if (IsViewersMapping()) {
         MapCountLine(counts.first(length), view_, tables_, colours);
@@ -103,12 +126,12 @@ void PointColours::Line(std::span<const std::uint32_t> counts, const double* mu,
         }
     };
 #if QARN_WIDE_LANES
-    if (smooth && linear_ != nullptr && allowVector) {
+    if (smooth && linear_ != nullptr && lanes != MixLanes::Plain) {
+        const auto mix = lanes == MixLanes::Avx512 ? MixPaletteLanesAvx512 : MixPaletteLanesAvx2;
         // The lanes stop at the end or at a block they leave (a value
         // beyond their range): that block here, then the lanes again.
         for (std::size_t i = 0; i < length;) {
-            i += MixPaletteLanes(rule_, *linear_, counts.data() + i, mu + i, choice_.frameShift, colours.data() + i,
-                                 length - i);
+            i += mix(rule_, *linear_, counts.data() + i, mu + i, choice_.frameShift, colours.data() + i, length - i);
             const std::size_t end = std::min(length, i + 8);
             plain(i, end);
             i = end;
@@ -116,7 +139,7 @@ void PointColours::Line(std::span<const std::uint32_t> counts, const double* mu,
         return;
     }
 #endif
-    (void)allowVector;
+    (void)lanes;
     plain(0, length);
 }
 

@@ -5,6 +5,7 @@
 
 #include "colour/display_mapping.h"
 #include "colour/gradient.h"
+#include "colour/palette_mix.h"
 #include "colour/palette_tables.h"
 #include "engine/view_state.h"
 
@@ -18,8 +19,6 @@ inline constexpr std::uint32_t MixOne = 1u << 24;
 
 // The weight of a fraction from 0 to 1: the nearest whole number of 2^-24.
 [[nodiscard]] std::uint32_t WeightOf(double fraction);
-
-struct LinearPalette;
 
 // How the points of a picture are coloured beyond the viewer's mapping of
 // whole counts.
@@ -51,10 +50,11 @@ public:
     PointColours(const ViewState& view, ColouringChoice choice);
 
     // One line of points: their counts and, when smooth, their mu. With the
-    // palette, smooth lines go 8 points at a time where the processor can;
-    // allowVector false keeps to the plain loop (the tests compare the two).
+    // palette, smooth lines go 8 points at a time in the lanes given, which
+    // the processor must have (the tests compare every form with the plain
+    // loop).
     void Line(std::span<const std::uint32_t> counts, const double* mu, std::span<std::uint32_t> colours,
-              bool allowVector = true) const;
+              MixLanes lanes = BestMixLanes()) const;
 
     // The colour of a whole number by the view's palette.
     std::uint32_t PaletteColour(std::int64_t m) const;

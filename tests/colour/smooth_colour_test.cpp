@@ -125,15 +125,19 @@ TEST(SmoothColour, TheVectorLineIsThePlainLoop) {
         counts[200 + k] = k == 0 ? 0 : 1024;
         mu[200 + k] = notShown[k];
     }
-    for (const ViewState& view : Palettes)
-        for (const double frameShift : {0.0, 0.5, 2048.0 * 511}) {
-            const PointColours colours(view, {.smooth = true, .frameShift = frameShift});
-            std::vector<std::uint32_t> vector(counts.size()), plain(counts.size());
-            colours.Line(counts, mu.data(), vector, true);
-            colours.Line(counts, mu.data(), plain, false);
-            for (std::size_t i = 0; i < counts.size(); ++i)
-                ASSERT_EQ(vector[i], plain[i]) << "point " << i << " mu " << mu[i] << " shift " << frameShift;
-        }
+    for (const MixLanes lanes : {MixLanes::Avx2, MixLanes::Avx512}) {
+        if (!HasMixLanes(lanes)) continue;
+        for (const ViewState& view : Palettes)
+            for (const double frameShift : {0.0, 0.5, 2048.0 * 511}) {
+                const PointColours colours(view, {.smooth = true, .frameShift = frameShift});
+                std::vector<std::uint32_t> vector(counts.size()), plain(counts.size());
+                colours.Line(counts, mu.data(), vector, lanes);
+                colours.Line(counts, mu.data(), plain, MixLanes::Plain);
+                for (std::size_t i = 0; i < counts.size(); ++i)
+                    ASSERT_EQ(vector[i], plain[i]) << "lanes " << static_cast<int>(lanes) << " point " << i << " mu "
+                                                   << mu[i] << " shift " << frameShift;
+            }
+    }
 }
 
 TEST(SmoothColour, BetweenWholeValuesEachComponentMovesFromOneEntryToTheNext) {
