@@ -77,6 +77,10 @@ std::size_t MixPaletteLanesAvx2(const PaletteRule& rule, const LinearPalette& li
                               _mm256_add_pd(_mm256_loadu_pd(values + i + 4), shift)};
         // A shown value at 2^51 or beyond (or not a number) is the caller's.
         const int shownLanes = _mm256_movemask_ps(_mm256_castsi256_ps(shown));
+        if (shownLanes == 0) {  // all black (inside the set, say): no gathers
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(colours + i), _mm256_setzero_si256());
+            continue;
+        }
         const int near = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_andnot_pd(signBit, v[0]), limit, _CMP_LT_OQ)) |
                          _mm256_movemask_pd(_mm256_cmp_pd(_mm256_andnot_pd(signBit, v[1]), limit, _CMP_LT_OQ)) << 4;
         if ((shownLanes & ~near) != 0) break;

@@ -63,6 +63,10 @@ std::size_t MixPaletteLanesAvx512(const PaletteRule& rule, const LinearPalette& 
         const __m512d v = _mm512_add_pd(_mm512_loadu_pd(values + i), shift);
         // A shown value at 2^51 or beyond (or not a number) is the caller's.
         const __mmask8 shownLanes = static_cast<__mmask8>(_mm256_movemask_ps(_mm256_castsi256_ps(shown)));
+        if (shownLanes == 0) {  // all black (inside the set, say): no gathers
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(colours + i), _mm256_setzero_si256());
+            continue;
+        }
         const __mmask8 near = _mm512_cmp_pd_mask(_mm512_abs_pd(v), limit, _CMP_LT_OQ);
         if ((shownLanes & ~near) != 0) break;
         const __m512d whole = _mm512_roundscale_pd(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);

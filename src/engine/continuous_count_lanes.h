@@ -175,7 +175,17 @@ template <int W, int K>
 inline __attribute__((always_inline)) void MuLine(const std::uint32_t* counts, const EscapeState* states,
                                                   const double* re, double b, double* mu, std::size_t length) {
     std::size_t i = 0;
-    for (; i + K * W <= length; i += K * W) MuBlocks<W, K>(counts + i, states + i, re + i, b, mu + i);
+    for (; i + K * W <= length; i += K * W) {
+        // Points inside the set (count 0) have mu 0: a run of them, common
+        // across the set's interior, takes no steps and no logarithms.
+        std::uint32_t any = 0;
+        for (int j = 0; j < K * W; ++j) any |= counts[i + j];
+        if (any == 0) {
+            for (int j = 0; j < K * W; ++j) mu[i + j] = 0.0;
+            continue;
+        }
+        MuBlocks<W, K>(counts + i, states + i, re + i, b, mu + i);
+    }
     for (; i + W <= length; i += W) MuBlocks<W, 1>(counts + i, states + i, re + i, b, mu + i);
     for (; i < length; ++i) mu[i] = ContinuousCount(counts[i], states[i], re[i], b);
 }

@@ -125,6 +125,7 @@ TEST(SmoothColour, TheVectorLineIsThePlainLoop) {
         counts[200 + k] = k == 0 ? 0 : 1024;
         mu[200 + k] = notShown[k];
     }
+    for (std::size_t k = 400; k < 416; ++k) counts[k] = k % 2 == 0 ? 0 : 1024;  // whole blocks all black
     for (const MixLanes lanes : {MixLanes::Avx2, MixLanes::Avx512}) {
         if (!HasMixLanes(lanes)) continue;
         for (const ViewState& view : Palettes)
