@@ -161,17 +161,21 @@
 // rax) before its lane looked ahead, z_n, rebuilt from the last save point.
 // The save at test s kept z_(s+1), the state the lane's registers held
 // there, as 80-bit values and as doubles; z_n is n - 1 - s iterations
-// further, which the loop's own iteration replays exactly (the same
-// operations on the same values) in the lane's places, its z_(n+1) no longer
-// needed. Saves come at tests 1, 2, 4, 8, ..., so that is none where n - 1 is
-// a save point, at most LOOKFROM / 2 - 1 before the look-ahead starts (on the
-// whole set, 0.6 for each pixel that escapes after test 1), and fewer than
-// n / 2 for the rare pixel that stopped looking ahead (or never did: inside
-// NEAR_ESCAPE's disk), under half of what the caller's exact count would
-// take. An idle lane's or the start's escape (their counts go to sinks)
-// needs no state. `rem`, free once the pixel has ended, counts the
-// iterations.
-.macro REPLAY_STATE entry, row, lane, x, y, x1, y1, idx, out, rem, refill
+// further. The lane takes them in the loop beside the other lanes, as it did
+// the first time (the same operations on the same values, and tests that
+// cannot end the pixel, since they did not end it then): its registers get
+// z_(s+1) back, its tests left until its next save n - 1 - s, and that save
+// marked REPLAYED, so that it writes the lane's registers out as the state
+// (see SAVE_POINT). That is none where n - 1 is a save point, at most
+// LOOKFROM / 2 - 1 before the look-ahead starts (on the whole set, 0.6 for
+// each pixel that escapes after test 1), and fewer than n / 2 for the rare
+// pixel that stopped looking ahead (or never did: inside NEAR_ESCAPE's
+// disk), under half of what the caller's exact count would take. No side
+// path runs meanwhile: a lane that replays has the bound in rbp, as every
+// lane before its look-ahead and after it stopped. An idle lane's or the
+// start's escape (their counts go to sinks) needs no state. `rem`, free once
+// the pixel has ended, counts the iterations; the loop goes on at `back`.
+.macro REPLAY_STATE entry, lane, x1, y1, out, rem, refill, back
 \entry:
         mov     \rem, \out
         sub     \rem, [rdi+OUT]
@@ -182,28 +186,13 @@
         sub     rax, [rdi+LASTSAVE+8*\lane]
         dec     rax                     // the iterations from the saved state
         jz      .Lwrite\@               // its doubles are the state
-        mov     \rem, rax
+        lea     \rem, [rax+1]           // the loop counts one off before it tests
+        mov     qword ptr [rdi+NEXTSAVE+8*\lane], REPLAYED
         fld     tbyte ptr [rdi+SAVEDX+16*\lane]
         fstp    st(\x1)
         fld     tbyte ptr [rdi+SAVEDY+16*\lane]
         fstp    st(\y1)
-.Lstep\@:
-        LANE_SWAPPING \row, \idx, \lane, \x, \y, \x1, \y1    // y at st(x), x at st(y)
-        dec     \rem
-        jz      .Lswapped\@
-        LANE_SWAPPING \row, \idx, \lane, \y, \x, \y1, \x1    // back in place
-        dec     \rem
-        jnz     .Lstep\@
-        fld     st(\x)
-        fstp    qword ptr [rdi+LANESTATE+16*\lane]
-        fld     st(\y)
-        fstp    qword ptr [rdi+LANESTATE+16*\lane+8]
-        jmp     .Lwrite\@
-.Lswapped\@:
-        fld     st(\y)
-        fstp    qword ptr [rdi+LANESTATE+16*\lane]
-        fld     st(\x)
-        fstp    qword ptr [rdi+LANESTATE+16*\lane+8]
+        jmp     \back
 .Lwrite\@:
         WRITE_STATE \lane, \out
         jmp     \refill
@@ -224,12 +213,21 @@
   .endif
         ESCAPE_PATH \lane, \rem, \out, \back, .Lrefill\@, \upto, .Lreplay\@
   .if STATE && !STATE_EVERY
-        REPLAY_STATE .Lreplay\@, \row, \lane, \x, \y, \x1, \y1, \idx, \out, \rem, .Lrefill\@
+        REPLAY_STATE .Lreplay\@, \lane, \x1, \y1, \out, \rem, .Lrefill\@, \back
   .endif
 \cycle:
         CHECK_CYCLE \lane, \x1, \y1, \rem, \back, .Lended\@
 \event:
-        SAVE_POINT \lane, \x, \y, \rem, \saved, .Lended\@, \continue, \idx, \row
+        SAVE_POINT \lane, \x, \y, \rem, \saved, .Lended\@, \continue, \idx, \row, .Lreplayed\@
+  .if STATE && !STATE_EVERY
+.Lreplayed\@:                            // the replay's end: z_n in the lane's places
+        fld     st(\x)
+        fstp    qword ptr [rdi+LANESTATE+16*\lane]
+        fld     st(\y)
+        fstp    qword ptr [rdi+LANESTATE+16*\lane+8]
+        WRITE_STATE \lane, \out
+        jmp     .Lrefill\@
+  .endif
 .Lended\@:
         mov     dword ptr [\out], 0
 .Lrefill\@:
