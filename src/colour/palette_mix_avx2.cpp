@@ -4,6 +4,7 @@
 #include <immintrin.h>
 
 #include "colour/linear_light.h"
+#include "colour/palette_lanes.h"
 #include "colour/palette_mix.h"
 #include "colour/smooth_colour.h"
 
@@ -26,27 +27,12 @@ inline __m256i MixedLinear(__m256i la, __m256i lb, __m256i w, __m256i wa) {
     return _mm256_srli_epi64(sum, 24);
 }
 
-// EncodedOfLinear of 8 mixes, shifted to the component's place `at`: the
-// bounds below the multiple of 2^12 (the low byte) and the next bound (the
-// rest), one more where it is at or below the mix; at most 255 (2^24 itself
-// is past the next of 255). Every value here lies below 2^25, so signed
-// comparisons serve.
-inline __m256i Encoded(const std::uint32_t* belowAndNext, __m256i mixed, int at) {
-    const __m256i byte = _mm256_set1_epi32(0xFF);
-    const __m256i packed =
-        _mm256_i32gather_epi32(reinterpret_cast<const int*>(belowAndNext), _mm256_srli_epi32(mixed, 12), 4);
-    const __m256i v = _mm256_and_si256(packed, byte);
-    const __m256i more =
-        _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_srli_epi32(packed, 8), mixed), _mm256_set1_epi32(1));
-    return _mm256_sll_epi32(_mm256_min_epu32(_mm256_add_epi32(v, more), byte), _mm_cvtsi32_si128(at));
-}
-
 // One component of 8 points, from the 64-bit words gathered for their
 // entries a and b (the component in each word's low half).
 inline __m256i MixedComponent(const std::uint32_t* belowAndNext, const __m256i (&a)[2], const __m256i (&b)[2],
                               const __m256i (&w)[2], const __m256i (&wa)[2], int at) {
-    return Encoded(belowAndNext, LowHalves(MixedLinear(a[0], b[0], w[0], wa[0]), MixedLinear(a[1], b[1], w[1], wa[1])),
-                   at);
+    return EncodedLanes(belowAndNext,
+                        LowHalves(MixedLinear(a[0], b[0], w[0], wa[0]), MixedLinear(a[1], b[1], w[1], wa[1])), at);
 }
 
 }  // namespace
@@ -59,20 +45,13 @@ std::size_t MixPaletteLanesAvx2(const PaletteRule& rule, const LinearPalette& li
     const __m256d limit = _mm256_set1_pd(0x1p51);
     const __m256d one = _mm256_set1_pd(MixOne);
     const __m256d signBit = _mm256_set1_pd(-0.0);
-    const __m256i mask = _mm256_set1_epi32(static_cast<int>(rule.mask));
-    const __m256i entryShift = _mm256_set1_epi32(static_cast<int>(rule.shift));
-    const __m256i wrap = _mm256_set1_epi32(static_cast<int>(rule.wrap));
-    const __m256i depthLess = _mm256_set1_epi32(static_cast<int>(rule.depth - 1u));
-    const __m256i ones = _mm256_set1_epi32(1);
-    const __m256i sign = _mm256_set1_epi32(INT32_MIN);
+    const RuleLanes lanes(rule);
     const auto* redGreen = reinterpret_cast<const long long*>(linear.redGreen.data());
     const auto* blue = reinterpret_cast<const long long*>(linear.blue.data());
     std::size_t i = 0;
     for (; i + 8 <= length; i += 8) {
         const __m256i count = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(counts + i));
-        // Shown: count - 1 < depth - 1, unsigned (compared with the sign bit flipped).
-        const __m256i shown = _mm256_cmpgt_epi32(_mm256_xor_si256(depthLess, sign),
-                                                 _mm256_xor_si256(_mm256_sub_epi32(count, ones), sign));
+        const __m256i shown = lanes.Shown(count);
         const __m256d v[2] = {_mm256_add_pd(_mm256_loadu_pd(values + i), shift),
                               _mm256_add_pd(_mm256_loadu_pd(values + i + 4), shift)};
         // A shown value at 2^51 or beyond (or not a number) is the caller's.
@@ -97,9 +76,8 @@ std::size_t MixPaletteLanesAvx2(const PaletteRule& rule, const LinearPalette& li
             wa[h] = _mm256_sub_epi64(_mm256_set1_epi64x(MixOne), w[h]);
         }
         const __m256i m = LowHalves(low[0], low[1]);
-        const __m256i ia = _mm256_and_si256(_mm256_add_epi32(_mm256_and_si256(m, mask), entryShift), wrap);
-        const __m256i mb = _mm256_add_epi32(m, ones);
-        const __m256i ib = _mm256_and_si256(_mm256_add_epi32(_mm256_and_si256(mb, mask), entryShift), wrap);
+        const __m256i ia = lanes.Index(m);
+        const __m256i ib = lanes.NextIndex(m);
         const __m128i ia2[2] = {_mm256_castsi256_si128(ia), _mm256_extracti128_si256(ia, 1)};
         const __m128i ib2[2] = {_mm256_castsi256_si128(ib), _mm256_extracti128_si256(ib, 1)};
         __m256i rgA[2], rgB[2], gA[2], gB[2], bA[2], bB[2];

@@ -8,6 +8,7 @@
 #include <immintrin.h>
 
 #include "colour/linear_light.h"
+#include "colour/palette_lanes.h"
 #include "colour/palette_mix.h"
 #include "colour/smooth_colour.h"
 
@@ -16,25 +17,12 @@ namespace {
 
 // One component (the bits from `at`) of colours a and b, whose linear values
 // are the low halves of la and lb, mixed by weights w (wa = 2^24 - w) as
-// MixInLinearLight mixes it: the rounded mix of the linear values, then the
-// nearest 8-bit value by the bounds' table.
-inline __m256i MixComponent(const std::uint32_t* belowAndNext, __m512i la, __m512i lb, __m512i w, __m512i wa,
-                            int at) {
-    const __m256i byte = _mm256_set1_epi32(0xFF);
-    // Below 2^49: whole 64-bit lanes, rounded by adding a half.
+// MixInLinearLight mixes it: the rounded mix of the linear values (below
+// 2^49: whole 64-bit lanes, rounded by adding a half), then its encoding.
+inline __m256i MixComponent(const std::uint32_t* belowAndNext, __m512i la, __m512i lb, __m512i w, __m512i wa, int at) {
     const __m512i sum = _mm512_add_epi64(_mm512_add_epi64(_mm512_mul_epu32(la, wa), _mm512_mul_epu32(lb, w)),
                                          _mm512_set1_epi64(LinearOne / 2));
-    const __m256i mixed = _mm512_cvtepi64_epi32(_mm512_srli_epi64(sum, 24));
-    // EncodedOfLinear: the bounds below the multiple of 2^12 (the low byte)
-    // and the next bound (the rest), one more where it is at or below the
-    // mix; at most 255 (2^24 itself is past the next of 255). Every value
-    // here lies below 2^25, so signed comparisons serve.
-    const __m256i packed =
-        _mm256_i32gather_epi32(reinterpret_cast<const int*>(belowAndNext), _mm256_srli_epi32(mixed, 12), 4);
-    const __m256i v = _mm256_and_si256(packed, byte);
-    const __m256i more = _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_srli_epi32(packed, 8), mixed),
-                                             _mm256_set1_epi32(1));
-    return _mm256_slli_epi32(_mm256_min_epu32(_mm256_add_epi32(v, more), byte), at);
+    return EncodedLanes(belowAndNext, _mm512_cvtepi64_epi32(_mm512_srli_epi64(sum, 24)), at);
 }
 
 }  // namespace
@@ -46,20 +34,13 @@ std::size_t MixPaletteLanesAvx512(const PaletteRule& rule, const LinearPalette& 
     const __m512d magic = _mm512_set1_pd(0x1.8p52);
     const __m512d limit = _mm512_set1_pd(0x1p51);
     const __m512d one = _mm512_set1_pd(MixOne);
-    const __m256i mask = _mm256_set1_epi32(static_cast<int>(rule.mask));
-    const __m256i entryShift = _mm256_set1_epi32(static_cast<int>(rule.shift));
-    const __m256i wrap = _mm256_set1_epi32(static_cast<int>(rule.wrap));
-    const __m256i depthLess = _mm256_set1_epi32(static_cast<int>(rule.depth - 1u));
-    const __m256i ones = _mm256_set1_epi32(1);
-    const __m256i sign = _mm256_set1_epi32(INT32_MIN);
+    const RuleLanes lanes(rule);
     const auto* redGreen = reinterpret_cast<const long long*>(linear.redGreen.data());
     const auto* blue = reinterpret_cast<const long long*>(linear.blue.data());
     std::size_t i = 0;
     for (; i + 8 <= length; i += 8) {
         const __m256i count = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(counts + i));
-        // Shown: count - 1 < depth - 1, unsigned (compared with the sign bit flipped).
-        const __m256i shown = _mm256_cmpgt_epi32(_mm256_xor_si256(depthLess, sign),
-                                                 _mm256_xor_si256(_mm256_sub_epi32(count, ones), sign));
+        const __m256i shown = lanes.Shown(count);
         const __m512d v = _mm512_add_pd(_mm512_loadu_pd(values + i), shift);
         // A shown value at 2^51 or beyond (or not a number) is the caller's.
         const __mmask8 shownLanes = static_cast<__mmask8>(_mm256_movemask_ps(_mm256_castsi256_ps(shown)));
@@ -76,16 +57,15 @@ std::size_t MixPaletteLanesAvx512(const PaletteRule& rule, const LinearPalette& 
         // at most 2^24, truncated (a value not a number weighs 0).
         const __m512d scaled = _mm512_add_pd(_mm512_mul_pd(_mm512_sub_pd(v, whole), one), _mm512_set1_pd(0.5));
         const __m256i weight = _mm512_cvttpd_epu32(_mm512_min_pd(_mm512_max_pd(scaled, _mm512_setzero_pd()), one));
-        const __m256i ia = _mm256_and_si256(_mm256_add_epi32(_mm256_and_si256(m, mask), entryShift), wrap);
-        const __m256i mb = _mm256_add_epi32(m, ones);
-        const __m256i ib = _mm256_and_si256(_mm256_add_epi32(_mm256_and_si256(mb, mask), entryShift), wrap);
+        const __m256i ia = lanes.Index(m);
+        const __m256i ib = lanes.NextIndex(m);
         const __m512i rgA = _mm512_i32gather_epi64(ia, redGreen, 8);
         const __m512i rgB = _mm512_i32gather_epi64(ib, redGreen, 8);
         const __m512i w = _mm512_cvtepu32_epi64(weight);
         const __m512i wa = _mm512_sub_epi64(_mm512_set1_epi64(MixOne), w);
         const __m256i red = MixComponent(belowAndNext, rgA, rgB, w, wa, 16);
-        const __m256i green =
-            MixComponent(belowAndNext, _mm512_srli_epi64(rgA, 32), _mm512_srli_epi64(rgB, 32), w, wa, 8);
+        const __m256i green = MixComponent(belowAndNext, _mm512_srli_epi64(rgA, 32), _mm512_srli_epi64(rgB, 32), w, wa,
+                                           8);
         const __m256i blueMix = MixComponent(belowAndNext, _mm512_i32gather_epi64(ia, blue, 8),
                                              _mm512_i32gather_epi64(ib, blue, 8), w, wa, 0);
         const __m256i mix = _mm256_or_si256(_mm256_or_si256(red, green), blueMix);
