@@ -5,6 +5,8 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+
+#include "engine/processor_features.h"
 #endif
 
 namespace qarn {
@@ -46,15 +48,11 @@ __attribute__((target("avx2"))) void MapLineGather(const PaletteRule& m, const s
     MapLinePlain(m, in + col, out + col, length - col);
 }
 
-bool HasGather() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
 #endif
 
 void MapAnyLine(const PaletteRule& m, const std::uint32_t* in, std::uint32_t* out, std::size_t length, bool allowVector) {
 #if defined(__x86_64__)
-    if (allowVector && HasGather()) {
+    if (allowVector && HasAvx2()) {
         MapLineGather(m, in, out, length);
         return;
     }

@@ -6,6 +6,7 @@
 #include "colour/display_mapping.h"
 #include "colour/linear_light.h"
 #include "colour/palette_mix.h"
+#include "engine/processor_features.h"
 
 namespace qarn {
 
@@ -88,14 +89,8 @@ bool HasMixLanes(MixLanes lanes) {
     switch (lanes) {
     case MixLanes::Plain: return true;
 #if QARN_WIDE_LANES
-    case MixLanes::Avx2: {
-        static const bool has = __builtin_cpu_supports("avx2");
-        return has;
-    }
-    case MixLanes::Avx512: {
-        static const bool has = __builtin_cpu_supports("avx512f");
-        return has;
-    }
+    case MixLanes::Avx2: return HasAvx2();
+    case MixLanes::Avx512: return HasAvx512f();
 #endif
     default: return false;
     }

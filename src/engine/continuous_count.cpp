@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/continuous_count_lanes.h"
+#include "engine/processor_features.h"
 
 namespace qarn {
 namespace {
@@ -112,14 +113,8 @@ bool HasContinuousCountWidth(int width) {
     case 1:
     case 2: return true;
 #if QARN_WIDE_LANES
-    case 4: {
-        static const bool has = __builtin_cpu_supports("avx2");
-        return has;
-    }
-    case 8: {
-        static const bool has = __builtin_cpu_supports("avx512f");
-        return has;
-    }
+    case 4: return HasAvx2();
+    case 8: return HasAvx512f();
 #endif
     default: return false;
     }
