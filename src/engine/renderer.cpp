@@ -6,6 +6,7 @@
 
 #include "engine/arithmetic_mode.h"
 #include "engine/escape_count.h"
+#include "engine/processor_features.h"
 #include "engine/x87_lanes.h"
 
 namespace qarn {
@@ -23,16 +24,22 @@ unsigned HardwareThreads() {
 constexpr int LinesForWorkers = 8;
 
 #if defined(__x86_64__)
-// Each set twice: counts only, then keeping the escape states too.
-constexpr X87Kernels FixedSlotKernels[2] = {
+// Each set three times: counts only, then keeping the escape states by
+// replays, then by storing them on every iteration (the fixed-register
+// kernels and the two lanes always do).
+constexpr X87Kernels FixedSlotKernels[3] = {
     {QarnX87Row, QarnX87Column, QarnX87RowDouble, QarnX87ColumnDouble, nullptr, nullptr},
     {QarnX87RowState, QarnX87ColumnState, QarnX87RowDoubleState, QarnX87ColumnDoubleState, nullptr, nullptr},
+    {QarnX87RowState, QarnX87ColumnState, QarnX87RowDoubleState, QarnX87ColumnDoubleState, nullptr, nullptr},
 };
-constexpr X87Kernels ExchangingKernels[2] = {
+constexpr X87Kernels ExchangingKernels[3] = {
     {QarnX87Row, QarnX87Column, QarnX87RowDoubleExchanging, QarnX87ColumnDoubleExchanging, QarnX87RowSplitExchanging,
      QarnX87ColumnSplitExchanging},
     {QarnX87RowState, QarnX87ColumnState, QarnX87RowDoubleExchangingState, QarnX87ColumnDoubleExchangingState,
      QarnX87RowSplitExchangingState, QarnX87ColumnSplitExchangingState},
+    {QarnX87RowState, QarnX87ColumnState, QarnX87RowDoubleExchangingEveryState,
+     QarnX87ColumnDoubleExchangingEveryState, QarnX87RowSplitExchangingEveryState,
+     QarnX87ColumnSplitExchangingEveryState},
 };
 #endif
 
@@ -48,6 +55,28 @@ RenderPath ChoosePath(RenderPath path) {
     if (!HasX87) return RenderPath::Portable;
     if (path != RenderPath::Fast) return path;
     return RenderPath::Exchanging;
+}
+
+// Storing the state on every iteration costs the exchanging loop two x87
+// stores a lane on every iteration; replaying costs side paths for each
+// orbit that escapes, or nears the bound 2 - |c|. On AMD's family 25 (Zen 4)
+// the stores cost 7 to 11 % over counts on the start-up view and the neck,
+// against 5 % and under 1 % replayed. On family 26 (Zen 5) they cost 2 to
+// 4 % on every view, and replaying 0 to 1 % where nearly every orbit stays
+// (level 50, the neck, the edge of the disk: one escape in 150,000 tests and
+// more) but 6 to 12 % where orbits escape often (the whole set, the start-up
+// view: one in 50 to 100) or near the minibrot at -1.75 (one in 10,000,
+// whose orbits pass 2 - |c| all the time). There a pass stores the states
+// where the last pass that kept them found an escape in at most this many
+// tests, and replays them elsewhere (and first).
+constexpr double StoreStatesUpTo = 32768;
+
+bool ChoosesKeeping() {
+#if defined(__x86_64__)
+    return AmdFamily() == 26;
+#else
+    return false;
+#endif
 }
 
 struct ExtendedParts {
@@ -133,9 +162,15 @@ Renderer::Renderer(unsigned threads, RenderPath path, int maxWidth)
       kernels_(KernelsOf(path_)),
       varyingDouble_(static_cast<std::size_t>(std::max(maxWidth, ViewSize))),
       varyingSplit_(2 * varyingDouble_.size()) {
+    SetStateKeeping(StateKeeping::Chosen);
     const unsigned total = threads == 0 ? HardwareThreads() : threads;
     workers_.reserve(total - 1);
     for (unsigned i = 1; i < total; ++i) workers_.emplace_back([this] { Work(); });
+}
+
+void Renderer::SetStateKeeping(StateKeeping keeping) {
+    choosesKeeping_ = keeping == StateKeeping::Chosen && ChoosesKeeping();
+    stateKernels_ = keeping == StateKeeping::EveryIteration ? 2 : 1;
 }
 
 Renderer::~Renderer() {
@@ -171,6 +206,8 @@ bool Renderer::Compute(const PixelGrid& grid, std::uint32_t depth) {
     linesDone_.store(PlanMirror(), std::memory_order_relaxed);
     nextLine_.store(0, std::memory_order_relaxed);
     tests_.store(0, std::memory_order_relaxed);
+    escapes_.store(0, std::memory_order_relaxed);
+    if (choosesKeeping_) stateKernels_ = testsPerEscape_ > 0 && testsPerEscape_ <= StoreStatesUpTo ? 2 : 1;
     if (kernels_ != nullptr && !(grid.varyingLine.valid && grid.varyingLine == preparedLine_)) {
         PrepareLines();
         preparedLine_ = grid.varyingLine;
@@ -178,17 +215,21 @@ bool Renderer::Compute(const PixelGrid& grid, std::uint32_t depth) {
 
     if (workers_.empty() || computedCount_ < LinesForWorkers) {
         RunLines();
-        return true;
+    } else {
+        {
+            std::lock_guard lock(mutex_);
+            ++generation_;
+            working_ = static_cast<unsigned>(workers_.size());
+        }
+        wake_.notify_all();
+        RunLines();
+        std::unique_lock lock(mutex_);
+        finished_.wait(lock, [this] { return working_ == 0; });
     }
-    {
-        std::lock_guard lock(mutex_);
-        ++generation_;
-        working_ = static_cast<unsigned>(workers_.size());
+    if (grid.escape != nullptr && Tests() > 0) {
+        const std::uint64_t escapes = escapes_.load(std::memory_order_relaxed);
+        testsPerEscape_ = escapes == 0 ? 1e300 : static_cast<double>(Tests()) / static_cast<double>(escapes);
     }
-    wake_.notify_all();
-    RunLines();
-    std::unique_lock lock(mutex_);
-    finished_.wait(lock, [this] { return working_ == 0; });
     return true;
 }
 
@@ -394,7 +435,7 @@ std::uint64_t Renderer::RunKernel(const Line& line) {
     job.sharedPlusOneSquare = (job.shared64 + 1) * (job.shared64 + 1);
     const bool exact = varyingExact_ && static_cast<long double>(job.shared64) == l.shared;
     const bool split = !exact && varyingSplits_ && SplitDouble(l.shared, job.sharedSplit);
-    const X87Kernels& k = kernels_[l.states != nullptr ? 1 : 0];
+    const X87Kernels& k = kernels_[l.states != nullptr ? stateKernels_ : 0];
     if (exact) {
         job.varying = varyingDouble_.data();
         (l.byRows ? k.rowDouble : k.columnDouble)(&job);
@@ -409,13 +450,18 @@ std::uint64_t Renderer::RunKernel(const Line& line) {
     // decided exactly is counted by its recount, less the cycle exits the
     // kernel skipped.
     std::uint64_t tests = 0;
+    std::uint64_t escapes = 0;
     bool exactNeeded = false;
     for (int i = 0; i < l.length; ++i) {
         const std::uint32_t count = job.out[i];
         exactNeeded = exactNeeded || count == NeedsExactCount;
         tests += count == 0 ? l.depth : count == NeedsExactCount ? 0 : count;
+        escapes += count > 1 && count != NeedsExactCount;
     }
-    if (l.states != nullptr) KnownStates(l, exact);
+    if (l.states != nullptr) {
+        KnownStates(l, exact);
+        escapes_.fetch_add(escapes, std::memory_order_relaxed);
+    }
     if (!l.byRows) SpreadColumn(l);
     if (exactNeeded) tests += RecountExact(l);
     return tests - job.skipped;

@@ -56,6 +56,13 @@ enum class RenderPath {
     Portable,    // plain C++, one pixel at a time
 };
 
+// How the exchanging kernels keep the escape states: by replaying an
+// escape's last iterations from a save point and by looking ahead near the
+// bound, or by storing every lane's state on every iteration. The same
+// counts, states and tests either way; Chosen takes, pass by pass, the one
+// that suits this processor and what the last pass keeping states found.
+enum class StateKeeping { Chosen, Replaying, EveryIteration };
+
 struct X87LineJob;
 struct X87Kernels {
     void (*row)(X87LineJob*);
@@ -91,6 +98,8 @@ public:
     // Whether passes copy rows from their mirror images (on by default;
     // every count and state is the same either way).
     void SetMirror(bool on) { mirror_ = on; }
+    bool Mirror() const { return mirror_; }
+    void SetStateKeeping(StateKeeping keeping);
     // Escape tests the last pass ran, the same on every machine: over the
     // points it computed, each point's tests as EscapeCountWithExits counts
     // them (its count if it escapes; else the test at which the depth ends
@@ -131,7 +140,13 @@ private:
     void Work();
 
     RenderPath path_;
-    const X87Kernels* kernels_;  // two sets: counts only, then with escape states
+    const X87Kernels* kernels_;  // three sets: counts only, then replaying and storing escape states
+    int stateKernels_ = 1;       // the set for passes that keep escape states
+    bool choosesKeeping_ = false;
+    // Of the last pass that kept states: its escapes after test 1, and its
+    // tests per such escape.
+    std::atomic<std::uint64_t> escapes_{0};
+    double testsPerEscape_ = 0;
     Pass pass_;
     // The varying coordinates of the lines as doubles, where every one of
     // them is exactly a double: the fast kernels then read them as cheap

@@ -148,6 +148,12 @@ void QarnX87RowDoubleExchangingState(X87LineJob* job);
 void QarnX87ColumnDoubleExchangingState(X87LineJob* job);
 void QarnX87RowSplitExchangingState(X87LineJob* job);
 void QarnX87ColumnSplitExchangingState(X87LineJob* job);
+// The exchanging ones storing each lane's state on every iteration, rather
+// than replaying an escape's last iterations and looking ahead near the bound.
+void QarnX87RowDoubleExchangingEveryState(X87LineJob* job);
+void QarnX87ColumnDoubleExchangingEveryState(X87LineJob* job);
+void QarnX87RowSplitExchangingEveryState(X87LineJob* job);
+void QarnX87ColumnSplitExchangingEveryState(X87LineJob* job);
 }
 
 inline X87LineJob MakeX87Job() {

@@ -270,10 +270,13 @@
 
 // `upto` as for ESCAPE_PATH: the fixed-register form adds the squared
 // modulus on the x87 and leaves only a double of exactly 4.0 to the caller.
-.macro KERNEL name, row, fixed, upto
+// `every` 1: with STATE, the exchanging form keeps the state on every
+// iteration too, rather than by replays and look-ahead.
+.macro KERNEL name, row, fixed, upto, every=0
         // The fixed form has no spare register for the side path's copies,
         // and keeps the state on every iteration.
-        .set    STATE_EVERY, STATE && \fixed
+        .set    STATE_EVERY, STATE && (\fixed || \every)
+        .set    SQUARES_OF_STATE, 0
         KERNEL_ENTRY \name
 
         mov     r12, [rdi+VARYING]
@@ -376,16 +379,19 @@
 
 // The six kernels of one STATE: doubles in fixed registers and exchanging,
 // then split coordinates, exchanging only (rebuilding a coordinate takes a
-// register, which the fixed form has not got).
-.macro KERNEL_SET suffix
+// register, which the fixed form has not got). With `every` 1, the four
+// exchanging ones alone (the fixed form keeps every state already).
+.macro KERNEL_SET suffix, every=0
         .set    SPLIT, 0
+  .if !\every
         KERNEL  QarnX87RowDouble\suffix, 1, 1, rbp
         KERNEL  QarnX87ColumnDouble\suffix, 0, 1, rbp
-        KERNEL  QarnX87RowDoubleExchanging\suffix, 1, 0, [rdi+FARBOUND]
-        KERNEL  QarnX87ColumnDoubleExchanging\suffix, 0, 0, [rdi+FARBOUND]
+  .endif
+        KERNEL  QarnX87RowDoubleExchanging\suffix, 1, 0, [rdi+FARBOUND], \every
+        KERNEL  QarnX87ColumnDoubleExchanging\suffix, 0, 0, [rdi+FARBOUND], \every
         .set    SPLIT, 1
-        KERNEL  QarnX87RowSplitExchanging\suffix, 1, 0, [rdi+FARBOUND]
-        KERNEL  QarnX87ColumnSplitExchanging\suffix, 0, 0, [rdi+FARBOUND]
+        KERNEL  QarnX87RowSplitExchanging\suffix, 1, 0, [rdi+FARBOUND], \every
+        KERNEL  QarnX87ColumnSplitExchanging\suffix, 0, 0, [rdi+FARBOUND], \every
 .endm
 
         .set    STATE, 0
@@ -393,6 +399,8 @@
         // The same, keeping the escape states.
         .set    STATE, 1
         KERNEL_SET State
+        // The exchanging ones again, keeping every state.
+        KERNEL_SET EveryState, 1
 
 // Shared exit of the kernels: the x87 stack holds the six values of z.
 .LfinishThree:

@@ -152,10 +152,12 @@
 
         .set    STATE, 0
         .set    STATE_EVERY, 0
+        .set    SQUARES_OF_STATE, 0
         KERNEL  QarnX87Row, 1
         KERNEL  QarnX87Column, 0
         .set    STATE, 1
         .set    STATE_EVERY, 1
+        .set    SQUARES_OF_STATE, 1
         KERNEL  QarnX87RowState, 1
         KERNEL  QarnX87ColumnState, 0
 

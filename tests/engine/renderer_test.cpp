@@ -220,17 +220,29 @@ const char* NameOf(RenderPath path) {
 }
 
 TEST(Renderer, EveryPathAndThreadCountGivesTheReferenceCountsAndStates) {
-    // Each processor runs every path, not only the one it would choose.
-    std::vector<std::unique_ptr<Renderer>> renderers;
-    for (unsigned threads : {2u, 5u}) renderers.push_back(std::make_unique<Renderer>(threads));
-    for (RenderPath path : {RenderPath::FixedSlots, RenderPath::Exchanging})
-        for (unsigned threads : {1u, 3u}) renderers.push_back(std::make_unique<Renderer>(threads, path));
-    renderers.push_back(std::make_unique<Renderer>(2, RenderPath::Portable));
-    // And each with the mirror off: every count and state the same.
-    for (std::size_t i = 0, n = renderers.size(); i < n; ++i) {
-        renderers.push_back(std::make_unique<Renderer>(renderers[i]->Threads(), renderers[i]->Path()));
-        renderers.back()->SetMirror(false);
+    // Each processor runs every path and way of keeping states, not only the
+    // ones it would choose; and each with the mirror off: every count and
+    // state the same.
+    struct Config {
+        unsigned threads;
+        RenderPath path;
+        StateKeeping keeping;
+    };
+    std::vector<Config> configs;
+    for (unsigned threads : {2u, 5u}) configs.push_back({threads, RenderPath::Fast, StateKeeping::Chosen});
+    for (unsigned threads : {1u, 3u}) {
+        configs.push_back({threads, RenderPath::FixedSlots, StateKeeping::Chosen});
+        for (StateKeeping keeping : {StateKeeping::Replaying, StateKeeping::EveryIteration})
+            configs.push_back({threads, RenderPath::Exchanging, keeping});
     }
+    configs.push_back({2, RenderPath::Portable, StateKeeping::Chosen});
+    std::vector<std::unique_ptr<Renderer>> renderers;
+    for (bool mirror : {true, false})
+        for (const Config& config : configs) {
+            renderers.push_back(std::make_unique<Renderer>(config.threads, config.path));
+            renderers.back()->SetStateKeeping(config.keeping);
+            renderers.back()->SetMirror(mirror);
+        }
 
     for (const Case& c : Views()) {
         const auto expected = Reference(c.view, c.lines);
@@ -244,11 +256,18 @@ TEST(Renderer, EveryPathAndThreadCountGivesTheReferenceCountsAndStates) {
         for (const auto& renderer : renderers) {
             EXPECT_TRUE(*Render(*renderer, rows, c.view.Depth, *expected) == *expected)
                 << c.name << ", rows, " << NameOf(renderer->Path()) << ", " << renderer->Threads() << " threads";
+            const std::uint64_t tests = renderer->Tests();
             EXPECT_TRUE(*Render(*renderer, columns, c.view.Depth, *expected) == *expected)
                 << c.name << ", columns, " << NameOf(renderer->Path()) << ", " << renderer->Threads() << " threads";
             EXPECT_EQ(CheckStates(*RenderWithStates(*renderer, rows, c.view.Depth), *expectedRows), "")
                 << c.name << ", rows with states, " << NameOf(renderer->Path()) << ", " << renderer->Threads()
                 << " threads";
+            // Keeping the states runs the same tests, however they are kept
+            // (with the mirror on, a mirrored row computes the few points
+            // whose state its image cannot tell).
+            if (!renderer->Mirror()) {
+                EXPECT_EQ(renderer->Tests(), tests) << c.name << ", rows with states, " << NameOf(renderer->Path());
+            }
             EXPECT_EQ(CheckStates(*RenderWithStates(*renderer, columns, c.view.Depth),
                                   expectedColumns ? *expectedColumns : *expectedRows),
                       "")
