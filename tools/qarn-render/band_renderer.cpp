@@ -102,7 +102,6 @@ BandRenderer::BandRenderer(unsigned threads, int maxWidth, int rowMultiple, bool
     for (auto& band : counts_) band.resize(points);
     if (extras) {
         states_.resize(points);
-        for (auto& band : mu_) band.resize(points);
         for (auto& band : colours_) band.resize(points);
     }
 }
@@ -124,18 +123,29 @@ struct BandRenderer::LineWork {
 };
 
 // On the computing thread that finished the row: its mu from the escape
-// states, then its colours.
+// states, then its colours. Where the sinks take no mu, it serves the
+// colours alone, a piece of the row at a time in a buffer that stays in the
+// core's cache, and the band's mu is never written.
 void BandRenderer::LineFinished(void* context, int line) {
     const LineWork& work = *static_cast<const LineWork*>(context);
     const PixelGrid& grid = *work.grid;
     const std::size_t first = static_cast<std::size_t>(line) * static_cast<std::size_t>(grid.stride);
     const std::uint32_t* counts = grid.out + first;
-    double* mu = work.mu + first;
-    ContinuousCountLine(counts, grid.escape + first, work.reDouble, static_cast<double>(work.im[line]), mu,
-                        static_cast<std::size_t>(grid.width));
-    if (work.colouring != nullptr)
-        work.colouring->Line({counts, static_cast<std::size_t>(grid.width)}, mu,
-                             {work.colours + first, static_cast<std::size_t>(grid.width)});
+    const double im = static_cast<double>(work.im[line]);
+    const std::size_t width = static_cast<std::size_t>(grid.width);
+    if (work.muTaken) {
+        double* mu = work.mu + first;
+        ContinuousCountLine(counts, grid.escape + first, work.reDouble, im, mu, width);
+        if (work.colouring != nullptr) work.colouring->Line({counts, width}, mu, {work.colours + first, width});
+        return;
+    }
+    constexpr std::size_t Piece = 256;
+    double mu[Piece];
+    for (std::size_t at = 0; at < width; at += Piece) {
+        const std::size_t n = std::min(Piece, width - at);
+        ContinuousCountLine(counts + at, grid.escape + first + at, work.reDouble + at, im, mu, n);
+        work.colouring->Line({counts + at, n}, mu, {work.colours + first + at, n});
+    }
 }
 
 // A row the engine copied from its mirror image in the same band: the same
