@@ -265,6 +265,74 @@ void StatesArguments(benchmark::internal::Benchmark* b) {
     for (int view : {StartUp512, Neck, Level50}) b->Args({view, 0, 64});
 }
 
+// The two ways of keeping the escape states against counts alone, one thread,
+// mirror off: each band of 16 rows is computed for counts, then with the
+// states replayed, then stored on every iteration, in turn, so that all three
+// meet the same load; each band's fastest of the rounds (this thread's
+// processor time) counts, which leaves out the time a busy host takes. View
+// -1 is the whole set as qarn-render draws it at 1920 x 1080 (centre -0.5 0,
+// a point every 2^-9, depth 512).
+void StateKeepingBands(benchmark::State& state) {
+    constexpr int BandRows = 16;
+    const std::int64_t id = state.range(0);
+    int width = ViewSize;
+    int height = ViewSize;
+    std::uint32_t depth = 512;
+    std::vector<long double> re, im;
+    if (id < 0) {
+        width = 1920;
+        height = 1080;
+        for (int i = 0; i < width; ++i) re.push_back(-0.5L + (i - 960) / 512.0L);
+        for (int j = 0; j < height; ++j) im.push_back((540 - j) / 512.0L);
+    } else {
+        const ViewState view = ViewOf(id);
+        depth = view.Depth;
+        StripPlan plan;
+        PlanRows(view, -ViewSize, plan);
+        re.assign(plan.re.begin(), plan.re.end());
+        im.assign(plan.im.begin(), plan.im.end());
+    }
+    Renderer renderer(1, RenderPath::Fast, width);
+    renderer.SetMirror(false);
+    std::vector<std::uint32_t> counts(static_cast<std::size_t>(BandRows * width));
+    std::vector<EscapeState> states(counts.size());
+    const int bands = height / BandRows;
+    std::vector<std::array<double, 3>> fastest(static_cast<std::size_t>(bands), {1e300, 1e300, 1e300});
+    double tests = 0;
+    const double clock0 = CoreClockHz();
+    for (auto _ : state) {
+        tests = 0;
+        for (int band = 0; band < bands; ++band) {
+            PixelGrid grid;
+            grid.re = re.data();
+            grid.im = &im[static_cast<std::size_t>(band * BandRows)];
+            grid.width = width;
+            grid.height = BandRows;
+            grid.out = counts.data();
+            grid.stride = width;
+            for (int way = 0; way < 3; ++way) {
+                grid.escape = way == 0 ? nullptr : states.data();
+                renderer.SetStateKeeping(way == 2 ? StateKeeping::EveryIteration : StateKeeping::Replaying);
+                const double start = ThreadSeconds();
+                if (!renderer.Compute(grid, depth)) state.SkipWithError("the renderer refused the grid");
+                double& best = fastest[static_cast<std::size_t>(band)][static_cast<std::size_t>(way)];
+                best = std::min(best, ThreadSeconds() - start);
+                if (way == 0) tests += static_cast<double>(renderer.Tests());
+            }
+        }
+    }
+    const double clockHz = (clock0 + CoreClockHz()) / 2;
+    std::array<double, 3> seconds{};
+    for (const auto& band : fastest)
+        for (std::size_t way = 0; way < 3; ++way) seconds[way] += band[way];
+    state.counters["iterations"] = tests;
+    state.counters["counts_cycles_per_iteration"] = seconds[0] * clockHz / tests;
+    state.counters["replayed_extra_percent"] = (seconds[1] / seconds[0] - 1.0) * 100.0;
+    state.counters["stored_extra_percent"] = (seconds[2] / seconds[0] - 1.0) * 100.0;
+    state.counters["clock_GHz"] = clockHz * 1e-9;
+    state.SetLabel(id < 0 ? "the whole set, 1920 x 1080, depth 512" : NameOf(id));
+}
+
 // Down one row, then back up: the view stays put across the loop.
 void ScrollOneRowReference(benchmark::State& state) {
     ViewState view = HomeViewState(512);
@@ -418,6 +486,10 @@ void PaletteMixLines(benchmark::State& state) {
 BENCHMARK(FullPassReference)->Apply(ReferenceArguments)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(FullPass)->Apply(PassArguments)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(FullPassStates)->Apply(StatesArguments)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+// Rounds: more where a round is short.
+BENCHMARK(StateKeepingBands)->Args({-1})->Args({StartUp512})->Iterations(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(StateKeepingBands)->Args({Minibrot})->Iterations(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(StateKeepingBands)->Args({Neck})->Args({Level50})->Iterations(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(ScrollOneRowReference)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ScrollOneRow)->Unit(benchmark::kMicrosecond);
 BENCHMARK(AutoScrollTick)->Unit(benchmark::kMicrosecond);
