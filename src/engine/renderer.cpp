@@ -61,14 +61,14 @@ RenderPath ChoosePath(RenderPath path) {
 // stores a lane on every iteration; replaying costs side paths for each
 // orbit that escapes, or nears the bound 2 - |c|. On AMD's family 25 (Zen 4)
 // the stores cost 7 to 11 % over counts on the start-up view and the neck,
-// against 5 % and under 1 % replayed. On family 26 (Zen 5) they cost 2 to
-// 4 % on every view, and replaying 0 to 1 % where nearly every orbit stays
-// (level 50, the neck, the edge of the disk: one escape in 150,000 tests and
-// more) but 6 to 12 % where orbits escape often (the whole set, the start-up
-// view: one in 50 to 100) or near the minibrot at -1.75 (one in 10,000,
-// whose orbits pass 2 - |c| all the time). There a pass stores the states
-// where the last pass that kept them found an escape in at most this many
-// tests, and replays them elsewhere (and first).
+// against 5 % and under 1 % replayed. On family 26 (Zen 5) they cost 1 to
+// 4 % on every view, and replaying at most 1 % where nearly every orbit
+// stays (level 50, the neck, the edge of the disk: one escape in 150,000
+// tests and more) but 6 to 11 % where orbits escape often (the whole set,
+// the start-up view: one in 50 to 100) or near the minibrot at -1.75 (one
+// in 10,000, whose orbits pass 2 - |c| all the time). There a pass stores
+// the states where the last pass that kept them found an escape in at most
+// this many tests, and replays them elsewhere (and in its first pass).
 constexpr double StoreStatesUpTo = 32768;
 
 bool ChoosesKeeping() {

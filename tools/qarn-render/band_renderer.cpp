@@ -239,6 +239,9 @@ std::string BandRenderer::Render(const PictureArea& area, std::uint32_t depth, s
     if (area.width <= 0 || area.width > maxWidth_ || area.height <= 0) return "picture size out of range";
     const bool withExtras = extras.mu || extras.colours != nullptr;
     if (withExtras && states_.empty()) return "the renderer was made without room for mu";
+    // The bands' mu, made on the first picture whose sinks take it.
+    if (extras.mu)
+        for (auto& band : mu_) band.resize(states_.size());
     SetArithmeticMode();
     // Columns: from the origin, one addition of the step each.
     long double re = area.originRe;
