@@ -388,6 +388,9 @@ TEST_F(RenderTool, PngHoldsTheBitmapsPixels) {
     const Bytes bitmap = Decoded("mono.bmp");
     ASSERT_EQ(bitmap.size(), 512u * 512u * 3u);
     EXPECT_TRUE(Decoded("mono.png") == bitmap);
+    // The pixels first, so that a failure tells a picture that differs from
+    // a compression that does.
+    EXPECT_TRUE(Decoded("sized.png") == bitmap);
     EXPECT_EQ(ReadAll(dir / "sized.png"), ReadAll(dir / "mono.png"));
 }
 
